@@ -14,8 +14,15 @@ if(WIN32)
   foreach(_t gtest gtest_main)
     set_property(TARGET ${_t} PROPERTY COMPILE_OPTIONS "")
   endforeach()
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
+  # mingw's win32 thread model has no std::mutex, which GoogleTest's
+  # Notification needs; a Win32 event version stands in for it.
+  target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+  target_compile_options(gtest PUBLIC -include ${CMAKE_CURRENT_LIST_DIR}/gtest-win32-notification.h)
+  # GoogleTest 1.11 and later define these aliases themselves.
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
 else()
   find_package(GTest REQUIRED)
   include(GoogleTest)
