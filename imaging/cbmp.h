@@ -39,6 +39,8 @@ void CBMP_SetDoOffset(BMPInfo *h, int32_t flag);
 void CBMP_SetDoMirror(BMPInfo *h, int32_t flag);
 void CBMP_SetOffsetUnits(BMPInfo *h, float units);
 
+/* Makes the described page black and white in place (3- or 4-byte
+   pixels); a page whose geometry does not fit its buffer is left as it is. */
 void CBMP_UpImageInfo(BMPInfo *h);
 int64_t CBMP_GetBlankHeightLast(BMPInfo *h);
 void CBMP_ClearCBMPInfo(BMPInfo *h);
@@ -46,14 +48,16 @@ void CBMP_FreeGrayBuffer(BMPInfo *h);
 void CBMP_FreeMirrorBuffer(BMPInfo *h);
 void CBMP_DoOffset(BMPInfo *h);
 
-/* Rotations return a new buffer (release with free) or null. */
+/* Rotations return a new buffer (release with free) or null; null also
+   when the source holds fewer than 3 x width x height bytes. */
 unsigned char *CBMP_Rotate90Degrees(BMPInfo *h, const unsigned char *source, uint64_t sourceSize,
                                     int64_t width, int64_t height, uint64_t *outSize,
                                     int64_t *outWidth, int64_t *outHeight, int32_t angle);
 unsigned char *CBMP_Rotate_24bit(BMPInfo *h, const unsigned char *source, uint64_t sourceSize,
                                  int64_t width, int64_t height, uint64_t *outSize,
                                  int64_t *outWidth, int64_t *outHeight, int32_t quarterTurns);
-/* Shrinks in place and returns the source pointer. */
+/* Shrinks in place and returns the source pointer; a scale of 0 or below,
+   or a source smaller than its dimensions, leaves the page unchanged. */
 unsigned char *CBMP_Scale_24bit(BMPInfo *h, unsigned char *source, uint64_t sourceSize,
                                 int64_t width, int64_t height, float scale);
 
