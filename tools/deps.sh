@@ -10,9 +10,10 @@ native=(cmake ninja-build g++ pkg-config make python3
         libcups2-dev libcupsimage2-dev cups cups-client cups-filters cups-ppdc
         ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
-       clang libclang-rt-14-dev valgrind imagemagick)
+       clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
 windows=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
-         xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg)
+         xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
+         librsvg2-bin)
 
 pkgs=("${native[@]}")
 if [ "$what" = all ]; then pkgs+=("${tests[@]}" "${windows[@]}"); fi
