@@ -1,0 +1,125 @@
+// rastertoquillet: CUPS raster filter for the thermal printers.  Reads the
+// job's raster pages and writes one printer job per page to stdout.
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cups/raster.h>
+
+#include "messages.h"
+#include "page_writer.h"
+#include "settings.h"
+
+// Set by SIGTERM (the scheduler cancelling the job); polled between rows.
+volatile std::sig_atomic_t CancelJob = 0;
+
+// SIGTERM handler: only records the request.
+extern "C" void SignalHandler(int /*signal*/) { CancelJob = 1; }
+
+namespace {
+
+// Reads and discards the pixel data of a page the encoder refused, so that
+// the next page header is found.
+void SkipPageRows(cups_raster_t *raster, const cups_page_header2_t &header) {
+  static unsigned char scratch[64 * 1024];
+  uint64_t left = uint64_t{header.cupsBytesPerLine} * header.cupsHeight;
+  while (left > 0 && !(CancelJob & 1)) {
+    const unsigned chunk = static_cast<unsigned>(std::min<uint64_t>(left, sizeof scratch));
+    if (cupsRasterReadPixels(raster, scratch, chunk) == 0) break;
+    left -= chunk;
+  }
+}
+
+// Reads the rows of one page into `page` (already zeroed); stops early at
+// the end of the stream or when the job is cancelled.
+void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header,
+                  unsigned char *page) {
+  for (uint32_t row = 0; row < header.cupsHeight; ++row) {
+    if (cupsRasterReadPixels(raster, page + size_t{row} * header.cupsBytesPerLine,
+                             header.cupsBytesPerLine) == 0) {
+      return;
+    }
+    if (CancelJob & 1) return;
+  }
+}
+
+// Reads and sends every page; returns true when the job counts as done
+// (at least one page was read to its end and the next header looked for).
+bool PrintPages(cups_raster_t *raster, const settings_ &settings) {
+  cups_page_header2_t header;
+  if (!cupsRasterReadHeader2(raster, &header)) {
+    LogMessage("ERROR", N_("The print data holds no pages."));
+    return false;
+  }
+  if (CancelJob & 1) return false;
+
+  bool completed = false;
+  for (int page = 1;; ++page) {
+    if (!CheckPageLayout(header)) {
+      SkipPageRows(raster, header);
+    } else if (header.cupsHeight > 0) {
+      const uint64_t size = uint64_t{header.cupsHeight} * header.cupsBytesPerLine;
+      auto *buffer = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(size), 1));
+      if (!buffer) {
+        LogMessage("ERROR", N_("Not enough memory for page %d."), page);
+        return completed;
+      }
+      LogMessage("INFO", N_("Printing page %d."), page);
+      ReadPageRows(raster, header, buffer);
+      if (SendOnePage_RGB(buffer, size, header, settings)) {
+        std::fprintf(stderr, "PAGE: %d %u\n", page, header.NumCopies);
+      }
+      std::free(buffer);
+    }
+    if (!cupsRasterReadHeader2(raster, &header)) return true;
+    completed = true;
+    if (CancelJob & 1) return true;
+  }
+}
+
+}  // namespace
+
+// Entry point: `rastertoquillet job user title copies options [filename]`.
+// Exit status 0 when the job was printed, 1 when it was not.
+int main(int argc, char *argv[]) {
+  JobInfo job;
+  settings_ settings;
+  ppd_file_t *ppd = InitializeWithSetting(argc, argv, &job, &settings);
+  if (!ppd) {
+    cupsFreeOptions(job.numOptions, job.options);
+    return 1;
+  }
+
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = SignalHandler;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+
+  int fd = 0;
+  if (argc == 7) {
+    fd = open(argv[6], O_RDONLY);
+    if (fd < 0) {
+      ppdClose(ppd);
+      cupsFreeOptions(job.numOptions, job.options);
+      return 1;
+    }
+  }
+
+  bool completed = false;
+  cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  if (raster) {
+    completed = PrintPages(raster, settings);
+    cupsRasterClose(raster);
+  } else {
+    LogMessage("ERROR", N_("Unable to read the print data."));
+  }
+  if (fd != 0) close(fd);
+  ppdClose(ppd);
+  cupsFreeOptions(job.numOptions, job.options);
+  return completed ? 0 : 1;
+}

@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""One job through a private CUPS scheduler.
+
+Starts cupsd in the foreground with its own ServerRoot, spool, cache,
+state and log folders on a free loopback port, finds our model with
+lpinfo -m, creates a queue with a file: device, prints a PDF with
+options, waits for the job to end, and decodes what the queue wrote.
+
+cupsd runs as root but drops to user lp for filters, so every folder the
+filter needs is made readable for lp; the file: device is written by the
+scheduler itself.  Needs root (cupsd insists on it for the User switch);
+otherwise the test reports itself skipped.
+"""
+import ctypes
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import time
+import unittest
+
+import cupskit
+
+ARGS = None
+SKIP = 77
+JOB_TIMEOUT = 45
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def die_with_parent():
+    """Lets the kernel stop cupsd if this script is killed (a CTest timeout)
+    before it could stop cupsd itself."""
+    PR_SET_PDEATHSIG = 1
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def private_datadir(root, ppd_dir):
+    """The system DataDir with a model folder holding our PPDs, so that
+    cups-driverd lists them the way an installed copy would be listed."""
+    sysdata = "/usr/share/cups"
+    data = os.path.join(root, "data")
+    os.makedirs(os.path.join(data, "model", "quillet"))
+    for entry in sorted(os.listdir(sysdata)):
+        if entry != "model":
+            os.symlink(os.path.join(sysdata, entry), os.path.join(data, entry))
+    for name in sorted(os.listdir(ppd_dir)):
+        if name.endswith(".ppd"):
+            shutil.copyfile(os.path.join(ppd_dir, name), os.path.join(data, "model", "quillet", name))
+    for d in (data, os.path.join(data, "model"), os.path.join(data, "model", "quillet")):
+        os.chmod(d, 0o755)
+    return data
+
+
+class Scheduler:
+    """A private cupsd; stop() is safe to call more than once."""
+
+    def __init__(self, root, serverbin, datadir):
+        self.root = root
+        self.port = free_port()
+        self.host = "127.0.0.1:%d" % self.port
+        conf = os.path.join(root, "conf")
+        self.logdir = os.path.join(root, "log")
+        for d in ("conf", "conf/ppd", "conf/ssl", "spool", "spool/tmp", "cache", "state", "log"):
+            os.makedirs(os.path.join(root, d))
+            os.chmod(os.path.join(root, d), 0o755)
+        self.cupsd_conf = os.path.join(conf, "cupsd.conf")
+        with open(self.cupsd_conf, "w") as f:
+            f.write("LogLevel debug\n"
+                    "Listen 127.0.0.1:%d\n"
+                    "Browsing No\nWebInterface No\nDefaultAuthType None\n"
+                    "<Location />\n  Order allow,deny\n  Allow from 127.0.0.1\n</Location>\n"
+                    "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n</Policy>\n"
+                    % self.port)
+        self.files_conf = os.path.join(conf, "cups-files.conf")
+        with open(self.files_conf, "w") as f:
+            f.write("ServerRoot %s\nServerBin %s\nDataDir %s\n"
+                    "RequestRoot %s/spool\nTempDir %s/spool/tmp\nCacheDir %s/cache\nStateDir %s/state\n"
+                    "AccessLog %s/access_log\nErrorLog %s/error_log\nPageLog %s/page_log\n"
+                    "Printcap %s/printcap\nFileDevice Yes\nUser lp\nGroup lp\nSystemGroup root\n"
+                    % (conf, serverbin, datadir, root, root, root, root,
+                       self.logdir, self.logdir, self.logdir, root))
+        self.proc = None
+
+    def start(self):
+        self.log = open(os.path.join(self.logdir, "cupsd.out"), "w")
+        self.proc = subprocess.Popen(["cupsd", "-f", "-c", self.cupsd_conf, "-s", self.files_conf],
+                                     stdout=self.log, stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+        deadline = time.time() + 15
+        while time.time() < deadline:
+            if self.proc.poll() is not None:
+                raise AssertionError("cupsd exited at start:\n" + self.error_log())
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=0.5):
+                    return
+            except OSError:
+                time.sleep(0.2)
+        raise AssertionError("cupsd did not listen on %s:\n%s" % (self.host, self.error_log()))
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        if self.proc:
+            self.log.close()
+        self.proc = None
+
+    def error_log(self, tail=6000):
+        path = os.path.join(self.logdir, "error_log")
+        text = ""
+        for p in (path, os.path.join(self.logdir, "cupsd.out")):
+            if os.path.exists(p):
+                with open(p, errors="replace") as f:
+                    text += f.read()
+        return text[-tail:]
+
+    def run(self, *cmd):
+        res = subprocess.run(list(cmd), capture_output=True, text=True, timeout=60)
+        if res.returncode != 0:
+            raise AssertionError("%s failed (%d): %s\n%s" % (" ".join(cmd), res.returncode,
+                                                             res.stderr.strip(), self.error_log()))
+        return res.stdout
+
+    def job_state(self, job_id):
+        """IPP job-state (3 pending ... 7 canceled, 8 aborted, 9 completed)."""
+        test = os.path.join(self.root, "job-state.test")
+        if not os.path.exists(test):
+            with open(test, "w") as f:
+                f.write("{\n OPERATION Get-Job-Attributes\n GROUP operation-attributes-tag\n"
+                        " ATTR charset attributes-charset utf-8\n"
+                        " ATTR naturalLanguage attributes-natural-language en\n"
+                        " ATTR uri printer-uri $uri\n ATTR integer job-id $job_id\n"
+                        " ATTR keyword requested-attributes job-state\n"
+                        " STATUS successful-ok\n DISPLAY job-state\n}\n")
+        out = self.run("ipptool", "-d", "job_id=%d" % job_id, "-c",
+                       "ipp://%s/printers/q" % self.host, test)
+        m = re.search(r"^(\w[\w-]*)$", out.strip().splitlines()[-1])
+        return m.group(1) if m else out
+
+
+class SchedulerJob(unittest.TestCase):
+    def setUp(self):
+        if not cupskit.is_root():
+            self.skipTest("cupsd needs root")
+        self.tmp = cupskit.make_tempdir("quillet-cupsd-")
+        serverbin = cupskit.make_serverbin(self.tmp, ARGS.filter)
+        datadir = private_datadir(self.tmp, ARGS.ppd_dir)
+        self.cupsd = Scheduler(self.tmp, serverbin, datadir)
+        self.addCleanup(self.cleanup)
+        self.cupsd.start()
+
+    def cleanup(self):
+        self.cupsd.stop()
+        if not ARGS.keep:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def test_print_job_through_a_queue(self):
+        c = self.cupsd
+        models = c.run("lpinfo", "-h", c.host, "-m")
+        self.assertRegex(models, r"(?m)^quillet/qa4-203\.ppd Quillet A4 203dpi")
+        self.assertRegex(models, r"(?m)^quillet/qlbl-203\.ppd Quillet Label 203dpi")
+
+        out = os.path.join(self.tmp, "out.prn")
+        c.run("lpadmin", "-h", c.host, "-p", "q", "-E", "-v", "file://" + out, "-m", "quillet/qa4-203.ppd",
+              "-o", "OP_PaperType-default=0")
+        doc = cupskit.generate_doc(ARGS.testdoc, "markers", os.path.join(self.tmp, "markers.pdf"))
+        reply = c.run("lp", "-h", c.host, "-d", "q", "-n", "2", "-o", "OP_Mirror=1", "-o", "OP_Density=10", doc)
+        job_id = int(re.search(r"request id is q-(\d+)", reply).group(1))
+
+        deadline = time.time() + JOB_TIMEOUT
+        state = c.job_state(job_id)
+        while state not in ("completed", "aborted", "canceled") and time.time() < deadline:
+            time.sleep(0.5)
+            state = c.job_state(job_id)
+        self.assertEqual(state, "completed", c.error_log())
+
+        pages = cupskit.decode(ARGS.decoder, out, os.path.join(self.tmp, "page"))
+        self.assertEqual(len(pages), 3)
+        for page in pages:
+            self.assertEqual(page["header"], "a4")
+            self.assertEqual(page["papertype"], "1(blackmark)")  # queue default
+            self.assertEqual(page["density"], "10")               # job option
+            self.assertEqual(page["print"], "1,2")
+        # Mirrored: the top-left box of page 1 is at the right edge.
+        first, last = pages[0].column_extent(cupskit.dots(60, 203), cupskit.dots(130, 203))
+        self.assertAlmostEqual(last, 1677 - cupskit.dots(40, 203), delta=3)
+
+
+if __name__ == "__main__":
+    ARGS, rest = cupskit.parse_args(sys.argv)
+    if not cupskit.is_root():
+        print("skipped: the scheduler test needs root")
+        sys.exit(SKIP)
+    unittest.main(argv=rest, verbosity=2)
