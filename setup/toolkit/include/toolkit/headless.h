@@ -1,0 +1,36 @@
+// Test controls of the headless host (Linux): windows are objects,
+// nothing is painted, SendMessage runs the handler synchronously on the UI
+// thread.
+#pragma once
+
+#ifndef _WIN32
+#include "toolkit/platform.h"
+
+#include <string>
+
+namespace toolkit {
+namespace headless {
+
+// Handles every queued and sent message without blocking; returns the
+// number handled. A WM_QUIT met here stays queued for the message loop.
+int PumpPending();
+// Makes the calling thread the UI thread (the first thread that creates
+// a window or runs the loop becomes it by default).
+void SetUiThread();
+// The text and caption of the last MessageBoxW, and the answer boxes give.
+std::wstring LastMessageBoxText();
+std::wstring LastMessageBoxCaption();
+void SetMessageBoxAnswer(int answer);
+// What GetUserDefaultUILanguage reports (0x0409 by default).
+void SetUserUILanguage(LANGID lang);
+// The work area windows are centred and maximised in (0,0,1920,1040 by default).
+void SetWorkArea(const RECT& rc);
+RECT GetWorkArea();
+// The system DPI new windows start with (96 by default).
+void SetSystemDpi(int dpi);
+// Number of live windows.
+int WindowCount();
+
+}  // namespace headless
+}  // namespace toolkit
+#endif

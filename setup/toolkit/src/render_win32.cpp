@@ -1,0 +1,293 @@
+// Drawing with GDI and GDI+, image decoding with GDI+, native-control
+// notifications and timers for the Win32 host.
+#include "render.h"
+#include "toolkit/controls.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+
+namespace {
+
+ULONG_PTR g_gdiplusToken = 0;
+
+// The decoded bitmap keeps reading its stream (GIF frames), so both live
+// together.
+struct NativeImage {
+  Gdiplus::Bitmap* bitmap = nullptr;
+  IStream* stream = nullptr;
+};
+
+Gdiplus::Color ToColor(DWORD argb) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(argb)); }
+
+}  // namespace
+
+namespace render {
+
+void EnsureGdiplus() {
+  if (g_gdiplusToken) return;
+  Gdiplus::GdiplusStartupInput input;
+  Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
+}
+
+void ShutdownHost() {
+  if (!g_gdiplusToken) return;
+  Gdiplus::GdiplusShutdown(g_gdiplusToken);
+  g_gdiplusToken = 0;
+}
+
+bool DecodeImage(const std::vector<uint8_t>& bytes, TImageInfo& info) {
+  EnsureGdiplus();
+  if (bytes.empty()) return false;
+  HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  if (!mem) return false;
+  void* p = GlobalLock(mem);
+  std::copy(bytes.begin(), bytes.end(), static_cast<uint8_t*>(p));
+  GlobalUnlock(mem);
+  IStream* stream = nullptr;
+  if (CreateStreamOnHGlobal(mem, TRUE, &stream) != S_OK) {
+    GlobalFree(mem);
+    return false;
+  }
+  Gdiplus::Bitmap* bmp = Gdiplus::Bitmap::FromStream(stream);
+  if (!bmp || bmp->GetLastStatus() != Gdiplus::Ok) {
+    delete bmp;
+    stream->Release();
+    return false;
+  }
+  info.width = static_cast<int>(bmp->GetWidth());
+  info.height = static_cast<int>(bmp->GetHeight());
+  info.frames = 1;
+  UINT dims = bmp->GetFrameDimensionsCount();
+  if (dims > 0) {
+    GUID dim;
+    bmp->GetFrameDimensionsList(&dim, 1);
+    info.frames = std::max<int>(1, static_cast<int>(bmp->GetFrameCount(&dim)));
+  }
+  info.frameDelays.assign(static_cast<size_t>(info.frames), 100);
+  UINT size = bmp->GetPropertyItemSize(PropertyTagFrameDelay);
+  if (size > 0 && info.frames > 1) {
+    std::vector<uint8_t> buf(size);
+    auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(buf.data());
+    if (bmp->GetPropertyItem(PropertyTagFrameDelay, size, item) == Gdiplus::Ok) {
+      const UINT* delays = static_cast<const UINT*>(item->value);
+      size_t n = std::min<size_t>(item->length / sizeof(UINT), static_cast<size_t>(info.frames));
+      for (size_t i = 0; i < n; ++i) info.frameDelays[i] = std::max<UINT>(20, delays[i] * 10);
+    }
+  }
+  info.native = new NativeImage{bmp, stream};
+  return true;
+}
+
+void FreeImage(TImageInfo& info) {
+  auto* native = static_cast<NativeImage*>(info.native);
+  if (!native) return;
+  delete native->bitmap;
+  if (native->stream) native->stream->Release();
+  delete native;
+  info.native = nullptr;
+}
+
+void SelectFrame(TImageInfo& info, int frame) {
+  auto* native = static_cast<NativeImage*>(info.native);
+  if (!native || info.frames <= 1) return;
+  native->bitmap->SelectActiveFrame(&Gdiplus::FrameDimensionTime, static_cast<UINT>(frame % info.frames));
+}
+
+void DrawColor(HDC hDC, const RECT& rc, DWORD argb) {
+  if (rc.right <= rc.left || rc.bottom <= rc.top) return;
+  if ((argb >> 24) == 0xFF) {
+    HBRUSH brush = CreateSolidBrush(RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
+    FillRect(hDC, &rc, brush);
+    DeleteObject(brush);
+    return;
+  }
+  Gdiplus::Graphics g(hDC);
+  Gdiplus::SolidBrush brush(ToColor(argb));
+  g.FillRectangle(&brush, static_cast<INT>(rc.left), static_cast<INT>(rc.top), static_cast<INT>(rc.right - rc.left),
+                  static_cast<INT>(rc.bottom - rc.top));
+}
+
+void DrawBorder(HDC hDC, const RECT& rc, int size, DWORD argb, SIZE round) {
+  if (size <= 0) return;
+  Gdiplus::Graphics g(hDC);
+  Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(size));
+  pen.SetAlignment(Gdiplus::PenAlignmentInset);
+  Gdiplus::REAL x = static_cast<Gdiplus::REAL>(rc.left), y = static_cast<Gdiplus::REAL>(rc.top);
+  Gdiplus::REAL w = static_cast<Gdiplus::REAL>(rc.right - rc.left - 1), h = static_cast<Gdiplus::REAL>(rc.bottom - rc.top - 1);
+  if (round.cx > 0 && round.cy > 0) {
+    g.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+    Gdiplus::GraphicsPath path;
+    Gdiplus::REAL rx = static_cast<Gdiplus::REAL>(round.cx), ry = static_cast<Gdiplus::REAL>(round.cy);
+    path.AddArc(x, y, rx, ry, 180, 90);
+    path.AddArc(x + w - rx, y, rx, ry, 270, 90);
+    path.AddArc(x + w - rx, y + h - ry, rx, ry, 0, 90);
+    path.AddArc(x, y + h - ry, rx, ry, 90, 90);
+    path.CloseFigure();
+    g.DrawPath(&pen, &path);
+  } else {
+    g.DrawRectangle(&pen, x, y, w, h);
+  }
+}
+
+// Draws source into dest; with corners, the nine-grid keeps the corners
+// unstretched.
+void DrawImage(HDC hDC, const TImageInfo& image, const RECT& dest, const RECT& source, const RECT& corner, int fade) {
+  auto* native = static_cast<NativeImage*>(image.native);
+  if (!native || dest.right <= dest.left || dest.bottom <= dest.top) return;
+  Gdiplus::Graphics g(hDC);
+  g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+  g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+  Gdiplus::ImageAttributes attrs;
+  Gdiplus::ImageAttributes* pAttrs = nullptr;
+  if (fade < 255) {
+    Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, fade / 255.0f, 0}, {0, 0, 0, 0, 1}}};
+    attrs.SetColorMatrix(&m);
+    pAttrs = &attrs;
+  }
+  auto part = [&](LONG dl, LONG dt, LONG dr, LONG db, LONG sl, LONG st, LONG sr, LONG sb) {
+    if (dr <= dl || db <= dt || sr <= sl || sb <= st) return;
+    Gdiplus::Rect d(dl, dt, dr - dl, db - dt);
+    g.DrawImage(native->bitmap, d, sl, st, sr - sl, sb - st, Gdiplus::UnitPixel, pAttrs);
+  };
+  if (corner.left == 0 && corner.top == 0 && corner.right == 0 && corner.bottom == 0) {
+    part(dest.left, dest.top, dest.right, dest.bottom, source.left, source.top, source.right, source.bottom);
+    return;
+  }
+  LONG dx[4] = {dest.left, dest.left + corner.left, dest.right - corner.right, dest.right};
+  LONG dy[4] = {dest.top, dest.top + corner.top, dest.bottom - corner.bottom, dest.bottom};
+  LONG sx[4] = {source.left, source.left + corner.left, source.right - corner.right, source.right};
+  LONG sy[4] = {source.top, source.top + corner.top, source.bottom - corner.bottom, source.bottom};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) part(dx[c], dy[r], dx[c + 1], dy[r + 1], sx[c], sy[r], sx[c + 1], sy[r + 1]);
+}
+
+static UINT GdiTextFormat(UINT style) {
+  UINT f = DT_NOPREFIX;
+  if (style & DT_CENTER_UI) f |= DT_CENTER;
+  if (style & DT_RIGHT_UI) f |= DT_RIGHT;
+  if (style & DT_VCENTER_UI) f |= DT_VCENTER;
+  if (style & DT_BOTTOM_UI) f |= DT_BOTTOM;
+  if (style & DT_WORDBREAK_UI) f |= DT_WORDBREAK;
+  if (style & DT_SINGLELINE_UI) f |= DT_SINGLELINE;
+  if (style & DT_END_ELLIPSIS_UI) f |= DT_END_ELLIPSIS;
+  return f;
+}
+
+void DrawText(HDC hDC, CPaintManagerUI* pm, RECT rc, const std::wstring& text, DWORD argb, int font, UINT style) {
+  if (text.empty() || rc.right <= rc.left) return;
+  HGDIOBJ old = SelectObject(hDC, pm->GetFont(font));
+  SetBkMode(hDC, TRANSPARENT);
+  SetTextColor(hDC, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
+  ::DrawTextW(hDC, text.c_str(), static_cast<int>(text.size()), &rc, GdiTextFormat(style));
+  SelectObject(hDC, old);
+}
+
+SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, pm->GetFont(font));
+  RECT rc{0, 0, 9999, 9999};
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+}
+
+void DrawPalette(HDC hDC, const RECT& rc) {
+  const LONG step = 3;
+  for (LONG y = rc.top; y < rc.bottom; y += step) {
+    for (LONG x = rc.left; x < rc.right; x += step) {
+      DWORD c = PaletteColorAt(rc, POINT{x, y});
+      RECT cell{x, y, std::min(x + step, rc.right), std::min(y + step, rc.bottom)};
+      HBRUSH brush = CreateSolidBrush(RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+      FillRect(hDC, &cell, brush);
+      DeleteObject(brush);
+    }
+  }
+}
+
+void PushClip(HDC hDC, const RECT& rc) {
+  SaveDC(hDC);
+  IntersectClipRect(hDC, rc.left, rc.top, rc.right, rc.bottom);
+}
+
+void PopClip(HDC hDC) { RestoreDC(hDC, -1); }
+
+// Starts from the system's GUI font and applies what the markup sets.
+HFONT CreateFontFor(const TFontInfo& info, int scalePercent) {
+  LOGFONTW lf{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  if (!info.face.empty()) lstrcpynW(lf.lfFaceName, info.face.c_str(), LF_FACESIZE);
+  lf.lfHeight = -MulDiv(info.size, scalePercent, 100);
+  lf.lfWidth = 0;
+  lf.lfWeight = info.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfUnderline = info.underline ? TRUE : FALSE;
+  lf.lfItalic = info.italic ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = CLEARTYPE_QUALITY;
+  return CreateFontIndirectW(&lf);
+}
+
+void DeleteFontHandle(HFONT font) {
+  if (font) DeleteObject(font);
+}
+
+bool StartTimer(HWND hWnd, UINT_PTR nativeId, UINT elapseMs) {
+  return hWnd && ::SetTimer(hWnd, nativeId, elapseMs, nullptr) != 0;
+}
+
+void StopTimer(HWND hWnd, UINT_PTR nativeId) {
+  if (hWnd) ::KillTimer(hWnd, nativeId);
+}
+
+// Double-buffered: the controls paint into a bitmap that is then copied.
+bool PaintWindow(HWND hWnd, CControlUI* root) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hWnd, &ps);
+  RECT client;
+  GetClientRect(hWnd, &client);
+  int w = client.right - client.left, h = client.bottom - client.top;
+  if (root && w > 0 && h > 0) {
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, w, h);
+    HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    FillRect(mem, &ps.rcPaint, white);
+    root->DoPaint(mem, ps.rcPaint);
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
+           mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+    SelectObject(mem, oldBmp);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+  }
+  EndPaint(hWnd, &ps);
+  return true;
+}
+
+// Text typed into a native edit box reaches its control.
+bool HandleNativeCommand(WPARAM wParam, LPARAM lParam) {
+  HWND child = reinterpret_cast<HWND>(lParam);
+  auto* control = static_cast<CControlUI*>(GetPropW(child, L"toolkit.control"));
+  if (!control || HIWORD(wParam) != EN_CHANGE) return false;
+  auto* edit = dynamic_cast<CEditUI*>(control);
+  if (!edit) return false;
+  int n = GetWindowTextLengthW(child);
+  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+  n = GetWindowTextW(child, &text[0], n + 1);
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  edit->OnUserTextChanged(text);
+  return true;
+}
+
+POINT ScreenToClientPoint(HWND hWnd, POINT pt) {
+  ::ScreenToClient(hWnd, &pt);
+  return pt;
+}
+
+void CaptureMouse(HWND hWnd, bool capture) {
+  if (capture && hWnd) SetCapture(hWnd);
+  else if (!capture && GetCapture() == hWnd) ReleaseCapture();
+}
+
+}  // namespace render

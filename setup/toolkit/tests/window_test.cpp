@@ -1,0 +1,199 @@
+// Windows on the headless host: creation from markup, DPI changes, system
+// commands, closing, modal loops and messages sent from worker threads.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "test_window.h"
+#include "zip_test_util.h"
+
+namespace {
+
+const wchar_t kMain[] = LR"(<Window size="560,400" caption="0,0,0,30"><VerticalLayout name="root">
+    <HorizontalLayout height="30"><Button name="closebtn" width="30"/><Button name="maxbtn" width="30"/>
+      <Button name="restorebtn" width="30" visible="false"/></HorizontalLayout>
+    <Button name="dpi_btn" userdata="144" height="40"/><Control bkimage="common/bg.png"/></VerticalLayout></Window>)";
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    toolkit::headless::PumpPending();
+    CPaintManagerUI::Shutdown();
+  }
+};
+
+RECT WindowRect(HWND h) {
+  RECT rc{};
+  ::GetWindowRect(h, &rc);
+  return rc;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, CreatedFromMarkupAtTheDeclaredSizeWithoutCaption) {
+  TestWnd wnd(kMain);
+  HWND h = wnd.Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600);
+  ASSERT_NE(h, nullptr);
+  RECT rc = WindowRect(h);
+  EXPECT_EQ(rc.right - rc.left, 560);
+  EXPECT_EQ(rc.bottom - rc.top, 400);
+  EXPECT_EQ(::GetWindowLongW(h, GWL_STYLE) & WS_CAPTION, 0);
+  EXPECT_TRUE(::IsWindowVisible(h));
+  wnd.CenterWindow();
+  rc = WindowRect(h);
+  EXPECT_EQ(rc.left, (1920 - 560) / 2);
+  EXPECT_EQ(rc.top, (1040 - 400) / 2);
+  ::DestroyWindow(h);
+}
+
+TEST_F(WindowTest, DpiChangeScalesAboutTheTopLeftCornerAndPicksImageVariants) {
+  auto bytes = testzip::Make({{"common/bg.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x0a\0\0\0\x0b", 24), false},
+                              {"common/bg@150.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x0f\0\0\0\x11", 24), false}},
+                             "wkq19990517");
+  auto& res = CResourceManager::GetInstance();
+  res.SetResourceType(UILIB_ZIPRESOURCE);
+  ASSERT_TRUE(res.SetResourceZip(bytes.data(), bytes.size(), L"wkq19990517"));
+
+  TestWnd wnd(kMain);
+  HWND h = wnd.Open();
+  ::SetWindowPos(h, nullptr, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(wnd.pm().GetImage(L"common/bg.png")->width, 10);
+
+  std::wstring dpi = wnd.Find(L"dpi_btn")->GetUserData();
+  wnd.pm().SetDPI(std::stoi(dpi));
+  RECT rc = WindowRect(h);
+  EXPECT_EQ(wnd.pm().GetScale(), 150);
+  EXPECT_EQ(rc.left, 100);
+  EXPECT_EQ(rc.top, 50);
+  EXPECT_EQ(rc.right - rc.left, 840);
+  EXPECT_EQ(rc.bottom - rc.top, 600);
+  EXPECT_EQ(wnd.pm().GetScaledImageName(L"common/bg.png"), L"common/bg@150.png");
+  EXPECT_EQ(wnd.pm().GetImage(L"common/bg.png")->width, 15);
+  EXPECT_EQ(wnd.Find(L"dpi_btn")->GetHeight(), 60);
+
+  wnd.pm().SetDPI(120);  // no @125 variant: the base image serves
+  EXPECT_EQ(wnd.pm().GetImage(L"common/bg.png")->width, 10);
+  EXPECT_EQ(WindowRect(h).right - WindowRect(h).left, 700);
+
+  wnd.pm().SetDPI(96);
+  rc = WindowRect(h);
+  EXPECT_EQ(rc.right - rc.left, 560);
+  EXPECT_EQ(rc.left, 100);
+
+  ::SendMessageW(h, WM_SYSCOMMAND, SC_MAXIMIZE, 0);  // a maximised window keeps its size
+  RECT maxed = WindowRect(h);
+  wnd.pm().SetDPI(144);
+  EXPECT_EQ(WindowRect(h).right, maxed.right);
+  ::DestroyWindow(h);
+}
+
+TEST_F(WindowTest, SystemCommandsSwapMaximiseAndRestoreButtons) {
+  TestWnd wnd(kMain);
+  HWND h = wnd.Open();
+  wnd.Click(wnd.Find(L"maxbtn"));
+  EXPECT_TRUE(::IsZoomed(h));
+  EXPECT_FALSE(wnd.Find(L"maxbtn")->IsVisible());
+  EXPECT_TRUE(wnd.Find(L"restorebtn")->IsVisible());
+  wnd.Click(wnd.Find(L"restorebtn"));
+  EXPECT_FALSE(::IsZoomed(h));
+  EXPECT_TRUE(wnd.Find(L"maxbtn")->IsVisible());
+  ::SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(::IsWindow(h));
+}
+
+// A window object that deletes itself when its window goes, destroyed
+// from inside its own click handling.
+TEST_F(WindowTest, SelfDeletingWindowMayDestroyItselfFromAClick) {
+  bool deleted = false;
+  auto* wnd = new TestWnd(kMain);
+  wnd->deleteOnFinal = true;
+  wnd->deletedFlag = &deleted;
+  HWND h = wnd->Open();
+  wnd->AddNotifyHandler(L"click", [h](TNotifyUI&) { ::DestroyWindow(h); }, L"dpi_btn");
+  wnd->Click(wnd->Find(L"dpi_btn"));
+  EXPECT_TRUE(deleted);
+  EXPECT_FALSE(::IsWindow(h));
+}
+
+TEST_F(WindowTest, CloseButtonClosesThroughTheQueue) {
+  bool gone = false;
+  TestWnd wnd(kMain);
+  wnd.deletedFlag = &gone;
+  HWND h = wnd.Open();
+  wnd.Click(wnd.Find(L"closebtn"));
+  EXPECT_TRUE(::IsWindow(h));  // Close posts WM_CLOSE
+  toolkit::headless::PumpPending();
+  EXPECT_FALSE(::IsWindow(h));
+  EXPECT_TRUE(gone);
+}
+
+TEST_F(WindowTest, ModalLoopDisablesTheOwnerAndReturnsTheCloseCode) {
+  TestWnd owner(kMain);
+  HWND ho = owner.Open();
+  auto* dlg = new TestWnd(kMain);
+  dlg->deleteOnFinal = true;
+  HWND hd = dlg->Open(WS_POPUP | WS_VISIBLE, ho);
+  bool ownerDisabled = false;
+  dlg->AddNotifyHandler(L"click", [&, dlg](TNotifyUI&) {
+    ownerDisabled = !::IsWindowEnabled(ho);
+    dlg->Close(IDCANCEL);
+  }, L"dpi_btn");
+  std::thread clicker([hd] {
+    // From another thread: the send waits for the modal loop to run it.
+    ::SendMessageW(hd, WM_LBUTTONDOWN, 0, MAKELPARAM(200, 50));
+    ::SendMessageW(hd, WM_LBUTTONUP, 0, MAKELPARAM(200, 50));
+  });
+  UINT code = dlg->ShowModal();  // dlg is deleted when this returns
+  clicker.join();
+  EXPECT_EQ(code, static_cast<UINT>(IDCANCEL));
+  EXPECT_TRUE(ownerDisabled);
+  EXPECT_TRUE(::IsWindowEnabled(ho));
+  EXPECT_FALSE(::IsWindow(hd));
+
+  // A quit met by a modal loop is posted again for the outer loop.
+  TestWnd second(kMain);
+  HWND h2 = second.Open(WS_POPUP | WS_VISIBLE, ho);
+  ::PostQuitMessage(7);
+  second.ShowModal();
+  EXPECT_EQ(CPaintManagerUI::MessageLoop(), 7);
+  ::DestroyWindow(h2);
+  ::DestroyWindow(ho);
+}
+
+TEST_F(WindowTest, MessagesFromWorkerThreadsRunOnTheUiThread) {
+  struct Wnd : TestWnd {
+    using TestWnd::TestWnd;
+    std::thread::id seenOn;
+    LRESULT HandleCustomMessage(UINT msg, WPARAM w, LPARAM, BOOL& handled) override {
+      handled = FALSE;
+      if (msg == WM_USER + 10) {
+        seenOn = std::this_thread::get_id();
+        if (w == 2) ::PostQuitMessage(0);
+        handled = TRUE;
+        return 42;
+      }
+      return 0;
+    }
+  } wnd(kMain);
+  HWND h = wnd.Open();
+  LRESULT r1 = 0;
+  std::thread worker([&] {
+    r1 = ::SendMessageW(h, WM_USER + 10, 1, 0);
+    ::SendMessageW(h, WM_USER + 10, 2, 0);
+  });
+  CPaintManagerUI::MessageLoop();
+  worker.join();
+  EXPECT_EQ(r1, 42);
+  EXPECT_EQ(wnd.seenOn, std::this_thread::get_id());
+  ::DestroyWindow(h);
+  EXPECT_EQ(::SendMessageW(h, WM_USER + 10, 1, 0), 0);  // a gone window answers nothing
+}
+
+TEST_F(WindowTest, UnbuildableMarkupEndsTheProcessWithCodeOne) {
+  EXPECT_EXIT(
+      {
+        TestWnd wnd(L"XML_MAIN");
+        wnd.Open();
+      },
+      ::testing::ExitedWithCode(1), "XML_MAIN");
+}

@@ -1,0 +1,179 @@
+// Tests of the Win32 host, run under Wine: a window built from markup,
+// DPI scaling, painting, and PNG loading from an encrypted archive.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "toolkit/toolkit.h"
+#include "zip_test_util.h"
+
+namespace {
+
+const wchar_t kMarkup[] = LR"(<Window size="560,400" caption="0,0,0,30">
+  <Font id="3" name="Tahoma" size="18" bold="true"/>
+  <VerticalLayout name="root" bkcolor="#FFF0F0F0">
+    <Label name="title_lb" font="3" text="Title" height="30" textcolor="#FF000000"/>
+    <Button name="dpi_btn" userdata="144" text="DPI" height="40" bkimage="common/dot.png" bordersize="1" bordercolor="#FF0000FF"/>
+    <Edit name="edit_name" height="26" text="edit"/>
+    <RichEdit name="wordedit_log" height="80"/>
+    <Progress name="progress" height="10" value="40" forecolor="#FF00FF00"/>
+    <ColorPalette name="Pallet" height="30"/>
+    <List name="list"><ListHeader height="20"><ListHeaderItem text="No." width="60"/><ListHeaderItem text="Name" width="200"/></ListHeader></List>
+  </VerticalLayout></Window>)";
+
+// A tiny valid PNG (width x height, grey), built with zlib.
+std::string MakePng(uint32_t width, uint32_t height) {
+  auto be32 = [](std::string& s, uint32_t v) {
+    for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  auto chunk = [&](std::string& png, const char* type, const std::string& data) {
+    be32(png, static_cast<uint32_t>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    png += body;
+    be32(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+  };
+  std::string ihdr;
+  be32(ihdr, width);
+  be32(ihdr, height);
+  ihdr += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit greyscale
+  std::string raw;
+  for (uint32_t y = 0; y < height; ++y) raw += '\0' + std::string(width, '\x80');
+  uLongf len = compressBound(static_cast<uLong>(raw.size()));
+  std::string z(len, '\0');
+  compress(reinterpret_cast<Bytef*>(&z[0]), &len, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+  z.resize(len);
+  std::string png("\x89PNG\r\n\x1a\n", 8);
+  chunk(png, "IHDR", ihdr);
+  chunk(png, "IDAT", z);
+  chunk(png, "IEND", "");
+  return png;
+}
+
+class TestWnd : public WindowImplBase {
+ public:
+  CPaintManagerUI& pm() { return m_pm; }
+
+ protected:
+  const wchar_t* GetWindowClassName() const override { return L"ToolkitTestWnd"; }
+  std::wstring GetSkinFile() override { return L"XML_MAIN"; }
+};
+
+class Win32Host : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto bytes = testzip::Make({{"res.xml", "<Res><Xml id=\"XML_MAIN\" path=\"main.xml\"/></Res>", true},
+                                {"main.xml", toolkit::WideToUtf8(kMarkup), true},
+                                {"common/dot.png", MakePng(8, 6), true},
+                                {"common/dot@150.png", MakePng(12, 9), true}},
+                               "wkq19990517");
+    auto& res = CResourceManager::GetInstance();
+    res.SetResourceType(UILIB_ZIPRESOURCE);
+    ASSERT_TRUE(res.SetResourceZip(bytes.data(), bytes.size(), L"wkq19990517"));
+    ASSERT_TRUE(res.LoadResource(L"res.xml"));
+    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
+  }
+  void TearDown() override {
+    if (wnd.GetHWND()) DestroyWindow(wnd.GetHWND());
+    CPaintManagerUI::Shutdown();
+  }
+  TestWnd wnd;
+};
+
+RECT WindowRect(HWND h) {
+  RECT rc{};
+  GetWindowRect(h, &rc);
+  return rc;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace
+
+TEST_F(Win32Host, BuildsTheWindowFromMarkupAtItsSize) {
+  HWND h = wnd.Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 300, 200);
+  ASSERT_NE(h, nullptr);
+  int scale = wnd.pm().GetScale();
+  RECT rc = WindowRect(h);
+  EXPECT_EQ(rc.right - rc.left, 560 * scale / 100);
+  EXPECT_EQ(rc.bottom - rc.top, 400 * scale / 100);
+  EXPECT_EQ(GetWindowLongW(h, GWL_STYLE) & WS_CAPTION, 0);
+  ASSERT_NE(wnd.pm().FindControl(L"dpi_btn"), nullptr);
+  auto* edit = wnd.pm().FindControlAs<CEditUI>(L"edit_name");
+  ASSERT_NE(edit, nullptr);
+  ASSERT_NE(edit->GetNativeWindow(), nullptr);  // a real EDIT child
+  auto* log = wnd.pm().FindControlAs<CRichEditUI>(L"wordedit_log");
+  ASSERT_NE(log->GetNativeWindow(), nullptr);  // Msftedit's RICHEDIT50W
+  TCharFormatUI red;
+  red.mask = 0xE0000007;
+  red.heightTwips = 225;
+  red.textColor = RGB(255, 0, 0);
+  EXPECT_TRUE(log->SetSelectionCharFormat(red));
+  log->AppendText(L"line\r\n");
+  log->EndDown();
+  EXPECT_GT(GetWindowTextLengthW(log->GetNativeWindow()), 0);
+}
+
+TEST_F(Win32Host, DpiSwitchScalesTheWindowAboutItsTopLeftCorner) {
+  HWND h = wnd.Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  wnd.pm().SetDPI(96);
+  SetWindowPos(h, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_EQ(WindowRect(h).right - WindowRect(h).left, 560);
+  int dpi = std::stoi(wnd.pm().FindControl(L"dpi_btn")->GetUserData());
+  wnd.pm().SetDPI(dpi);
+  RECT rc = WindowRect(h);
+  EXPECT_EQ(rc.right - rc.left, 840);
+  EXPECT_EQ(rc.left, 40);
+  EXPECT_EQ(rc.top, 30);
+  wnd.pm().SetDPI(96);
+  rc = WindowRect(h);
+  EXPECT_EQ(rc.right - rc.left, 560);
+  EXPECT_EQ(rc.left, 40);
+}
+
+TEST_F(Win32Host, LoadsPngVariantsFromTheArchive) {
+  HWND h = wnd.Create(nullptr, L"png", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  wnd.pm().SetDPI(96);
+  const TImageInfo* base = wnd.pm().GetImage(L"common/dot.png");
+  ASSERT_NE(base, nullptr);
+  EXPECT_EQ(base->width, 8);
+  EXPECT_EQ(base->height, 6);
+  wnd.pm().SetDPI(144);
+  const TImageInfo* big = wnd.pm().GetImage(L"common/dot.png");
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(big->width, 12);
+  EXPECT_EQ(big->path, L"common/dot@150.png");
+  EXPECT_EQ(wnd.pm().GetImage(L"common/missing.png"), nullptr);
+}
+
+TEST_F(Win32Host, PaintsEveryControlWithoutCrashing) {
+  HWND h = wnd.Create(nullptr, L"paint", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  auto* list = wnd.pm().FindControlAs<CListUI>(L"list");
+  for (int i = 0; i < 5; ++i) {
+    auto* row = new CListTextExtElementUI;
+    row->SetFixedHeight(24);
+    list->Add(row);
+    row->SetText(0, std::to_wstring(i));
+    row->SetText(1, L"\u6253\u5370\u673A row");
+  }
+  for (int dpi : {96, 144, 120, 96}) {
+    wnd.pm().SetDPI(dpi);
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    Pump();
+  }
+  EXPECT_TRUE(IsWindow(h));
+}
+
+int wmain(int argc, wchar_t** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
