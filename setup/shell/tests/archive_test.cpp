@@ -1,0 +1,142 @@
+// The resource archive as the build makes it: entries, image variants,
+// language files and the control names of every dialog and row markup.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(OpenRealArchive()) << PLOVEX_ARCHIVE_FILE; }
+  void TearDown() override { CResourceManager::GetInstance().Release(); }
+  static CResourceManager& Res() { return CResourceManager::GetInstance(); }
+
+  // The "Text" entries of one language file, parsed on their own.
+  static std::map<std::wstring, std::wstring> LanguageFile(const std::wstring& name) {
+    std::vector<uint8_t> bytes;
+    std::map<std::wstring, std::wstring> texts;
+    if (!Res().GetFileBytes(name, bytes)) return texts;
+    toolkit::XmlNode root;
+    if (!toolkit::ParseXml(bytes.data(), bytes.size(), root)) return texts;
+    for (const auto& child : root.children) {
+      const std::wstring* id = child.AttrNoCase(L"id");
+      const std::wstring* value = child.AttrNoCase(L"value");
+      if (id && value) texts[*id] = *value;
+    }
+    return texts;
+  }
+
+  static size_t CountOf(const std::wstring& s, const std::wstring& what) {
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::wstring::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+  }
+};
+
+const wchar_t* const kLanguages[] = {L"lan_cn.xml", L"lan_en.xml", L"lan_es.xml", L"lan_ja.xml",
+                                     L"lan_ko.xml", L"lan_pt.xml", L"lan_th.xml"};
+
+TEST_F(ArchiveTest, HoldsEveryTopLevelEntryAndTheIndexResolvesTheMainMarkup) {
+  const wchar_t* const entries[] = {
+      L"res.xml", L"main.xml", L"msg.xml", L"menu.xml", L"skin.xml", L"splash.xml", L"pop_about.xml",
+      L"pop_add_port.xml", L"pop_language.xml", L"tab_switch_install.xml", L"tab_switch_delete.xml",
+      L"listitem.xml", L"listitem_usb.xml", L"listitemex.xml", L"listitemex_blue.xml", L"treeitem.xml",
+      L"tileitem.xml"};
+  std::vector<uint8_t> bytes;
+  for (const wchar_t* name : entries) EXPECT_TRUE(Res().GetFileBytes(name, bytes)) << toolkit::WideToUtf8(name);
+  for (const wchar_t* name : kLanguages) EXPECT_TRUE(Res().GetFileBytes(name, bytes)) << toolkit::WideToUtf8(name);
+  EXPECT_EQ(Res().ResolveMarkupName(L"XML_MAIN"), L"main.xml");
+  EXPECT_EQ(Res().ResolveMarkupName(L"pop_about.xml"), L"pop_about.xml");
+}
+
+TEST_F(ArchiveTest, EveryImageComesInThreeVariantsInTheSevenFolders) {
+  std::set<std::wstring> names;
+  for (const auto& name : Res().ListEntries(L"")) names.insert(name);
+  std::set<std::wstring> folders;
+  int bases = 0;
+  for (const auto& name : names) {
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || name.find(L'@') != std::wstring::npos) continue;
+    std::wstring ext = name.substr(dot);
+    if (ext != L".png" && ext != L".gif") continue;
+    ++bases;
+    folders.insert(name.substr(0, name.find(L'/') + 1));
+    for (const wchar_t* scale : {L"@125", L"@150"}) {
+      EXPECT_TRUE(names.count(name.substr(0, dot) + scale + ext)) << toolkit::WideToUtf8(name) << " " << scale;
+    }
+  }
+  EXPECT_GT(bases, 40);
+  EXPECT_EQ(folders, (std::set<std::wstring>{L"common/", L"sysbtn/", L"skin/", L"menu/", L"main/",
+                                             L"other/", L"xml/"}));
+}
+
+TEST_F(ArchiveTest, DriverFilesSitUnderTheNamesTheInstallListsUse) {
+  std::vector<uint8_t> bytes;
+  for (const wchar_t* family : {L"Driver32", L"Driver64", L"IA64"}) {
+    for (const wchar_t* res : {L"203", L"300"}) {
+      for (const wchar_t* kind : {L"UI", L"UNI"}) {
+        std::wstring path = std::wstring(L"driver\\a4\\") + family + L"\\TarnelA4" + kind + res + L".dll";
+        EXPECT_TRUE(Res().GetFileBytes(path, bytes) && !bytes.empty()) << toolkit::WideToUtf8(path);
+      }
+    }
+  }
+  for (const wchar_t* path : {L"driver/a4/TarnelA4203.pcd", L"driver/a4/TarnelA4300.pcd",
+                              L"driver/a4/plotuia4.hlp", L"driver/a4/TarnelA4.inf", L"driver/a4/kovra.cer"}) {
+    EXPECT_TRUE(Res().GetFileBytes(path, bytes) && !bytes.empty()) << toolkit::WideToUtf8(path);
+  }
+}
+
+TEST_F(ArchiveTest, EveryLanguageFileHasEveryKeyTranslatedWithItsPlaceholders) {
+  auto english = LanguageFile(L"lan_en.xml");
+  ASSERT_FALSE(english.empty());
+  for (const auto& key : ProgramTextKeys()) ASSERT_TRUE(english.count(key)) << toolkit::WideToUtf8(key);
+  for (const wchar_t* file : kLanguages) {
+    auto texts = LanguageFile(file);
+    SCOPED_TRACE(toolkit::WideToUtf8(file));
+    // Same key set as English (the markup's keys included), no empty text.
+    EXPECT_EQ(texts.size(), english.size());
+    for (const auto& entry : english) {
+      auto it = texts.find(entry.first);
+      ASSERT_TRUE(it != texts.end()) << toolkit::WideToUtf8(entry.first);
+      EXPECT_FALSE(it->second.empty()) << toolkit::WideToUtf8(entry.first);
+      EXPECT_EQ(CountOf(it->second, L"%"), CountOf(entry.second, L"%")) << toolkit::WideToUtf8(entry.first);
+      EXPECT_EQ(CountOf(it->second, L"%s"), CountOf(entry.second, L"%s")) << toolkit::WideToUtf8(entry.first);
+    }
+  }
+  // Really translated: the window title differs in every language.
+  std::set<std::wstring> titles;
+  for (const wchar_t* file : kLanguages) titles.insert(LanguageFile(file)[L"mainTitle"]);
+  EXPECT_EQ(titles.size(), 7u);
+}
+
+TEST_F(ArchiveTest, DialogAndRowMarkupsHoldTheNamesTheCodeLooksUp) {
+  const std::map<std::wstring, std::vector<std::wstring>> names = {
+      {L"pop_about.xml", {L"closebtn", L"app_version", L"app_time"}},
+      {L"pop_language.xml", {L"closebtn", L"verLanList"}},
+      {L"pop_add_port.xml", {L"closebtn", L"listex_addport_type", L"btn_port_add", L"btn_port_cancel"}},
+      {L"skin.xml", {L"skin_tab", L"skin_image", L"skin_color", L"skin_image_btn", L"skin_color_btn"}},
+      {L"listitemex.xml", {L"label1", L"label2", L"label3"}},
+      {L"listitemex_blue.xml", {L"label1", L"label2", L"label1_icon"}},
+  };
+  for (const auto& file : names) {
+    SCOPED_TRACE(toolkit::WideToUtf8(file.first));
+    CPaintManagerUI pm;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(file.first, nullptr, &pm);
+    ASSERT_NE(root, nullptr) << builder.GetLastError();
+    pm.AttachDialog(root);
+    for (const auto& name : file.second) EXPECT_NE(pm.FindControl(name), nullptr) << toolkit::WideToUtf8(name);
+  }
+  // The dialogs' styles exist where the code applies them.
+  CPaintManagerUI pm;
+  CDialogBuilder builder;
+  pm.AttachDialog(builder.Create(L"pop_language.xml", nullptr, &pm));
+  std::wstring list;
+  EXPECT_TRUE(pm.GetStyle(L"radio_style", list));
+}
+
+}  // namespace

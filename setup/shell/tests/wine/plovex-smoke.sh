@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Starts Plovex.exe under Wine in a virtual X display with the user
+# interface language of LANG, waits for the main window by its caption,
+# takes a screenshot, clicks the window's close button and expects the
+# program to end with exit code 0.
+#   plovex-smoke.sh <wine-run.sh> <prefix> <Plovex.exe> <screenshot.png> <LANG> <caption>
+# The toolkit's wine-run.sh prepares the prefix (fonts and font links for
+# this LANG) by running one of Wine's own programs; the script then runs
+# itself again inside a virtual X display to drive the window.
+set -euo pipefail
+runner=$1 prefix=$2 exe=$3 shot=$4 lang=$5 caption=$6
+# Wine takes the UI language from LC_ALL when no glibc locale of that
+# name is installed, so set both.
+export LANG=$lang LC_ALL=$lang WINEDEBUG=-all WINEARCH=win32
+
+if [ -z "${PLOVEX_SMOKE_INNER:-}" ]; then
+  "$runner" --prefix "$prefix" --timeout 120 /usr/lib/i386-linux-gnu/wine/i386-windows/hostname.exe >/dev/null
+  export WINEPREFIX=$(cd "$prefix" && pwd) PLOVEX_SMOKE_INNER=1
+  status=0
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
+  wineserver -w || true
+  exit $status
+fi
+
+wine "$exe" >/dev/null 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null || true' EXIT
+
+# xdotool's name search sees the legacy WM_NAME, where text outside the
+# ANSI range turns into '?'; find the window by the version and compare
+# its UTF-8 name afterwards.
+wid=""
+for _ in $(seq 1 150); do
+  wid=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
+  [ -n "$wid" ] && break
+  if ! kill -0 $pid 2>/dev/null; then echo "Plovex ended before its window appeared"; exit 1; fi
+  sleep 0.2
+done
+[ -n "$wid" ] || { echo "no window named '$caption'"; exit 1; }
+name=$(xdotool getwindowname "$wid")
+[ "$name" = "$caption" ] || { echo "window named '$name', expected '$caption'"; exit 1; }
+sleep 1.5   # let the first paint finish
+import -window root "$shot"
+echo "screenshot: $shot"
+
+# The close button sits 14 px from the right and top edges of the
+# 28x28 button in the title bar's right end (6 px inset).
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+xdotool mousemove --window "$wid" $((WIDTH - 6 - 14)) 20 click 1
+for _ in $(seq 1 75); do
+  if ! kill -0 $pid 2>/dev/null; then
+    trap - EXIT
+    wait $pid && rc=0 || rc=$?
+    echo "exit code $rc"
+    exit $rc
+  fi
+  sleep 0.2
+done
+echo "Plovex did not end after its close button was clicked"
+exit 1
