@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""Times rastertoquillet and the baseline filter as whole processes (page
+read from a raster file, printer stream to /dev/null): median wall and CPU
+time of several runs, peak resident memory from wait4, checks that both
+write the same bytes, and prints the tables of RESULTS.md."""
+import argparse
+import os
+import statistics
+import subprocess
+import tempfile
+import time
+
+PATHS = {"diffusion": "OP_HalfTone=True", "threshold": "OP_HalfTone=False"}
+
+
+def run_once(prog, ppd, options, raster, out=os.devnull):
+    """Wall ms, CPU ms and peak RSS MB of one run.  The peak comes from
+    /usr/bin/time, whose small process execs the filter: a child forked
+    from this interpreter would report the interpreter's size as its peak."""
+    env = dict(os.environ, PPD=ppd, LANG="C")
+    with tempfile.NamedTemporaryFile("r") as rss, open(out, "wb") as sink, \
+            open(os.devnull, "wb") as err:
+        start = time.perf_counter()
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", rss.name, prog, "1", "bench",
+                              "page", "1", options, raster], stdout=sink, stderr=err, env=env)
+        _, status, ru = os.wait4(p.pid, 0)
+        wall = time.perf_counter() - start
+        peak_kb = int(rss.read().split()[-1])
+    if status != 0:
+        raise SystemExit(f"{prog} failed on {raster} [{options}]")
+    return wall * 1e3, (ru.ru_utime + ru.ru_stime) * 1e3, peak_kb / 1024.0
+
+
+def measure(prog, ppd, options, raster, runs):
+    samples = [run_once(prog, ppd, options, raster) for _ in range(runs)]
+    return tuple(statistics.median(s[i] for s in samples) for i in range(3))
+
+
+def header_size(raster):
+    """Width, height and RGB buffer bytes of the page, read through the filter's view."""
+    import struct
+    with open(raster, "rb") as f:
+        head = f.read(4 + 1796)
+    order = "<" if head[:4] in (b"3SaR", b"2SaR", b"tSaR") else ">"
+    w, h = struct.unpack_from(order + "II", head, 4 + 256 + 4 * 29)  # cupsWidth, cupsHeight
+    return w, h, w * h * 3
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for a in ("--ppds", "--pages", "--filter", "--baseline"):
+        ap.add_argument(a, required=True)
+    ap.add_argument("--runs", type=int, default=9)
+    a = ap.parse_args()
+    ppd = {dpi: os.path.join(a.ppds, f"qa4-{dpi}.ppd") for dpi in ("203", "300")}
+    pages = [("testprint-203", "203"), ("text-203", "203"), ("testprint-300", "300"),
+             ("text-300", "300")]
+
+    # Identical output first: every page, both paths, with mirror, negative and rotation.
+    mismatches = 0
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, dpi in pages + [("long-203", "203")]:
+            raster = os.path.join(a.pages, name + ".ras")
+            for path, opt in PATHS.items():
+                for extra in ("", "OP_Mirror=1 OP_ReversePhase=1", "OP_Rotate=1",
+                              "OP_Rotate=1 OP_Mirror=1 OP_ReversePhase=1"):
+                    outs = []
+                    for prog in (a.filter, a.baseline):
+                        out = os.path.join(tmp, os.path.basename(prog))
+                        run_once(prog, ppd[dpi], f"{opt} {extra}", raster, out)
+                        with open(out, "rb") as f:
+                            outs.append(f.read())
+                    if outs[0] != outs[1]:
+                        mismatches += 1
+                        print(f"DIFFERENT: {name} {path} [{extra}]")
+    print(f"Identical output: {'yes' if mismatches == 0 else f'NO ({mismatches} cases differ)'}"
+          " (4 A4 pages + the 1.5 m page, both paths, plain / mirror+negative / rotated /"
+          " rotated+mirror+negative)\n")
+
+    print("| Page | Path | filter wall ms | baseline wall ms | filter CPU ms | baseline CPU ms "
+          "| speed-up (CPU) |")
+    print("|---|---|---|---|---|---|---|")
+    for name, dpi in pages:
+        raster = os.path.join(a.pages, name + ".ras")
+        for path, opt in PATHS.items():
+            fw, fc, _ = measure(a.filter, ppd[dpi], opt, raster, a.runs)
+            bw, bc, _ = measure(a.baseline, ppd[dpi], opt, raster, a.runs)
+            print(f"| {name} | {path} | {fw:.1f} | {bw:.1f} | {fc:.1f} | {bc:.1f} | {bc / fc:.2f}x |")
+
+    print("\nPeak resident memory of the filter, less the same command on a 4x4 page, "
+          "per page RGB buffer:\n")
+    print("| Page | Path | Rotate | peak RSS MB | extra over 4x4 MB | RGB buffer MB | ratio "
+          "| baseline ratio |")
+    print("|---|---|---|---|---|---|---|---|")
+    tiny = os.path.join(a.pages, "tiny.ras")
+    for name, dpi in pages:
+        raster = os.path.join(a.pages, name + ".ras")
+        buf = header_size(raster)[2] / 2**20
+        for path, opt in PATHS.items():
+            for rot in ("0", "1"):
+                o = f"{opt} OP_Rotate={rot}"
+                rows = []
+                for prog in (a.filter, a.baseline):
+                    peak = max(run_once(prog, ppd[dpi], o, raster)[2] for _ in range(3))
+                    small = max(run_once(prog, ppd[dpi], o, tiny)[2] for _ in range(3))
+                    rows.append((peak, peak - small))
+                print(f"| {name} | {path} | {rot} | {rows[0][0]:.1f} | {rows[0][1]:.1f} | {buf:.1f} "
+                      f"| {rows[0][1] / buf:.2f} | {rows[1][1] / buf:.2f} |")
+
+    print("\nCost per pixel, A4 page against the 1.5 m continuous page (203 dpi):\n")
+    print("| Page | Path | pixels | CPU ms | ns per pixel | ns per pixel less the 4x4 run |")
+    print("|---|---|---|---|---|---|")
+    for name in ("testprint-203", "long-203"):
+        raster = os.path.join(a.pages, name + ".ras")
+        w, h, _ = header_size(raster)
+        for path, opt in PATHS.items():
+            _, cpu, _ = measure(a.filter, ppd["203"], opt, raster, a.runs)
+            _, fixed, _ = measure(a.filter, ppd["203"], opt, tiny, a.runs)
+            print(f"| {name} | {path} | {w}x{h} | {cpu:.1f} | {cpu * 1e6 / (w * h):.2f} "
+                  f"| {(cpu - fixed) * 1e6 / (w * h):.2f} |")
+    return 1 if mismatches else 0
+
+
+if __name__ == "__main__":
+    raise SystemExit(main())
