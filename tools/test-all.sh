@@ -20,6 +20,12 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE slow
 
+echo "== fuzzing (libFuzzer with ASan+UBSan, bounded time per target)"
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUILLET_SANITIZE=ON -DQUILLET_FUZZ=ON -DQUILLET_FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+cmake --build build/fuzz -j "$jobs" --target fuzz_job fuzz_options
+ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs"
+
 echo "== Windows cross build, tests under Wine"
 cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLET_WERROR=ON
