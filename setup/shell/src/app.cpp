@@ -1,12 +1,14 @@
 #include "app.h"
 
+#include "custom_controls.h"
 #include "localization.h"
 #include "main_wnd.h"
 
 const wchar_t kArchivePassword[] = L"wkq19990517";
 
 // Everything is read from the archive; the folder is only the toolkit's
-// setting for loose files, which this program never uses.
+// setting for loose files, which this program never uses. The program's
+// own controls are registered with the resources, before any markup.
 void SetUpResources(const std::wstring& moduleFolder, const void* archive, size_t size) {
   CResourceManager& resources = CResourceManager::GetInstance();
   resources.SetResourceType(UILIB_ZIPRESOURCE);
@@ -15,6 +17,7 @@ void SetUpResources(const std::wstring& moduleFolder, const void* archive, size_
     resources.SetResourceZip(archive, size, kArchivePassword);
     resources.LoadResource(L"res.xml");
   }
+  RegisterCustomControls();
 }
 
 int RunMainWindow() {

@@ -14,6 +14,7 @@ extern const wchar_t kArchivePassword[];
 // moduleFolder + "skin\Mirendo\", opens the archive from the bytes (when
 // there are any) and loads the resource index. A missing or unreadable
 // archive is not reported here: the main window's markup then fails.
+// Then registers the program's own control classes.
 void SetUpResources(const std::wstring& moduleFolder, const void* archive, size_t size);
 
 // Fills the language table, creates and centres the main window, runs

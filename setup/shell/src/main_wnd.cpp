@@ -1,5 +1,7 @@
 #include "main_wnd.h"
 
+#include "custom_controls.h"
+#include "dialogs.h"
 #include "localization.h"
 
 #include <cstdio>
@@ -105,6 +107,14 @@ void CMainWnd::InitWindow() {
   bluetoothInfo_ = Find<CLabelUI>(L"label_bluetooth_adapter_info");
 
   engine_.hMainWnd = m_hWnd;
+  // The wizard's port page opens the add-port dialog through this hook;
+  // the dialog's add button calls back into the engine.
+  SetupEngine* engine = &engine_;
+  engine_.showAddPortDialog = [engine](HWND owner) {
+    CPopAddPort::ShowModalOver(owner, [engine](const std::wstring& monitor, HWND dialog, std::wstring& errorText) {
+      return engine->AddMonitorPort(monitor, dialog, errorText);
+    });
+  };
   ApplyTitle();
   engine_.tabSwitch = tabSwitch_;
   engine_.tabSwitchInstall = tabInstall_;
@@ -157,6 +167,7 @@ void CMainWnd::Notify(TNotifyUI& msg) {
         SendMessage(WM_SYSCOMMAND, command, 0);
         return;
       }
+      if (is(L"skinbtn")) CSkinFrame::Open(m_hWnd, sender);
       if (RouteClick(msg)) return;
     } else if (type == DUI_MSGTYPE_SELECTCHANGED) {
       static const wchar_t* const pages[] = {L"basic_tab", L"rich_tab", L"ex_tab", L"ani_tab", L"split_tab"};
@@ -188,7 +199,11 @@ bool CMainWnd::RouteClick(TNotifyUI& msg) {
   CControlUI* sender = msg.pSender;
   const std::wstring name = sender ? sender->GetName() : std::wstring();
   auto is = [&name](const wchar_t* n) { return toolkit::EqualsNoCase(name, n); };
-  if (is(L"dpi_btn")) {
+  if (is(L"btnAbout")) {
+    CPopAbout::ShowModalOver(m_hWnd);
+  } else if (is(L"btnLan")) {
+    CPopLanguage::ShowModalOver(m_hWnd, engine_);
+  } else if (is(L"dpi_btn")) {
     SetDpiFromUserData(sender);
   } else if (is(L"option_install")) {
     engine_.installChosen = 1;
@@ -317,6 +332,13 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
       break;
   }
   return 0;
+}
+
+// The ring progress is the window's own element; the factory serves the
+// other custom controls.
+CControlUI* CMainWnd::CreateControl(const wchar_t* pstrClass) {
+  if (pstrClass && toolkit::EqualsNoCase(pstrClass, L"CircleProgress")) return new CCircleProgressUI();
+  return nullptr;
 }
 
 // The toolkit asks for keys missing from the text table; the window has

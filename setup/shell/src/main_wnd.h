@@ -25,6 +25,7 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   ~CMainWnd() override;
 
   void Notify(TNotifyUI& msg) override;
+  CControlUI* CreateControl(const wchar_t* pstrClass) override;
   std::wstring QueryControlText(const wchar_t* key, const wchar_t* controlClass) override;
   int Receive(SkinChangedParam param) override;
 

@@ -260,6 +260,38 @@ TEST_F(MainWndTest, LogLinesAreTimeStampedColouredAndClearable) {
   Send(UIMSG_INSTALL_LOG, 0, nullptr);  // no record: ignored
 }
 
+// The colour of the text at an offset of a log box.
+COLORREF ColourAt(const CRichEditUI& box, size_t offset) {
+  for (const auto& run : box.GetRuns()) {
+    if (offset >= run.start && offset < run.start + run.length) return run.format.textColor;
+  }
+  return 0xFFFFFFFF;
+}
+
+TEST_F(MainWndTest, EachLogLineCarriesItsOwnColourFromStampToLineEnd) {
+  auto* log = FindAs<CRichEditUI>(L"wordedit_deleteInfo_start");
+  const bool errors[] = {false, true, true, false, true};
+  for (int i = 0; i < 5; ++i) {
+    TUiMsgParam line;
+    line.text = L"line" + std::to_wstring(i);
+    line.isError = errors[i];
+    Send(UIMSG_DELETE_LOG, 0, &line);
+  }
+  const std::wstring text = log->GetText();
+  size_t lineStart = 0;
+  for (int i = 0; i < 5; ++i) {
+    size_t end = text.find(L"\r\n", lineStart);
+    ASSERT_NE(end, std::wstring::npos);
+    EXPECT_EQ(text.substr(lineStart + 15, end - lineStart - 15), L"line" + std::to_wstring(i));
+    const COLORREF want = errors[i] ? RGB(255, 0, 0) : RGB(0, 0, 255);
+    EXPECT_EQ(ColourAt(*log, lineStart), want) << "stamp of line " << i;
+    EXPECT_EQ(ColourAt(*log, lineStart + 15), want) << "text of line " << i;
+    EXPECT_EQ(ColourAt(*log, end + 1), want) << "line end of line " << i;
+    lineStart = end + 2;
+  }
+  EXPECT_EQ(lineStart, text.size());
+}
+
 TEST(LogTimestamp, PadsEachFieldAndKeepsTheHourToTwoDigits) {
   SYSTEMTIME t{};
   t.wHour = 14; t.wMinute = 7; t.wSecond = 9; t.wMilliseconds = 500;

@@ -1,0 +1,103 @@
+// CSkinFrame: the skin chooser that drops down below the main window's
+// skin button. Picture and colour buttons broadcast a SkinChangedParam;
+// the popup closes when it loses the keyboard focus.
+#include "dialogs.h"
+#include "skin_change.h"
+
+// The main window and its button are used only to place the popup.
+CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* anchor) : mainWnd_(mainWnd), anchor_(anchor) {}
+
+// No owner: the popup must not disable or follow the main window. It
+// takes the focus so that clicking elsewhere closes it.
+CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* anchor) {
+  auto* frame = new CSkinFrame(mainWnd, anchor);
+  HWND hWnd = frame->Create(nullptr, L"skinframe", WS_POPUP | WS_VISIBLE,
+                            WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, 0, 0);
+  if (!hWnd) return nullptr;
+  ::SetFocus(hWnd);
+  return frame;
+}
+
+// Builds "skin.xml" into the frame's own paint manager and places it.
+LRESULT CSkinFrame::OnCreate() {
+  LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
+  ::SetWindowLongW(m_hWnd, GWL_STYLE, (style & ~WS_CAPTION) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
+  m_pm.Init(m_hWnd);
+  CDialogBuilder builder;
+  CControlUI* root = builder.Create(L"skin.xml", nullptr, &m_pm);
+  if (!root) return -1;
+  m_pm.AttachDialog(root);
+  m_pm.AddNotifier(this);
+  PlaceBelowAnchor();
+  return 0;
+}
+
+// Right edge on the anchor's right edge, top on its bottom, in screen
+// coordinates; the markup's size at the window's scale.
+void CSkinFrame::PlaceBelowAnchor() {
+  SIZE size = m_pm.GetInitSize();
+  int cx = m_pm.ScaleValue(size.cx), cy = m_pm.ScaleValue(size.cy);
+  POINT corner{0, 0};
+  if (anchor_) {
+    RECT pos = anchor_->GetPos();
+    corner = POINT{pos.right, pos.bottom};
+  }
+#ifdef _WIN32
+  ::ClientToScreen(mainWnd_, &corner);
+#else
+  RECT window;  // headless windows have no frame: client origin = window origin
+  if (::GetWindowRect(mainWnd_, &window)) corner = POINT{corner.x + window.left, corner.y + window.top};
+#endif
+  ::SetWindowPos(m_hWnd, nullptr, corner.x - cx, corner.y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Focus loss closes; no frame; everything else goes to the paint manager
+// and then to the default handling.
+LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  switch (uMsg) {
+    case WM_CREATE:
+      return OnCreate();
+    case WM_KILLFOCUS:
+      Close();
+      return 0;
+#ifdef _WIN32
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+      return 0;  // no frame
+    case WM_NCACTIVATE:
+      if (!::IsIconic(m_hWnd)) return wParam == 0 ? TRUE : FALSE;
+      break;
+#endif
+    default:
+      break;
+  }
+  LRESULT lRes = 0;
+  if (m_pm.MessageHandler(uMsg, wParam, lParam, lRes)) return lRes;
+  return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
+}
+
+// Tabs switch between pictures and colours; the buttons broadcast.
+void CSkinFrame::Notify(TNotifyUI& msg) {
+  if (msg.sType != DUI_MSGTYPE_CLICK || !msg.pSender) return;
+  CControlUI* sender = msg.pSender;
+  const std::wstring name = sender->GetName();
+  auto* tabs = m_pm.FindControlAs<CTabLayoutUI>(L"skin_tab");
+  if (name == L"skin_image") {
+    if (tabs) tabs->SelectItem(0);
+  } else if (name == L"skin_color") {
+    if (tabs) tabs->SelectItem(1);
+  } else if (name == L"skin_image_btn") {
+    SkinChangedParam param;
+    param.isColor = false;
+    param.image = sender->GetUserData();
+    GetSkinChangeObserver().Broadcast(param);
+  } else if (name == L"skin_color_btn") {
+    SkinChangedParam param;
+    param.isColor = true;
+    param.color = sender->GetBkColor();
+    GetSkinChangeObserver().Broadcast(param);
+  }
+}
+
+// The popup owns itself.
+void CSkinFrame::OnFinalMessage(HWND) { delete this; }
