@@ -1,13 +1,20 @@
-// SetupEngine: the one object behind the main window. It holds what the
-// window hands it (window handle, tab layouts, the start-page choice, the
-// known driver names) and the language table, and receives the window's
-// notifications and wizard steps.
+// SetupEngine: the one object behind the main window. It holds the user's
+// choices in the install and removal wizards, decides the page flow, fills
+// the list pages, and runs the long operations on worker threads that talk
+// to the window only through the synchronous UIMSG_* messages.
 #pragma once
 
+#include "engine/records.h"
+#include "engine/ui_messages.h"
+#include "platform/bluetooth.h"
+#include "platform/platform.h"
 #include "toolkit/toolkit.h"
 
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,32 +31,166 @@ struct LanguageInfo {
 // are asked for in this language).
 extern std::atomic<LANGID> g_currentLangId;
 
+enum PortType { kPortUsb = 0, kPortNetwork, kPortBluetooth, kPortLpt, kPortCom, kPortCustom, kPortNone };
+
+// Install pages by kind = index in tab_switch_install.
+enum InstallPage {
+  kPortTypePage = 0, kScanPage, kUsbListPage, kBluetoothListPage, kModelPage, kPortListPage,
+  kNetworkPage, kPrinterNamePage, kSummaryPage, kRunPage
+};
+
+// Removal pages = index in tab_switch_delete.
+enum RemovalPage { kPrinterPage = 0, kDriverPage, kRemovalSummaryPage, kRemovalRunPage };
+
+struct InstallResult {
+  bool printerCreated = false;
+  bool networkPortAdded = false;
+};
+
+// The machine the process-wide engine works on: the real Windows in the
+// program, a simulated one in the Linux build (which only runs tests).
+platform::Platform& DefaultPlatform();
+
+// Starts a detached worker thread; false when it could not be started.
+bool StartWorkerThread(std::function<void()> body);
+
 class SetupEngine {
  public:
   static SetupEngine& Instance();
 
-  SetupEngine() = default;
+  SetupEngine();
+  explicit SetupEngine(platform::Platform& platform);
   virtual ~SetupEngine() = default;
   SetupEngine(const SetupEngine&) = delete;
   SetupEngine& operator=(const SetupEngine&) = delete;
 
-  // The window's calls, on the UI thread. The wizard's page flow is not
-  // built yet: these receive the calls and change nothing.
+  // The window's calls, on the UI thread.
   virtual void OnNotify(TNotifyUI& msg);
   virtual void OnClick(TNotifyUI& msg);
   virtual void Home();
   virtual void Next();
   virtual void Previous();
 
+  // Page preparation.
+  void ShowInstallPage(int kind);
+  void ShowRemovalPage(int page);
+
+  // Install run (worker thread) and its steps.
+  InstallResult RunInstall();
+  bool DeployDriver(const ModelEntry& model);
+  bool ExtractArchiveFile(const std::wstring& archivePath, const std::wstring& targetDirectory,
+                          std::vector<std::wstring>& dependentFiles, platform::ErrorCode& error);
+  bool CreatePrinter();
+
+  // Ports.
+  void RefreshPorts();
+  bool PortExists(const std::wstring& name);
+  void ScanUsbPorts();
+  bool UsbPortName(const std::wstring& instanceId, std::wstring& name);
+  bool TestPrintUsb();
+  bool AddTcpIpPort(const std::wstring& name, const std::wstring& ipAddress);
+  bool AddMonitorPort(const std::wstring& monitorName, HWND owner, std::wstring& errorText);
+
+  // Bluetooth.
+  bool HasBluetoothAdapterDevice();
+  bool CheckBluetoothAdapter(bool showMessage);
+  void ScanBluetoothDevices();
+  static std::wstring FormatBluetoothAddress(uint64_t address, bool upperCase);
+  bool PairBluetoothDevice(const platform::BluetoothDevice& device, const std::wstring& passkey);
+  bool FindBluetoothComPort(const std::wstring& addressText, std::wstring& comName);
+  void RegisterSppService(const std::wstring& comName, const platform::BluetoothDevice& device);
+  void EnableSerialService(const platform::BluetoothDevice& device);
+  bool PrepareBluetoothPort();
+
+  // Network page.
+  static bool IsValidIpv4(const std::wstring& text);
+  bool CheckNetworkPage();
+  bool ProbePrinterPort(const std::wstring& ipText);
+  void CheckPrinterReachable();
+
+  // Queues and drivers.
+  bool PrinterExists(const std::wstring& name);
+  void OpenPrinterUi(const wchar_t* parameterTemplate);
+  void RefreshPrinters();
+  void RefreshDrivers();
+
+  // Removal run (worker thread) and the print spooler's stop and start:
+  // 1 stopped / running, 0 not done by this call, -1 failure.
+  void RunRemoval();
+  int StopSpooler();
+  int StartSpooler();
+
+  // "Code: N - message" in the current UI language.
+  std::wstring ErrorText(platform::ErrorCode code);
+
+  // Worker threads still running (they end after their last message).
+  int RunningWorkers() const { return runningWorkers_.load(); }
+
   // Set by the main window during its initialisation.
   HWND hMainWnd = nullptr;
   CTabLayoutUI* tabSwitch = nullptr;
   CTabLayoutUI* tabSwitchInstall = nullptr;
   CTabLayoutUI* tabSwitchDelete = nullptr;
-  int installChosen = 1;  // start-page choice: 1 install, 0 removal
   std::vector<std::wstring> knownDriverNames;
+  // Opens the add-port dialog modally (set by the shell).
+  std::function<void(HWND owner)> showAddPortDialog;
 
   // Language table (ascending langId) and the current language.
   std::map<LANGID, LanguageInfo> languages;
   LANGID currentLanguage = 1033;
+
+  // Wizard state and choices.
+  int WizardMode = 0;
+  int installChosen = 1;
+  int stepIndex = 0;
+  int portType = kPortNone;
+  int bluetoothIndex = -1;
+  int usbIndex = -1;
+  int modelId = -1;
+  std::wstring portName;
+  int setDefault = -1;
+  std::wstring printerName;
+  std::wstring ipAddress;
+  std::wstring pin = L"4826";
+  bool useCustomPin = false;
+  int showAllPrinters = -1;
+  std::wstring printerFilter;
+  int showAllDrivers = -1;
+  std::vector<std::wstring> selectedPrinters;
+  std::set<std::wstring> selectedDrivers;
+
+  // Lists.
+  std::vector<platform::BluetoothDevice> bluetoothDevices;
+  std::vector<UsbPortEntry> usbPorts;
+  std::vector<PortEntry> ports;
+  std::vector<PrinterEntry> printers;
+  std::vector<DriverEntry> drivers;
+  std::vector<ModelEntry> models;
+  std::vector<uint8_t> testBuffer;
+
+ private:
+  void Send(UINT msg, WPARAM wParam, const TUiMsgParam* record = nullptr);
+  void ShowNext(bool show, bool enabled = true, const std::wstring& text = std::wstring());
+  void ShowPrevious(bool show);
+  void LogInstall(const std::wstring& text, bool isError = false, bool clear = false);
+  void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
+  void RestartSpooler();
+  int Box(const std::wstring& text, UINT type);
+  CControlUI* Find(const wchar_t* name) const;
+  template <class T>
+  T* FindAs(const wchar_t* name) const { return dynamic_cast<T*>(Find(name)); }
+  void RunWorker(std::function<void()> body);
+  const std::vector<int>& Sequence() const;
+  int KindAt(int index) const;
+  bool CheckBeforeInstallPage(int kind);
+  void ShowPrinterNameStatus(bool taken);
+  void FillPrinterList();
+  void FillDriverList();
+  void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);
+  void DeletePort();
+  bool DeployByStaging(const ModelEntry& model);
+  bool CreateDirectories(const std::wstring& path);
+
+  platform::Platform platform_;
+  std::atomic<int> runningWorkers_{0};
 };

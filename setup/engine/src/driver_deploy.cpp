@@ -1,0 +1,242 @@
+// The printer models and the deployment of their driver: files from the
+// resource archive into the spooler's driver directory and registration,
+// or, when that fails, a staged driver package and the system's printer
+// setup entry point.
+#include "engine/setup_engine.h"
+
+#include "engine_text.h"
+
+namespace {
+
+const size_t kMaxArchiveEntry = 4194304;
+const wchar_t kStagingTail[] = L"\\Drevon\\DorvaPlovex\\";
+const wchar_t kStagingFallback[] = L"C:\\Drevon\\DorvaPlovex\\";
+const wchar_t kArchiveInf[] = L"driver\\a4\\TarnelA4.inf";
+const wchar_t kArchiveCertificate[] = L"driver\\a4\\kovra.cer";
+
+// The text after the last backslash, empty when there is none.
+std::wstring FileNameOf(const std::wstring& archivePath) {
+  const size_t slash = archivePath.rfind(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : archivePath.substr(slash + 1);
+}
+
+}  // namespace
+
+// Two rows, their install lists generated from the path templates.
+std::vector<ModelEntry> BuildModelTable() {
+  const wchar_t* const resolutions[] = {L"203", L"300"};
+  const wchar_t* const templates[] = {L"driver\\a4\\%s\\TarnelA4UI%s.dll", L"driver\\a4\\%s\\TarnelA4UNI%s.dll"};
+  const wchar_t* const dataPaths[] = {L"driver\\a4\\TarnelA4203.pcd", L"driver\\a4\\TarnelA4300.pcd",
+                                      L"driver\\a4\\plotuia4.hlp"};
+  const wchar_t* const fillOrder[] = {L"Driver32", L"Driver64", L"IA64"};
+  std::vector<ModelEntry> table;
+  for (int id = 0; id < 2; ++id) {
+    const std::wstring dpi = resolutions[id];
+    const std::wstring other = resolutions[1 - id];
+    ModelEntry model;
+    model.id = id;
+    model.displayName = L"A4 Printer(" + dpi + L"dpi)";
+    model.driverName = model.displayName;
+    model.driverFile = L"TarnelA4UNI" + dpi + L".DLL";
+    model.dataFile = L"TarnelA4" + dpi + L".pcd";
+    model.configFile = L"TarnelA4UI" + dpi + L".DLL";
+    model.helpFile = L"plotuia4.hlp";
+    model.certificateFile = L"kovra.cer";
+    // The staged package is installed from the INF that travels in the archive.
+    model.infFile = L"TarnelA4.inf";
+    model.families = {L"Driver64", L"Driver32", L"IA64"};
+    for (const wchar_t* pattern : templates) {
+      for (const wchar_t* family : fillOrder) {
+        const std::wstring path = engine_text::Format(engine_text::Format(pattern, family), dpi);
+        model.familyFiles[family].push_back(path);
+        model.installLists[family].push_back(path);
+      }
+    }
+    for (const wchar_t* data : dataPaths) {
+      if (std::wstring(data).find(other) != std::wstring::npos) continue;
+      for (const wchar_t* family : fillOrder) model.installLists[family].push_back(data);
+      // A staged package needs its data files beside the INF, for both models.
+      model.stagingDataList.push_back(data);
+    }
+    table.push_back(model);
+  }
+  return table;
+}
+
+// Writes one archive entry into a directory under its own file name; the
+// name goes into the dependent-file list whether or not the write works.
+bool SetupEngine::ExtractArchiveFile(const std::wstring& archivePath, const std::wstring& targetDirectory,
+                                     std::vector<std::wstring>& dependentFiles, platform::ErrorCode& error) {
+  const std::wstring fileName = FileNameOf(archivePath);
+  if (fileName.empty()) {
+    error = platform::err::kInvalidName;
+    return false;
+  }
+  dependentFiles.push_back(fileName);
+  std::wstring entry = archivePath;
+  for (wchar_t& c : entry) {
+    if (c == L'\\') c = L'/';
+  }
+  std::vector<uint8_t> bytes;
+  if (!CResourceManager::GetInstance().GetFileBytes(entry, bytes)) {
+    error = platform::err::kFileNotFound;
+    return false;
+  }
+  if (bytes.empty() || bytes.size() > kMaxArchiveEntry) {
+    error = platform::err::kInvalidData;
+    return false;
+  }
+  error = platform_.files.WriteWholeFile(targetDirectory + fileName, bytes);
+  return error == platform::err::kOk;
+}
+
+// The normal way first; the staged package when it cannot be used.
+bool SetupEngine::DeployDriver(const ModelEntry& model) {
+  bool wow64 = false;
+  if (platform_.system.IsWow64(wow64) != platform::err::kOk) wow64 = false;
+  const std::vector<std::wstring>& files = model.installLists.at(wow64 ? L"Driver64" : L"Driver32");
+
+  std::wstring directory;
+  const platform::ErrorCode dirError = platform_.spooler.GetDriverDirectory(directory);
+  if (dirError != platform::err::kOk) {
+    LogInstall(engine_text::KeyFormat(L"tip.readdriverdirfail", ErrorText(dirError)), true);
+    return DeployByStaging(model);
+  }
+  directory += L"\\";
+
+  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  std::vector<std::wstring> dependent;
+  for (const std::wstring& path : files) {
+    if (path.find(L"driver\\common") != std::wstring::npos) {
+      // Shared files already in place are used as they are.
+      uint32_t attributes = 0;
+      const platform::ErrorCode found = platform_.files.GetAttributes(directory + FileNameOf(path), attributes);
+      if (found != platform::err::kFileNotFound && found != platform::err::kPathNotFound) {
+        dependent.push_back(FileNameOf(path));
+        continue;
+      }
+    }
+    platform::ErrorCode error = platform::err::kOk;
+    if (!ExtractArchiveFile(path, directory, dependent, error)) {
+      LogInstall(path);
+      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+    }
+  }
+  LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+
+  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  platform::DriverSetup setup;
+  setup.version = 3;
+  setup.name = model.driverName;
+  setup.driverPath = model.driverFile;
+  setup.dataFile = model.dataFile;
+  setup.configFile = model.configFile;
+  setup.helpFile = model.helpFile;
+  setup.dependentFiles = dependent;
+  setup.driverDate = platform_.clock.SystemFileTime();
+  setup.driverVersion = 11;
+  setup.manufacturer = L"QX";
+  setup.provider = L"QX";
+  const platform::ErrorCode addError = platform_.spooler.AddDriver(setup, platform::kCopyAllFiles);
+  if (addError == platform::err::kOk) {
+    LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+    return true;
+  }
+  LogInstall(engine_text::KeyFormat(L"tip.installdriverfail", ErrorText(addError)), true);
+  return DeployByStaging(model);
+}
+
+// Creates a directory and every missing parent; an existing one is fine.
+bool SetupEngine::CreateDirectories(const std::wstring& path) {
+  std::wstring prefix;
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find(L'\\', start);
+    if (end == std::wstring::npos) end = path.size();
+    prefix = path.substr(0, end);
+    start = end + 1;
+    if (prefix.empty() || prefix.back() == L':') continue;
+    uint32_t attributes = 0;
+    if (platform_.files.GetAttributes(prefix, attributes) == platform::err::kOk) continue;
+    const platform::ErrorCode error = platform_.files.CreateDir(prefix);
+    if (error != platform::err::kOk && error != platform::err::kAlreadyExists) return false;
+  }
+  return true;
+}
+
+// The staged package: files under the program-files folder, the publisher
+// certificate trusted, the package installed by the printer setup entry
+// point; the spooler decides whether it worked.
+bool SetupEngine::DeployByStaging(const ModelEntry& model) {
+  std::wstring staging;
+  if (platform_.system.ProgramFilesFolder(staging) == platform::err::kOk && !staging.empty())
+    staging += kStagingTail;
+  else
+    staging = kStagingFallback;
+  if (!CreateDirectories(staging)) {
+    LogInstall(L"Failed to create directory", true);
+    return false;
+  }
+
+  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  for (const std::wstring& family : model.families) {
+    if (!CreateDirectories(staging + family)) {
+      LogInstall(L"Failed to create directory", true);
+      return false;
+    }
+  }
+  // Root: data files and the certificate; each family folder: a whole
+  // package (binaries, data files, INF).
+  std::vector<std::pair<std::wstring, std::wstring>> jobs;
+  for (const std::wstring& path : model.stagingDataList) jobs.push_back({path, staging});
+  jobs.push_back({kArchiveCertificate, staging});
+  for (const wchar_t* family : {L"IA64", L"Driver64", L"Driver32"}) {
+    const std::wstring folder = staging + family + L"\\";
+    for (const std::wstring& path : model.installLists.at(family)) jobs.push_back({path, folder});
+    jobs.push_back({kArchiveInf, folder});
+  }
+  std::vector<std::wstring> unused;
+  for (const auto& job : jobs) {
+    platform::ErrorCode error = platform::err::kOk;
+    if (!ExtractArchiveFile(job.first, job.second, unused, error)) {
+      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      return false;
+    }
+  }
+  LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+
+  // Windows 8 and later refuse an untrusted publisher's package silently.
+  platform::OsVersion version;
+  const bool versionRead = platform_.system.GetVersion(version) == platform::err::kOk;
+  if (!versionRead || version.major > 6 || (version.major == 6 && version.minor > 1)) {
+    platform::ProcessLaunch certutil;
+    certutil.file = L"certutil.exe";
+    certutil.parameters = engine_text::Format(L"-addstore \"TrustedPublisher\" \"%s\"", staging + model.certificateFile);
+    certutil.show = platform::kShowHidden;
+    certutil.wait = true;
+    platform_.processes.Launch(certutil);
+  }
+
+  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  bool wow64 = false;
+  if (platform_.system.IsWow64(wow64) != platform::err::kOk) wow64 = false;
+  const std::wstring inf = staging + (wow64 ? L"Driver64" : L"Driver32") + L"\\" + model.infFile;
+  platform::ProcessLaunch printui;
+  printui.file = L"rundll32.exe";
+  printui.parameters = L"printui.dll, PrintUIEntry /ia /m \"" + model.driverName + L"\" /f \"" + inf + L"\"";
+  printui.owner = hMainWnd;
+  printui.wait = true;
+  platform_.processes.Launch(printui);
+
+  std::vector<platform::DriverInfo> installed;
+  platform_.spooler.ListDrivers(1, installed);
+  const std::wstring wanted = engine_text::Lower(model.driverName);
+  for (const platform::DriverInfo& driver : installed) {
+    if (engine_text::Lower(driver.name) == wanted) {
+      LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+      return true;
+    }
+  }
+  LogInstall(engine_text::Text(L"tip.installdriverfail2"), true);
+  return false;
+}

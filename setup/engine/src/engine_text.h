@@ -1,0 +1,18 @@
+// Texts of the engine: language keys, "%s" templates, case folding.
+#pragma once
+
+#include <string>
+
+namespace engine_text {
+
+// The text of a language key in the current language.
+std::wstring Text(const wchar_t* key);
+// The template with its first "%s" replaced by the argument; the argument
+// is never read as a format, so any character in it is safe.
+std::wstring Format(const std::wstring& pattern, const std::wstring& argument);
+// A language key used as a template.
+std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument);
+// Lower case for comparisons that ignore case.
+std::wstring Lower(const std::wstring& text);
+
+}  // namespace engine_text

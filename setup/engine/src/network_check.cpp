@@ -1,0 +1,77 @@
+// The network page's checks: a dotted IPv4 address, a free port name, and
+// the reachability probe of the printer's raw printing port.
+#include "engine/setup_engine.h"
+
+#include "engine_text.h"
+
+#include <cerrno>
+#include <climits>
+#include <cwchar>
+
+namespace {
+
+const uint16_t kRawPrintPort = 9100;
+const uint32_t kProbeWaitMs = 1000;
+const wchar_t kInvalidAddress[] = L"IP地址无效";
+const wchar_t kPortTaken[] = L"端口已存在，请重新输入";
+
+// One part as the C library reads a decimal number.
+bool ReadPart(const std::wstring& part) {
+  const wchar_t* begin = part.c_str();
+  wchar_t* end = nullptr;
+  errno = 0;
+  const long long value = std::wcstoll(begin, &end, 10);
+  if (end == begin || errno == ERANGE) return false;
+  if (value < INT_MIN || value > INT_MAX) return false;
+  return value >= 0 && value <= 255;
+}
+
+}  // namespace
+
+// Four parts separated by full stops, each a number 0-255; a trailing
+// full stop is allowed.
+bool SetupEngine::IsValidIpv4(const std::wstring& text) {
+  int count = 0;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t dot = text.find(L'.', pos);
+    if (dot == std::wstring::npos) dot = text.size();
+    if (!ReadPart(text.substr(pos, dot - pos))) return false;
+    ++count;
+    pos = dot + 1;
+  }
+  return count == 4;
+}
+
+// The page may be left with a valid address and a port name not yet taken.
+bool SetupEngine::CheckNetworkPage() {
+  auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip");
+  auto* name = FindAs<CEditUI>(L"edit_install_lan_portName");
+  CControlUI* label = Find(L"label_show_lanPort_info");
+  if (!ip || !name) return false;
+  if (!IsValidIpv4(ip->GetText())) {
+    if (label) label->SetText(kInvalidAddress);
+    ip->SetFocus();
+    return false;
+  }
+  if (PortExists(name->GetText())) {
+    if (label) label->SetText(kPortTaken);
+    name->SetFocus();
+    return false;
+  }
+  if (label) label->SetText(std::wstring());
+  return true;
+}
+
+// Whether something accepts a connection on port 9100 within a second.
+bool SetupEngine::ProbePrinterPort(const std::wstring& ipText) {
+  return platform_.network.ProbeTcp(platform_.system.ToAnsi(ipText), kRawPrintPort, kProbeWaitMs).connected;
+}
+
+// btn_checked_ip: the probe, its outcome in a box.
+void SetupEngine::CheckPrinterReachable() {
+  auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip");
+  if (!ip) return;
+  const bool reached = ProbePrinterPort(ip->GetText());
+  Box(engine_text::Text(reached ? L"tip.lancheckedok" : L"tip.lancheckedfail"), MB_ICONINFORMATION);
+}

@@ -1,0 +1,146 @@
+// The engine on the real Windows print system (run under Wine): an install
+// on "COM1:" with the 203 dpi model, driven through the real main window.
+#include "app.h"
+#include "engine/setup_engine.h"
+#include "localization.h"
+#include "main_wnd.h"
+
+#include <gtest/gtest.h>
+#include <ole2.h>
+#include <windows.h>
+#include <winspool.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kDriver[] = L"A4 Printer(203dpi)";
+
+// Opens the archive the program carries, linked into this test as well.
+bool OpenOwnArchive() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  CPaintManagerUI::SetInstance(instance);
+  HRSRC res = FindResourceW(instance, MAKEINTRESOURCEW(129), L"ZIPRES");
+  if (!res) return false;
+  HGLOBAL loaded = LoadResource(instance, res);
+  if (!loaded) return false;
+  SetUpResources(L"C:\\", LockResource(loaded), SizeofResource(instance, res));
+  return CResourceManager::GetInstance().IsZipOpen();
+}
+
+// Handles the window's messages (and the workers' sent ones) until every
+// worker has ended or the time is up.
+bool PumpUntilIdle(SetupEngine& engine, DWORD limitMs) {
+  const DWORD start = GetTickCount();
+  while (engine.RunningWorkers() > 0) {
+    if (GetTickCount() - start > limitMs) return false;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  return true;
+}
+
+std::wstring DriverDirectory() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD needed = 0;
+  if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(path), sizeof path, &needed))
+    return std::wstring();
+  return path;
+}
+
+bool DriverInstalled(const std::wstring& name) {
+  DWORD needed = 0, count = 0;
+  EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!EnumPrinterDriversW(nullptr, nullptr, 1, buffer.data(), needed, &needed, &count)) return false;
+  auto* info = reinterpret_cast<DRIVER_INFO_1W*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) {
+    if (info[i].pName && name == info[i].pName) return true;
+  }
+  return false;
+}
+
+// The queue's driver and port, or false when there is no such queue.
+bool QueueOf(const std::wstring& name, std::wstring& driver, std::wstring& port) {
+  DWORD needed = 0, count = 0;
+  EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed ? needed : 1);
+  if (!EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count)) return false;
+  auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data());
+  for (DWORD i = 0; i < count; ++i) {
+    if (info[i].pPrinterName && name == info[i].pPrinterName) {
+      driver = info[i].pDriverName ? info[i].pDriverName : L"";
+      port = info[i].pPortName ? info[i].pPortName : L"";
+      return true;
+    }
+  }
+  return false;
+}
+
+void DeleteQueue(const std::wstring& name) {
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  if (OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, &access)) {
+    DeletePrinter(printer);
+    ClosePrinter(printer);
+  }
+}
+
+TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
+  OleInitialize(nullptr);
+  ASSERT_TRUE(OpenOwnArchive());
+  SetupEngine& engine = SetupEngine::Instance();
+  FillLanguageTable(engine);
+  auto* wnd = new CMainWnd(engine);
+  HWND hwnd = wnd->Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(hwnd, nullptr);
+  CPaintManagerUI& pm = wnd->GetPaintManager();
+
+  engine.Next();  // start page -> connection page
+  ASSERT_TRUE(pm.FindControl(L"option_port_com")->Activate());
+  EXPECT_EQ(engine.portType, kPortCom);
+  engine.Next();  // model page, 203 dpi preselected
+  EXPECT_EQ(engine.modelId, 0);
+  engine.Next();  // port list, COM1: preselected
+  EXPECT_EQ(engine.portName, L"COM1:");
+  engine.Next();  // printer name, a free one proposed
+  const std::wstring name = engine.printerName;
+  EXPECT_EQ(name.compare(0, 18, kDriver), 0);
+  EXPECT_EQ(engine.setDefault, 1);
+  engine.Next();  // summary
+  ASSERT_EQ(engine.tabSwitchInstall->GetCurSel(), kSummaryPage);
+  engine.Next();  // run
+  ASSERT_TRUE(PumpUntilIdle(engine, 120000));
+
+  const std::wstring directory = DriverDirectory();
+  ASSERT_FALSE(directory.empty());
+  for (const wchar_t* file : {L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll", L"TarnelA4203.pcd", L"plotuia4.hlp"}) {
+    EXPECT_NE(GetFileAttributesW((directory + L"\\" + file).c_str()), INVALID_FILE_ATTRIBUTES)
+        << "missing driver file";
+  }
+  EXPECT_TRUE(DriverInstalled(kDriver));
+  std::wstring driver, port;
+  EXPECT_TRUE(QueueOf(name, driver, port));
+  EXPECT_EQ(driver, kDriver);
+  EXPECT_EQ(port, L"COM1:");
+  wchar_t current[256] = {};
+  DWORD size = 256;
+  ASSERT_TRUE(GetDefaultPrinterW(current, &size));
+  EXPECT_EQ(std::wstring(current), name);
+  EXPECT_TRUE(pm.FindControl(L"btn_setup_testpage")->IsVisible());
+
+  DeleteQueue(name);
+  DeletePrinterDriverExW(nullptr, nullptr, const_cast<wchar_t*>(kDriver), 0, 0);
+  EXPECT_FALSE(QueueOf(name, driver, port));
+  DestroyWindow(hwnd);
+  delete wnd;
+  CPaintManagerUI::Shutdown();
+  OleUninitialize();
+}
+
+}  // namespace
