@@ -456,6 +456,13 @@ void SetupEngine::ShowRemovalPage(int page) {
     case kRemovalRunPage:
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
+      RunWorker([this]() {
+        RunRemoval();
+        // The next removal starts from a clean choice.
+        Send(UIMSG_SHOW_ROW_H1, 1);
+        selectedPrinters.clear();
+        selectedDrivers.clear();
+      });
       break;
 
     default:

@@ -345,4 +345,25 @@ TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
   EXPECT_EQ(Find(L"btn_setup_next")->GetText(), Text(L"main.btn.next"));
 }
 
+TEST_F(EngineTest, RemovalRunPageRemovesTheChoiceAndEmptiesIt) {
+  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Office", L"COM3:", L"Generic / Text Only");
+  Click(L"option_delete");
+  NextPage();
+  auto* printerList = FindAs<CListUI>(L"listex_delete_printer");
+  ASSERT_EQ(printerList->GetCount(), 1);
+  wnd->GetPaintManager().SendNotify(printerList->GetItemAt(0), DUI_MSGTYPE_ITEMCLICK);
+  ASSERT_EQ(engine.selectedPrinters, std::vector<std::wstring>{L"Front"});
+  NextPage();  // drivers
+  NextPage();  // summary
+  NextPage();  // the run, on its worker thread
+  std::vector<platform::PrinterInfo> left;
+  machine.spooler.ListPrinters(platform::kEnumPrinterLocal, left);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left[0].name, L"Office");
+  EXPECT_TRUE(engine.selectedPrinters.empty());
+  EXPECT_TRUE(engine.selectedDrivers.empty());
+  EXPECT_TRUE(Visible(L"hor_btn_h1"));
+}
+
 }  // namespace
