@@ -18,6 +18,8 @@ const wchar_t kSpoolerService[] = L"Spooler";
 const uint32_t kPauseAfterItemMs = 200;
 const uint32_t kPauseBeforeStartMs = 500;
 const uint32_t kStopLimitMs = 30000;
+const platform::ErrorCode kModuleNotFound = 126;  // ERROR_MOD_NOT_FOUND
+const platform::ErrorCode kProcNotFound = 127;    // ERROR_PROC_NOT_FOUND
 // A zero wait hint would poll without pause and a huge one would sleep far
 // past the stop limit; the sleeps between status checks stay in this range.
 const uint32_t kShortestWaitMs = 100;
@@ -278,9 +280,14 @@ void SetupEngine::RunRemoval() {
         if (packages && !entry.infPath.empty()) {
           LogDelete(engine_text::KeyFormat(L"tip.startdeletepack", name));
           const platform::DynamicResult result = platform_.spooler.DeleteDriverPackage(entry.infPath);
-          if (result.status == platform::DynamicStatus::kCalled && result.error != platform::err::kOk) {
+          // A system with packages that lacks the deletion call has kept the
+          // package: say so rather than report it removed.
+          platform::ErrorCode packageError = result.error;
+          if (result.status == platform::DynamicStatus::kLibraryMissing) packageError = kModuleNotFound;
+          if (result.status == platform::DynamicStatus::kEntryMissing) packageError = kProcNotFound;
+          if (packageError != platform::err::kOk) {
             LogDelete(engine_text::KeyFormat(L"tip.deletefail", name), true);
-            LogDelete(engine_text::KeyFormat(L"tip.failreason", ErrorText(result.error)), true);
+            LogDelete(engine_text::KeyFormat(L"tip.failreason", ErrorText(packageError)), true);
           } else {
             LogDelete(engine_text::KeyFormat(L"tip.deletesuccess", name));
           }

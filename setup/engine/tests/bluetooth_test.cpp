@@ -136,4 +136,24 @@ TEST_F(BluetoothStepTest, UnreadableComPortEndsTheSearch) {
   EXPECT_FALSE(engine.FindBluetoothComPort(L"00a1b2c3d4e5", com));
 }
 
+TEST_F(BluetoothStepTest, MatchingPortWithoutAReadableNameIsPassedOver) {
+  // A queue on ":" would be useless; the next matching port is taken.
+  platform::sim::SimInterface nameless;
+  nameless.interfaceClass = platform::guids::kComPortInterface;
+  nameless.instanceId = kComInstancePrefix + std::wstring(L"00A1B2C3D4E5_C00000000");
+  nameless.devicePath = L"\\\\?\\" + nameless.instanceId;
+  machine.devices.AddInterface(nameless);
+  AddComPort(kComInstancePrefix + std::wstring(L"00A1B2C3D4E5_C00000001"), L"COM9");
+  std::wstring com;
+  ASSERT_TRUE(engine.FindBluetoothComPort(L"00a1b2c3d4e5", com));
+  EXPECT_EQ(com, L"COM9");
+}
+
+TEST_F(BluetoothStepTest, AFailedSearchLeavesNoDevicesOfAnEarlierOne) {
+  AddPrinter();
+  machine.FailNext(Op::kSearchDevices, 259);
+  engine.ScanBluetoothDevices();
+  EXPECT_TRUE(engine.bluetoothDevices.empty());
+}
+
 }  // namespace

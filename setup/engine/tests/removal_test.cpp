@@ -204,7 +204,7 @@ TEST_F(RemovalTest, PackageStepOnlyFromVersionSixAndWithAnInfPath) {
   EXPECT_EQ(machine.Calls(Op::kDeleteDriverPackage), 0);
 }
 
-TEST_F(RemovalTest, PackageFailureIsReportedAndAMissingEntryPointCountsAsDone) {
+TEST_F(RemovalTest, PackageFailureAndAMissingEntryPointAreReported) {
   const wchar_t inf[] = L"C:\\Windows\\INF\\oem9.inf";
   machine.spooler.InstallDriver(L"First", inf);
   machine.spooler.InstallDriver(L"Second", inf);  // keeps the shared package in use
@@ -215,11 +215,14 @@ TEST_F(RemovalTest, PackageFailureIsReportedAndAMissingEntryPointCountsAsDone) {
                           L"! not removed First",
                           L"! reason Code: 3015 - The specified printer driver package is currently in use."}));
 
+  // Without the deletion call the package stays, and the log says so.
   machine.spooler.SetPackageDeletionAvailable(false);
+  machine.system.SetMessage(127, 0, L"The specified procedure could not be found.");
   Choose({}, {L"Second"});
   engine.RunRemoval();
   EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver Second", L"removed Second", L"package Second",
-                          L"removed Second"}));
+                          L"! not removed Second",
+                          L"! reason Code: 127 - The specified procedure could not be found."}));
 }
 
 TEST_F(RemovalTest, ChosenDriverNoLongerListedIsReportedNotSkipped) {
