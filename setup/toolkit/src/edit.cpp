@@ -262,6 +262,10 @@ bool CRichEditUI::SetSelectionCharFormat(const TCharFormatUI& format) {
     cf.yHeight = format.heightTwips;
     cf.crTextColor = format.textColor;
     lstrcpynW(cf.szFaceName, format.faceName.c_str(), LF_FACESIZE);
+    // A click into the box moves the selection; the format is meant for the
+    // next line at the end, not for the word the user clicked on.
+    const int len = GetWindowTextLengthW(m_hNative);
+    SendMessageW(m_hNative, EM_SETSEL, static_cast<WPARAM>(len), len);
     return SendMessageW(m_hNative, EM_SETCHARFORMAT, SCF_SELECTION | SCF_WORD, reinterpret_cast<LPARAM>(&cf)) != 0;
   }
 #endif

@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include "toolkit/toolkit.h"
+
+#include <richedit.h>
 #include "zip_test_util.h"
 
 namespace {
@@ -117,6 +119,38 @@ TEST_F(Win32Host, BuildsTheWindowFromMarkupAtItsSize) {
   log->AppendText(L"line\r\n");
   log->EndDown();
   EXPECT_GT(GetWindowTextLengthW(log->GetNativeWindow()), 0);
+}
+
+// Colour of the character at `pos` of a native rich edit box.
+COLORREF ColourAt(HWND box, int pos) {
+  SendMessageW(box, EM_SETSEL, pos, pos + 1);
+  CHARFORMAT2W cf;
+  ZeroMemory(&cf, sizeof cf);
+  cf.cbSize = sizeof cf;
+  SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
+  return cf.crTextColor;
+}
+
+TEST_F(Win32Host, LogFormatGoesToTheEndEvenAfterTheUserMovedTheSelection) {
+  HWND h = wnd.Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  auto* log = wnd.pm().FindControlAs<CRichEditUI>(L"wordedit_log");
+  HWND box = log->GetNativeWindow();
+  ASSERT_NE(box, nullptr);
+  TCharFormatUI format;
+  format.mask = 0xE0000007;
+  format.heightTwips = 225;
+  format.textColor = RGB(0, 0, 255);
+  log->SetSelectionCharFormat(format);
+  log->AppendText(L"first line\r\n");
+  // The user clicks into the first word.
+  SendMessageW(box, EM_SETSEL, 1, 3);
+  format.textColor = RGB(255, 0, 0);
+  log->SetSelectionCharFormat(format);
+  log->AppendText(L"error\r\n");
+  EXPECT_EQ(ColourAt(box, 1), RGB(0, 0, 255));  // the clicked word keeps its colour
+  const int errorAt = static_cast<int>(std::wstring(L"first line\r").size());
+  EXPECT_EQ(ColourAt(box, errorAt), RGB(255, 0, 0));  // the new line is red
 }
 
 TEST_F(Win32Host, DpiSwitchScalesTheWindowAboutItsTopLeftCorner) {
