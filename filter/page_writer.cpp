@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cbmp.h"
+#include "bmpinfo.h"
 #include "messages.h"
 
 #define PAPERTYPE_COMMAND(value)                                                  \
@@ -24,35 +24,21 @@ namespace {
 
 constexpr uint32_t kBytesPerPixel = 3;
 
-// Packs image row `row` into `out`: pixel 8k + i goes to bit 7 - i of byte
-// k; 1 is white (also for the pad bits beyond the right edge), 0 a dot.
-void PackRow(const unsigned char *image, int64_t width, int64_t row, unsigned char *out,
-             int64_t bytesPerRow) {
-  const unsigned char *pixels = image + static_cast<size_t>(row * width) * kBytesPerPixel;
-  for (int64_t k = 0; k < bytesPerRow; ++k) {
-    unsigned char bits = 0;
-    for (int i = 0; i < 8; ++i) {
-      const int64_t x = 8 * k + i;
-      if (x >= width || pixels[static_cast<size_t>(x) * kBytesPerPixel] >= kWhiteThreshold) {
-        bits |= static_cast<unsigned char>(0x80u >> i);
-      }
-    }
-    out[k] = bits;
-  }
-}
-
-// Writes the BITMAP command of the band that starts at row y.
-void WriteBand(const unsigned char *image, int64_t width, int64_t height, int64_t y,
-               unsigned char *bandBuffer, int64_t bytesPerRow) {
+// Writes the BITMAP command of the band that starts at row y of the packed
+// page; rows below the page are sent white.
+void WriteBand(const unsigned char *bits, int64_t height, int64_t y, unsigned char *lastBand,
+               int64_t bytesPerRow) {
   const size_t dataBytes = static_cast<size_t>(kBandHeight * bytesPerRow);
-  std::memset(bandBuffer, 0xFF, dataBytes + 1);
-  for (int r = 0; r < kBandHeight; ++r) {
-    // Rows below the page stay white from the fill.
-    if (y + r < height) PackRow(image, width, y + r, bandBuffer + r * bytesPerRow, bytesPerRow);
+  const unsigned char *data = bits + y * bytesPerRow;
+  if (height - y < kBandHeight) {
+    const size_t have = static_cast<size_t>((height - y) * bytesPerRow);
+    std::memcpy(lastBand, data, have);
+    std::memset(lastBand + have, 0xFF, dataBytes - have);
+    data = lastBand;
   }
   std::printf("BITMAP %d,%d,%d,%d,%d,", 0, static_cast<int>(y), static_cast<int>(bytesPerRow),
               kBandHeight, 1);
-  std::fwrite(bandBuffer, 1, dataBytes, stdout);
+  std::fwrite(data, 1, dataBytes, stdout);
   std::fflush(stdout);
   std::printf("\r\n");
 }
@@ -67,16 +53,19 @@ int32_t DotsToMm(int64_t dots, float dotsPerMm) {
 // Layout check for the encoder's assumptions; see the header.
 bool CheckPageLayout(const cups_page_header2_t &header) {
   const uint32_t colours = header.cupsNumColors & 0xFFFFu;
-  const bool rgb = header.cupsColorSpace == CUPS_CSPACE_RGB ||
-                   header.cupsColorSpace == CUPS_CSPACE_SRGB ||
-                   header.cupsColorSpace == CUPS_CSPACE_ADOBERGB;
-  if (header.cupsBitsPerColor != 8 || colours != kBytesPerPixel || !rgb ||
-      header.cupsColorOrder != CUPS_ORDER_CHUNKED ||
+  // The stream may hold any number in the enumerated fields; loading one
+  // outside its enumeration is undefined, so they are read as numbers.
+  uint32_t space, order;
+  std::memcpy(&space, &header.cupsColorSpace, sizeof space);
+  std::memcpy(&order, &header.cupsColorOrder, sizeof order);
+  // The colour space is only named in the message: any three 8-bit colours
+  // a pixel are read as red, green, blue, as the printer's data always is.
+  if (header.cupsBitsPerColor != 8 || colours != kBytesPerPixel || order != CUPS_ORDER_CHUNKED ||
       uint64_t{header.cupsBytesPerLine} != uint64_t{header.cupsWidth} * kBytesPerPixel) {
     LogMessage("ERROR",
                N_("Unsupported raster page (%u bits per colour, %u colours, colour space %u, "
                   "%u bytes per line for %u dots); the page is skipped."),
-               header.cupsBitsPerColor, header.cupsNumColors, header.cupsColorSpace,
+               header.cupsBitsPerColor, header.cupsNumColors, space,
                header.cupsBytesPerLine, header.cupsWidth);
     return false;
   }
@@ -127,36 +116,37 @@ bool SendOnePage_RGB(unsigned char *image, uint64_t imageSize, cups_page_header2
   CBMP_SetSettings(record, settings);
   CBMP_SetBitCount(record, static_cast<uint16_t>(bpp * 8));
   CBMP_SetBMPInfo(record, width, height, bpp);
-  CBMP_SetBMPSource(record, image, static_cast<int64_t>(imageSize));
-  CBMP_UpImageInfo(record);
-  const int64_t last = CBMP_GetBlankHeightLast(record);
-  CBMP_ClearCBMPInfo(record);
-
-  const int64_t printedHeight = (last > 0 && last < height) ? last : height;
+  // The page is packed one bit a dot as it is prepared; a page without
+  // dots has nothing to prepare and is sent as empty rows.
   const int64_t bytesPerRow = (width + 7) / 8;
-  auto *bandBuffer = static_cast<unsigned char *>(
-      std::malloc(static_cast<size_t>(kBandHeight * bytesPerRow + 1)));
-  if (!bandBuffer) {
+  auto *bits = static_cast<unsigned char *>(
+      std::malloc(static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1)));
+  if (!bits || (width > 0 && height > 0 &&
+                !record->CBMP_PackPage(image, static_cast<int64_t>(imageSize), bits, bytesPerRow))) {
+    std::free(bits);
     CBMP_destroy(record);
     std::free(turned);
     return false;
   }
+  const int64_t last = CBMP_GetBlankHeightLast(record);
+  CBMP_ClearCBMPInfo(record);
+  CBMP_destroy(record);
+  std::free(turned);
 
+  const int64_t printedHeight = (last > 0 && last < height) ? last : height;
   if (settings.modelNumber == kLabelModelNumber) {
     SendOnePage_Header(width, height, kDotsPerMm, header, settings);
   } else {
     SendOnePage_HeaderA4(width, height, kDotsPerMm, header, settings);
   }
   const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
+  unsigned char *lastBand = bits + height * bytesPerRow;  // room for one band after the page
   for (int64_t b = 0; b < bands; ++b) {
-    WriteBand(image, width, height, b * kBandHeight, bandBuffer, bytesPerRow);
+    WriteBand(bits, height, b * kBandHeight, lastBand, bytesPerRow);
   }
-  std::free(bandBuffer);
+  std::free(bits);
   std::printf("PRINT %d,%d\r\n", 1, static_cast<int>(header.NumCopies));
   std::fflush(stdout);
-
-  CBMP_destroy(record);
-  std::free(turned);
   return true;
 }
 

@@ -13,8 +13,6 @@
 constexpr float kDotsPerMm = 7.992126f;
 // Rows per BITMAP command.
 constexpr int kBandHeight = 24;
-// A pixel whose first byte reaches this is white (no dot).
-constexpr unsigned char kWhiteThreshold = 129;
 // Model number of the label printer; every other number is an A4 model.
 constexpr int32_t kLabelModelNumber = 1001;
 // Largest page image the encoder takes on; it needs a few copies of it.

@@ -2,10 +2,12 @@
 // job's raster pages and writes one printer job per page to stdout.
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cups/raster.h>
@@ -23,10 +25,14 @@ extern "C" void SignalHandler(int /*signal*/) { CancelJob = 1; }
 namespace {
 
 // Reads and discards the pixel data of a page the encoder refused, so that
-// the next page header is found.
+// the next page header is found.  libcups delivers one row per colour
+// plane for planar pages.
 void SkipPageRows(cups_raster_t *raster, const cups_page_header2_t &header) {
   static unsigned char scratch[64 * 1024];
   uint64_t left = uint64_t{header.cupsBytesPerLine} * header.cupsHeight;
+  uint32_t order;  // read as a number: the stream may hold any value there
+  std::memcpy(&order, &header.cupsColorOrder, sizeof order);
+  if (order == CUPS_ORDER_PLANAR) left *= header.cupsNumColors;
   while (left > 0 && !(CancelJob & 1)) {
     const unsigned chunk = static_cast<unsigned>(std::min<uint64_t>(left, sizeof scratch));
     if (cupsRasterReadPixels(raster, scratch, chunk) == 0) break;
@@ -34,10 +40,10 @@ void SkipPageRows(cups_raster_t *raster, const cups_page_header2_t &header) {
   }
 }
 
-// Reads the rows of one page into `page` (already zeroed); stops early at
-// the end of the stream or when the job is cancelled.
-void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header,
-                  unsigned char *page) {
+// Reads the rows of one page into `page` (already zeroed), one row a call:
+// a row cut short by the end of the stream keeps what was decoded of it,
+// and a cancel is seen after every row.
+void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header, unsigned char *page) {
   for (uint32_t row = 0; row < header.cupsHeight; ++row) {
     if (cupsRasterReadPixels(raster, page + size_t{row} * header.cupsBytesPerLine,
                              header.cupsBytesPerLine) == 0) {
@@ -47,8 +53,33 @@ void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header,
   }
 }
 
-// Reads and sends every page; returns true when the job counts as done
-// (at least one page was read to its end and the next header looked for).
+// A zeroed page buffer from its own mapping, in 2 MB pages where the
+// kernel allows: faulting a page's worth of 4 kB pages in costs as much
+// as the rest of the preparation.  Only whole huge pages are asked for so
+// the page costs no more memory than its size.
+struct PageBuffer {
+  unsigned char *data = nullptr;
+  void *mapping = MAP_FAILED;
+  size_t mappedBytes = 0;
+
+  explicit PageBuffer(size_t size) {
+    constexpr size_t kHuge = size_t{2} << 20;
+    mappedBytes = size + kHuge;
+    mapping = mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED) return;
+    const uintptr_t start = (reinterpret_cast<uintptr_t>(mapping) + kHuge - 1) & ~(kHuge - 1);
+    data = reinterpret_cast<unsigned char *>(start);
+    if (size >= kHuge) madvise(data, size & ~(kHuge - 1), MADV_HUGEPAGE);  // a hint only
+  }
+  ~PageBuffer() {
+    if (mapping != MAP_FAILED) munmap(mapping, mappedBytes);
+  }
+  PageBuffer(const PageBuffer &) = delete;
+  PageBuffer &operator=(const PageBuffer &) = delete;
+};
+
+// Reads and sends every page; returns true when the job counts as done (at least one page was read to
+// its end and the next header looked for).
 bool PrintPages(cups_raster_t *raster, const settings_ &settings) {
   cups_page_header2_t header;
   if (!cupsRasterReadHeader2(raster, &header)) {
@@ -63,17 +94,16 @@ bool PrintPages(cups_raster_t *raster, const settings_ &settings) {
       SkipPageRows(raster, header);
     } else if (header.cupsHeight > 0) {
       const uint64_t size = uint64_t{header.cupsHeight} * header.cupsBytesPerLine;
-      auto *buffer = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(size), 1));
-      if (!buffer) {
+      PageBuffer buffer(static_cast<size_t>(size));
+      if (!buffer.data) {
         LogMessage("ERROR", N_("Not enough memory for page %d."), page);
         return completed;
       }
       LogMessage("INFO", N_("Printing page %d."), page);
-      ReadPageRows(raster, header, buffer);
-      if (SendOnePage_RGB(buffer, size, header, settings)) {
+      ReadPageRows(raster, header, buffer.data);
+      if (SendOnePage_RGB(buffer.data, size, header, settings)) {
         std::fprintf(stderr, "PAGE: %d %u\n", page, header.NumCopies);
       }
-      std::free(buffer);
     }
     if (!cupsRasterReadHeader2(raster, &header)) return true;
     completed = true;

@@ -58,6 +58,16 @@ struct BMPInfo {
 
   // --- pipeline (pipeline.cpp)
   void CBMP_UpImageInfo();
+  // The encoder's road: prepares the described page held in `data` in its
+  // raster (RGB) order, without the exchange of CBMP_SetBMPSource, and
+  // writes it packed into height rows of bytesPerRow bytes: dot 8k + i at
+  // bit 7 - i of byte k, 1 white (also the pad bits).  `data` is used as
+  // scratch.  False, with nothing written, when the geometry does not fit
+  // or a row is narrower than the page.
+  bool CBMP_PackPage(unsigned char *data, int64_t size, unsigned char *bits, int64_t bytesPerRow);
+  // Steps shared by the two entries above (pipeline.cpp).
+  void startPreparation();
+  bool prepare(unsigned char *bits, int64_t bytesPerRow);
   void CBMP_UpImageInfoUI();
 
   // --- gray and tone (tone.cpp)

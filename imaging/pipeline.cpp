@@ -5,12 +5,28 @@
 //
 // The page is walked in row windows so that a page costs little more
 // memory than its own buffer: the diffusion keeps three gray rows, the
-// sharpening two saved rows, and mirror and negative are done on each row
-// as soon as it is final.  reference::UpImageInfo at the end runs the same
-// road through the record's whole-page operations; the tests hold the two
-// equal.
+// sharpening four colour rows, and each row is finished as soon as it is
+// final.  Two ends share the roads: CBMP_UpImageInfo writes the black and
+// white pixels back into the page; CBMP_PackPage, the encoder's entry,
+// writes one bit a dot and skips the colour write-back and, for 3-byte
+// pixels, the red/blue exchange, which cannot change a black-and-white
+// result (the gray value is the darkest colour byte and the sharpening
+// works per colour byte).
+// reference::UpImageInfo at the end runs the same road through the
+// record's whole-page operations; the tests hold them all equal.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define QUILLET_BYTE_SHUFFLE 1
+#endif
 
 #include "bmpinfo.h"
 #include "imaging_util.h"
@@ -25,21 +41,232 @@ struct Page {
   unsigned char *row(int64_t y) const { return pixels + y * lineBytes; }
 };
 
-// Gamma table on the three colour bytes of every pixel of a row.
-void toneRow(const Page &pg, unsigned char *row, const uint8_t lut[256]) {
-  for (int64_t x = 0; x < pg.width; ++x, row += pg.bpp) {
-    row[0] = lut[row[0]];
-    row[1] = lut[row[1]];
-    row[2] = lut[row[2]];
+// Where finished rows go: back into the page as 0 / 255 colour bytes, or
+// packed into `bits` (bytesPerRow a row).
+struct Sink {
+  unsigned char *bits = nullptr;
+  int64_t bytesPerRow = 0;
+  bool mirror = false, negative = false;
+};
+
+// Table lookup of n bytes (`to` may be `from`) through a table of byte
+// pairs: half the lookups, and the pair table stays in the second-level
+// cache.  Returns true when every byte was white paper (255, which the
+// table keeps).
+bool lookUp(const unsigned char *from, unsigned char *to, int64_t n, const uint8_t lut[256],
+            const uint16_t *pairs) {
+  const bool whiteStays = lut[255] == 255, blackStays = lut[0] == 0;
+  bool blank = whiteStays;
+  int64_t i = 0;
+  for (; i + 32 <= n; i += 32) {
+    // Runs of white paper or black ink, most of a page, map to themselves;
+    // blocks of 32 bytes keep the test rarely mispredicted.
+    uint64_t word[4];
+    std::memcpy(word, from + i, 32);
+    const uint64_t both = word[0] & word[1] & word[2] & word[3];
+    const uint64_t either = word[0] | word[1] | word[2] | word[3];
+    if ((both == ~uint64_t{0} && whiteStays) || (either == 0 && blackStays)) {
+      std::memcpy(to + i, word, 32);
+      blank = blank && either != 0;
+      continue;
+    }
+    blank = false;
+    for (int64_t j = i; j < i + 32; j += 8) {
+      uint16_t a, b, c, d;
+      std::memcpy(&a, from + j, 2);
+      std::memcpy(&b, from + j + 2, 2);
+      std::memcpy(&c, from + j + 4, 2);
+      std::memcpy(&d, from + j + 6, 2);
+      a = pairs[a]; b = pairs[b]; c = pairs[c]; d = pairs[d];
+      std::memcpy(to + j, &a, 2);
+      std::memcpy(to + j + 2, &b, 2);
+      std::memcpy(to + j + 4, &c, 2);
+      std::memcpy(to + j + 6, &d, 2);
+    }
+  }
+  for (; i < n; ++i) {
+    blank = blank && from[i] == 255;
+    to[i] = lut[from[i]];
+  }
+  return blank;
+}
+
+// The pair table of a byte table: entry k, read as two bytes, holds the
+// table's values of k's two bytes.
+void buildPairs(const uint8_t lut[256], uint16_t *pairs) {
+  for (unsigned a = 0; a < 256; ++a)
+    for (unsigned b = 0; b < 256; ++b) {
+      const unsigned char in[2] = {static_cast<unsigned char>(a), static_cast<unsigned char>(b)};
+      const unsigned char out[2] = {lut[a], lut[b]};
+      uint16_t k;
+      std::memcpy(&k, in, 2);
+      std::memcpy(&pairs[k], out, 2);
+    }
+}
+
+// Gamma table on the three colour bytes of every pixel of row `from`,
+// written to `to` (which may be `from`); other bytes are copied.  `pairs`
+// (or null) is the table's pair table.  Returns true when the row is
+// known to be blank paper, before and after.
+bool toneRow(const Page &pg, const unsigned char *from, unsigned char *to, const uint8_t lut[256],
+             const uint16_t *pairs) {
+  if (pg.bpp == 3 && pairs) return lookUp(from, to, 3 * pg.width, lut, pairs);
+  for (int64_t x = 0; x < pg.width; ++x, from += pg.bpp, to += pg.bpp) {
+    to[0] = lut[from[0]];
+    to[1] = lut[from[1]];
+    to[2] = lut[from[2]];
+    for (int64_t k = 3; k < pg.bpp; ++k) to[k] = from[k];
+  }
+  return false;
+}
+
+// Gamma table on n bytes in place; returns true when all were white
+// paper (255, which the table keeps).
+bool toneBytes(unsigned char *bytes, int64_t n, const uint8_t lut[256], const uint16_t *pairs) {
+  if (pairs) return lookUp(bytes, bytes, n, lut, pairs);
+  bool blank = lut[255] == 255;
+  for (int64_t i = 0; i < n; ++i) {
+    blank = blank && bytes[i] == 255;
+    bytes[i] = lut[bytes[i]];
+  }
+  return blank;
+}
+
+#ifdef QUILLET_BYTE_SHUFFLE
+// Whether the processor has the byte shuffle of grayWide; asked once at
+// start.  (A 32-byte form of the sharpening measured slower than the
+// 16-byte one here, so there is none.)
+bool shufflePresent() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3");
+}
+const bool kShuffle = shufflePresent();
+
+// Shuffle masks that gather colour c of sixteen 3-byte pixels from the
+// k-th 16 bytes of their 48.
+struct ColourPicks {
+  __m128i mask[3][3];  // [colour][16-byte part]
+};
+
+__attribute__((target("ssse3"))) ColourPicks colourPicks() {
+  alignas(16) signed char pick[3][3][16];
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < 3; ++k)
+      for (int i = 0; i < 16; ++i) {
+        const int j = 3 * i + c - 16 * k;
+        pick[c][k][i] = static_cast<signed char>(j >= 0 && j < 16 ? j : -128);
+      }
+  ColourPicks picks;
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < 3; ++k)
+      picks.mask[c][k] = _mm_load_si128(reinterpret_cast<const __m128i *>(pick[c][k]));
+  return picks;
+}
+
+// The three colours of sixteen 3-byte pixels at p, one register each.
+__attribute__((target("ssse3"))) inline void splitColours(const unsigned char *p,
+                                                          const ColourPicks &picks,
+                                                          __m128i colour[3]) {
+  __m128i part[3];
+  for (int k = 0; k < 3; ++k) part[k] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+  for (int c = 0; c < 3; ++c)
+    colour[c] = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(part[0], picks.mask[c][0]),
+                                          _mm_shuffle_epi8(part[1], picks.mask[c][1])),
+                             _mm_shuffle_epi8(part[2], picks.mask[c][2]));
+}
+
+// The gray values of 3-byte pixels, sixteen at a time; returns the pixels
+// done.
+__attribute__((target("ssse3"))) int64_t grayWide(const unsigned char *row, int64_t w,
+                                                  unsigned char *gray) {
+  const ColourPicks picks = colourPicks();
+  int64_t x = 0;
+  for (; x + 16 <= w; x += 16) {
+    __m128i colour[3];
+    splitColours(row + 3 * x, picks, colour);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(gray + x),
+                     _mm_min_epu8(_mm_min_epu8(colour[0], colour[1]), colour[2]));
+  }
+  return x;
+}
+
+// neutralRow sixteen pixels at a time; returns the pixels done, or -1 at
+// the first group holding a coloured pixel.
+__attribute__((target("ssse3"))) int64_t neutralWide(const unsigned char *row, int64_t w,
+                                                     unsigned char *one) {
+  const ColourPicks picks = colourPicks();
+  int64_t x = 0;
+  for (; x + 16 <= w; x += 16) {
+    __m128i colour[3];
+    splitColours(row + 3 * x, picks, colour);
+    const __m128i same = _mm_and_si128(_mm_cmpeq_epi8(colour[0], colour[1]),
+                                       _mm_cmpeq_epi8(colour[1], colour[2]));
+    if (_mm_movemask_epi8(same) != 0xFFFF) return -1;
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(one + x), colour[0]);
+  }
+  return x;
+}
+#endif
+
+// The darkest colour byte of every pixel of a row of w pixels.
+void grayOfRow(const unsigned char *__restrict row, int64_t w, int64_t bpp,
+               unsigned char *__restrict gray) {
+  int64_t x = 0;
+#ifdef QUILLET_BYTE_SHUFFLE
+  if (bpp == 3 && kShuffle) x = grayWide(row, w, gray);
+#endif
+  for (; x < w; ++x) {
+    const unsigned char *p = row + x * bpp;
+    const unsigned char m = p[0] < p[1] ? p[0] : p[1];
+    gray[x] = m < p[2] ? m : p[2];
   }
 }
 
-// Counts the darkest colour byte of every pixel of a row.
-void countRow(const Page &pg, const unsigned char *row, uint64_t hist[256]) {
-  for (int64_t x = 0; x < pg.width; ++x, row += pg.bpp) {
-    unsigned char m = row[0] < row[1] ? row[0] : row[1];
-    ++hist[m < row[2] ? m : row[2]];
+// True when every pixel of a 3-byte row is neutral (its three colour
+// bytes equal); their values then go to `one`, one byte a pixel.
+bool neutralRow(const unsigned char *__restrict row, int64_t w, unsigned char *__restrict one) {
+  int64_t x = 0;
+#ifdef QUILLET_BYTE_SHUFFLE
+  if (kShuffle) {
+    x = neutralWide(row, w, one);
+    if (x < 0) return false;
   }
+#endif
+  for (; x < w; ++x) {
+    const unsigned char *p = row + 3 * x;
+    if (p[0] != p[1] || p[1] != p[2]) return false;
+    one[x] = p[0];
+  }
+  return true;
+}
+
+// A row of one byte a pixel written out as 3-byte neutral pixels.
+void expandRow(const unsigned char *__restrict one, int64_t w, unsigned char *__restrict row) {
+  for (int64_t x = 0; x < w; ++x, row += 3) row[0] = row[1] = row[2] = one[x];
+}
+
+// Counts a gray row into four interleaved histograms, so that a run of one
+// value does not wait on its own previous increment; sixteen equal values
+// (blank paper, solid black) count at once.
+void countRow(const unsigned char *gray, int64_t w, uint64_t hist[4][256]) {
+  int64_t x = 0;
+  while (x + 16 <= w) {
+#ifdef __SSE2__
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(gray + x));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(gray[x])))) == 0xFFFF) {
+      hist[0][gray[x]] += 16;
+      x += 16;
+      continue;
+    }
+#endif
+    for (const int64_t end = x + 16; x < end; x += 4) {
+      ++hist[0][gray[x]];
+      ++hist[1][gray[x + 1]];
+      ++hist[2][gray[x + 2]];
+      ++hist[3][gray[x + 3]];
+    }
+  }
+  for (; x < w; ++x) ++hist[0][gray[x]];
 }
 
 // Mirror and negative of a row whose pixels are final.
@@ -59,27 +286,95 @@ void finishTail(const Page &pg, bool mirror, bool negative) {
     for (int64_t i = 0; i < n; ++i) tail[i] = static_cast<unsigned char>(~tail[i]);
 }
 
-// Error-diffusion road: each row's gray values (darkest toned colour byte)
-// are made two rows ahead of the diffusion in a window of three rows; the
-// last non-white row from row 2 on goes to lastContent (-1 when none).
-// Returns false, with the page untouched, when the window cannot be had.
-bool diffusePage(const Page &pg, const uint8_t lut[256], bool mirror, bool negative,
-                 int64_t *lastContent) {
-  const int64_t w = pg.width, h = pg.height;
-  unsigned char *window = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(3 * w)));
+// Packs a row of values (white from `least` up) as the print head takes
+// it: dot 8k + i at bit 7 - i of byte k, 1 white, pad bits white.  The
+// values are reversed in place for the mirror.
+void packRow(unsigned char *values, int64_t w, int least, const Sink &sink, unsigned char *out) {
+  if (sink.mirror) std::reverse(values, values + w);
+  const unsigned flip = sink.negative ? 0xFFu : 0u;
+  int64_t k = 0;
+#ifdef __SSE2__
+  // Sixteen dots at a time: the byte mask comes out first dot lowest, so
+  // each half is bit-reversed through a table.
+  static const struct Reversed {
+    unsigned char of[256];
+    Reversed() {
+      for (unsigned v = 0; v < 256; ++v) {
+        unsigned r = 0;
+        for (int i = 0; i < 8; ++i) r |= ((v >> i) & 1u) << (7 - i);
+        of[v] = static_cast<unsigned char>(r);
+      }
+    }
+  } reversed;
+  if (least <= 255) {
+    const __m128i floor = _mm_set1_epi8(static_cast<char>(least));
+    for (; 8 * k + 16 <= w; k += 2) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(values + 8 * k));
+      const unsigned white =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(v, floor), v)));
+      out[k] = static_cast<unsigned char>(reversed.of[white & 0xFFu] ^ flip);
+      out[k + 1] = static_cast<unsigned char>(reversed.of[white >> 8] ^ flip);
+    }
+  }
+#endif
+  for (; 8 * k + 8 <= w; ++k) {
+    const unsigned char *v = values + 8 * k;
+    unsigned bits = 0;
+    for (int i = 0; i < 8; ++i) bits = (bits << 1) | (v[i] >= least ? 1u : 0u);
+    out[k] = static_cast<unsigned char>(bits ^ flip);
+  }
+  if (8 * k < w) {
+    const int n = static_cast<int>(w - 8 * k);
+    unsigned bits = 0;
+    for (int i = 0; i < n; ++i) bits = (bits << 1) | (values[8 * k + i] >= least ? 1u : 0u);
+    const unsigned pad = (1u << (8 - n)) - 1u;
+    out[k++] = static_cast<unsigned char>((((bits << (8 - n)) ^ flip) & ~pad) | pad);
+  }
+  if (k < sink.bytesPerRow) std::memset(out + k, 0xFF, static_cast<size_t>(sink.bytesPerRow - k));
+}
+
+// Finished row y of black (below `least`) and white values: packed into
+// the sink, or written back as colour bytes and mirrored and inverted.
+void emitRow(const Page &pg, const Sink &sink, int64_t y, unsigned char *values, int least) {
+  if (sink.bits) {
+    packRow(values, pg.width, least, sink, sink.bits + y * sink.bytesPerRow);
+    return;
+  }
+  unsigned char *p = pg.row(y);
+  for (int64_t x = 0; x < pg.width; ++x, p += pg.bpp)
+    p[0] = p[1] = p[2] = values[x] >= least ? 255 : 0;
+  finishRow(pg, pg.row(y), sink.mirror, sink.negative);
+}
+
+// True when all eight bytes of `word` are below 8 or from 248 up, where
+// the diffusion's error is too small to pass on.
+inline bool allQuiet(uint64_t word) {
+  const uint64_t high = 0x8080808080808080ull;
+  // Adds 8 to every byte without carries between them.
+  const uint64_t shifted = ((word & ~high) + 0x0808080808080808ull) ^ (word & high);
+  return (shifted & 0xF0F0F0F0F0F0F0F0ull) == 0;
+}
+
+// Error-diffusion road: each row's gray values (darkest colour byte, toned
+// through one table lookup since the table never decreases) are made two
+// rows ahead of the diffusion in a window of three rows; the last
+// non-white row from row 2 on goes to lastContent (-1 when none).  Window
+// rows carry two spare bytes each side, and a fourth row stands in below
+// the page, so the error spreads without edge tests.  Returns false, with
+// the page untouched, when the window cannot be had.
+bool diffusePage(const Page &pg, const uint8_t lut[256], const Sink &sink, int64_t *lastContent) {
+  const int64_t w = pg.width, h = pg.height, stride = w + 4;
+  unsigned char *window = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(4 * stride), 1));
   if (!window) return false;
   *lastContent = -1;
-  auto grayRow = [&](int64_t y) { return window + (y % 3) * w; };
-  // Only the gray value is kept: the diffusion overwrites every colour
-  // byte, so the toned bytes need not be written back.
+  auto grayRow = [&](int64_t y) { return window + (y < h ? y % 3 : 3) * stride + 2; };
   auto load = [&](int64_t y) {
     const unsigned char *p = pg.row(y);
     unsigned char *g = grayRow(y);
     unsigned char all = 255;
     for (int64_t x = 0; x < w; ++x, p += pg.bpp) {
-      unsigned char a = lut[p[0]], b = lut[p[1]], c = lut[p[2]];
-      unsigned char m = a < b ? a : b;
-      m = m < c ? m : c;
+      unsigned char m = p[0] < p[1] ? p[0] : p[1];
+      m = lut[m < p[2] ? m : p[2]];
       g[x] = m;
       all &= m;
     }
@@ -89,120 +384,278 @@ bool diffusePage(const Page &pg, const uint8_t lut[256], bool mirror, bool negat
   if (h > 1) load(1);
   for (int64_t y = 0; y < h; ++y) {
     if (y + 2 < h) load(y + 2);
-    unsigned char *g0 = grayRow(y);
-    unsigned char *g1 = y + 1 < h ? grayRow(y + 1) : nullptr;
-    unsigned char *g2 = y + 2 < h ? grayRow(y + 2) : nullptr;
-    unsigned char *p = pg.row(y);
-    for (int64_t x = 0; x < w; ++x, p += pg.bpp) {
-      int v = g0[x], e;
-      if (v >= 129) {
-        p[0] = p[1] = p[2] = 255;
-        e = v - 255;
-      } else {
-        p[0] = p[1] = p[2] = 0;
-        e = v;
+    unsigned char *g0 = grayRow(y), *g1 = grayRow(y + 1), *g2 = grayRow(y + 2);
+    for (int64_t x = 0; x < w; ++x) {
+      const int v = g0[x];
+      if (static_cast<unsigned char>(v + 8) < 16) {
+        // Nothing to pass on: skip the quiet run eight bytes at a time.
+        uint64_t word;
+        while (x + 9 <= w && (std::memcpy(&word, g0 + x + 1, 8), allQuiet(word))) x += 8;
+        continue;
       }
-      int q = e / 8;
-      if (q == 0) continue;  // adding 0 to a byte changes nothing
-      if (x + 1 < w) g0[x + 1] = clampByte(g0[x + 1] + q);
-      if (x + 2 < w) g0[x + 2] = clampByte(g0[x + 2] + q);
-      if (g1) {
-        if (x >= 1) g1[x - 1] = clampByte(g1[x - 1] + q);
-        g1[x] = clampByte(g1[x] + q);
-        if (x + 1 < w) g1[x + 1] = clampByte(g1[x + 1] + q);
-      }
-      if (g2) g2[x] = clampByte(g2[x] + q);
+      const int q = (v >= 129 ? v - 255 : v) / 8;
+      g0[x + 1] = clampByte(g0[x + 1] + q);
+      g0[x + 2] = clampByte(g0[x + 2] + q);
+      g1[x - 1] = clampByte(g1[x - 1] + q);
+      g1[x] = clampByte(g1[x] + q);
+      g1[x + 1] = clampByte(g1[x + 1] + q);
+      g2[x] = clampByte(g2[x] + q);
     }
-    finishRow(pg, pg.row(y), mirror, negative);
+    // A gray value no longer changes once the diffusion has passed it.
+    emitRow(pg, sink, y, g0, 129);
   }
   std::free(window);
   return true;
 }
 
+// One sharpened row: 5 x centre less the four neighbours of every byte of
+// the interior pixels, clamped; the edge pixels are copied.
+void sharpenRow(const unsigned char *__restrict above, const unsigned char *__restrict here,
+                const unsigned char *__restrict below, unsigned char *__restrict out,
+                int64_t rowBytes, int64_t bpp) {
+  std::memcpy(out, here, static_cast<size_t>(bpp));
+  std::memcpy(out + rowBytes - bpp, here + rowBytes - bpp, static_cast<size_t>(bpp));
+  int64_t at = bpp;
+  const int64_t end = rowBytes - bpp;
+#ifdef __SSE2__
+  // Sixteen bytes at a time in 16-bit lanes; the saturating pack clamps.
+  const __m128i zero = _mm_setzero_si128();
+  auto load = [](const unsigned char *p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  };
+  // 5 x centre less the four neighbours, in 16-bit lanes.
+  auto lanes = [](__m128i c, __m128i n, __m128i s, __m128i l, __m128i r) {
+    const __m128i sum = _mm_add_epi16(_mm_add_epi16(n, s), _mm_add_epi16(l, r));
+    return _mm_sub_epi16(_mm_add_epi16(_mm_slli_epi16(c, 2), c), sum);
+  };
+  for (; at + 16 <= end; at += 16) {
+    const __m128i c = load(here + at), n = load(above + at), s = load(below + at);
+    const __m128i l = load(here + at - bpp), r = load(here + at + bpp);
+    // Blank paper among blank paper stays as it is (5 x 255 - 4 x 255).
+    const __m128i all = _mm_and_si128(_mm_and_si128(_mm_and_si128(c, n), _mm_and_si128(s, l)), r);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_cmpeq_epi8(zero, zero))) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at), c);
+      continue;
+    }
+    const __m128i low = lanes(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(n, zero),
+                              _mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(l, zero),
+                              _mm_unpacklo_epi8(r, zero));
+    const __m128i high = lanes(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(n, zero),
+                               _mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(l, zero),
+                               _mm_unpackhi_epi8(r, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + at), _mm_packus_epi16(low, high));
+  }
+#endif
+  for (; at < end; ++at)
+    out[at] = clampByte(5 * here[at] - (above[at] + below[at] + here[at - bpp] + here[at + bpp]));
+}
+
 // Threshold road: tone, 4-neighbour Laplacian on every byte of the
 // interior pixels and the histogram of the darkest colour byte in one
-// pass (a row is final once sharpened; the rows above are read from two
-// saved copies), then the Otsu threshold with mirror and negative.
-void thresholdPage(const Page &pg, const uint8_t lut[256], bool mirror, bool negative) {
+// pass (the rows above are read from saved copies), then the Otsu
+// threshold with mirror and negative.  For the bit sink the gray row is
+// kept at the start of its page row instead of the sharpened colours.
+// Returns false, with the page untouched, when the bit sink's rows cannot
+// be had.
+bool thresholdPage(const Page &pg, const uint8_t lut[256], const Sink &sink) {
   const int64_t w = pg.width, h = pg.height, bpp = pg.bpp, rowBytes = w * bpp;
-  uint64_t hist[256] = {};
-  unsigned char *saved = nullptr;
-  if (w >= 3 && h >= 3) saved = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(2 * rowBytes)));
-  if (saved) {
-    unsigned char *above = saved, *here = saved + rowBytes;
-    toneRow(pg, pg.row(0), lut);
-    toneRow(pg, pg.row(1), lut);
-    std::memcpy(above, pg.row(0), static_cast<size_t>(rowBytes));
-    countRow(pg, pg.row(0), hist);
-    for (int64_t y = 1; y < h - 1; ++y) {
-      unsigned char *out = pg.row(y), *below = pg.row(y + 1);
-      toneRow(pg, below, lut);
-      std::memcpy(here, out, static_cast<size_t>(rowBytes));
-      for (int64_t at = bpp; at < rowBytes - bpp; ++at)
-        out[at] = clampByte(5 * here[at] - (above[at] + below[at] + here[at - bpp] + here[at + bpp]));
-      countRow(pg, out, hist);
-      unsigned char *t = above;
-      above = here;
-      here = t;
+  uint64_t hist[4][256] = {};
+  const bool sharpen = w >= 3 && h >= 3;
+  // Four colour rows and, for the neutral rows, four rows of one byte a
+  // pixel (above, at, below, output), and a gray row.
+  unsigned char *saved = static_cast<unsigned char *>(
+      std::malloc(static_cast<size_t>((sharpen ? 4 * rowBytes + 4 * w : 0) + w)));
+  if (!saved && sink.bits) return false;
+  unsigned char *gray = saved ? saved + (sharpen ? 4 * rowBytes + 4 * w : 0) : nullptr;
+  // Worth its 128 kB only on a page of some size; without it the byte
+  // table does.
+  uint16_t *pairs = nullptr;
+  if (w * h >= (1 << 16)) pairs = static_cast<uint16_t *>(std::malloc(sizeof(uint16_t) << 16));
+  if (pairs) buildPairs(lut, pairs);
+  // Keeps a final row's gray values in the histogram, and at the start of
+  // its page row for the bit sink.
+  auto accountGray = [&](int64_t y, const unsigned char *values) {
+    countRow(values, w, hist);
+    if (sink.bits) std::memcpy(pg.row(y), values, static_cast<size_t>(w));
+  };
+  // The same for a final colour row, which in place goes back to the page.
+  auto account = [&](int64_t y, const unsigned char *row) {
+    if (!sink.bits && row != pg.row(y)) std::memcpy(pg.row(y), row, static_cast<size_t>(rowBytes));
+    if (!gray) {
+      // No room for a gray row: count pixel by pixel.
+      for (int64_t x = 0; x < w; ++x, row += bpp) {
+        unsigned char m = row[0] < row[1] ? row[0] : row[1];
+        ++hist[0][m < row[2] ? m : row[2]];
+      }
+      return;
     }
-    countRow(pg, pg.row(h - 1), hist);
-    std::free(saved);
+    grayOfRow(row, w, bpp, gray);
+    accountGray(y, gray);
+  };
+  if (sharpen && saved) {
+    // A toned row of the window.  Rows of neutral pixels (black text on
+    // white paper, gray pictures) are toned and sharpened one byte a pixel,
+    // which gives what each of the three equal colours would; the bit sink
+    // needs no colours back, so only it takes this shortcut.
+    struct Slot {
+      unsigned char *colour, *one;
+      bool blank, neutral, hasColour;
+    };
+    const bool neutralShortcut = sink.bits && bpp == 3;
+    auto load = [&](Slot &s, int64_t y) {
+      s.neutral = neutralShortcut && neutralRow(pg.row(y), w, s.one);
+      s.hasColour = !s.neutral;
+      s.blank = s.neutral ? toneBytes(s.one, w, lut, pairs) : toneRow(pg, pg.row(y), s.colour, lut, pairs);
+    };
+    auto colourOf = [&](Slot &s) {
+      if (!s.hasColour) expandRow(s.one, w, s.colour);
+      s.hasColour = true;
+      return s.colour;
+    };
+    auto accountSlot = [&](int64_t y, Slot &s) {
+      if (s.neutral) {
+        accountGray(y, s.one);
+      } else {
+        account(y, s.colour);
+      }
+    };
+    unsigned char *ones = saved + 4 * rowBytes;
+    Slot above{saved, ones, false, false, false}, here{saved + rowBytes, ones + w, false, false, false};
+    Slot below{saved + 2 * rowBytes, ones + 2 * w, false, false, false};
+    unsigned char *out = saved + 3 * rowBytes, *outOne = ones + 3 * w;
+    load(above, 0);
+    load(here, 1);
+    accountSlot(0, above);
+    for (int64_t y = 1; y < h - 1; ++y) {
+      load(below, y + 1);
+      if (above.blank && here.blank && below.blank) {
+        // Blank paper all round sharpens to itself: the page row is white
+        // already, as its gray values would be.
+        hist[0][255] += static_cast<uint64_t>(w);
+      } else if (above.neutral && here.neutral && below.neutral) {
+        sharpenRow(above.one, here.one, below.one, outOne, w, 1);
+        accountGray(y, outOne);
+      } else {
+        sharpenRow(colourOf(above), colourOf(here), colourOf(below), out, rowBytes, bpp);
+        account(y, out);
+      }
+      const Slot t = above;
+      above = here;
+      here = below;
+      below = t;
+    }
+    accountSlot(h - 1, here);
   } else {
     // Too small to sharpen, or no room for the saved rows: unsharpened.
     for (int64_t y = 0; y < h; ++y) {
-      toneRow(pg, pg.row(y), lut);
-      countRow(pg, pg.row(y), hist);
+      toneRow(pg, pg.row(y), pg.row(y), lut, pairs);
+      account(y, pg.row(y));
     }
   }
-  const int threshold = imaging_util::otsuSearch(hist, static_cast<uint64_t>(w * h));
+  for (int i = 1; i < 4; ++i)
+    for (int v = 0; v < 256; ++v) hist[0][v] += hist[i][v];
+  const int threshold = imaging_util::otsuSearch(hist[0], static_cast<uint64_t>(w * h));
   for (int64_t y = 0; y < h; ++y) {
+    if (sink.bits) {
+      emitRow(pg, sink, y, pg.row(y), threshold + 1);
+      continue;
+    }
     unsigned char *p = pg.row(y);
     for (int64_t x = 0; x < w; ++x, p += bpp) {
       unsigned char m = p[0] < p[1] ? p[0] : p[1];
       m = m < p[2] ? m : p[2];
       p[0] = p[1] = p[2] = m > threshold ? 255 : 0;
     }
-    finishRow(pg, pg.row(y), mirror, negative);
+    finishRow(pg, pg.row(y), sink.mirror, sink.negative);
   }
+  std::free(pairs);
+  std::free(saved);
+  return true;
 }
 
 }  // namespace
 
-// Turns the colour page into a black-and-white page in place and finds
-// the last row with content (error-diffusion road only).
-void BMPInfo::CBMP_UpImageInfo() {
-  const bool mirror = doMirror != 0 && deviceData.mirrorPage != 0;
-  const bool negative = deviceData.negativePage != 0;
-  const bool diffuse = deviceData.thresholdMode == 0;
+// Gamma of the road; the diffusion keeps only a window of gray rows, so
+// an older gray copy is released as a new conversion would.
+void BMPInfo::startPreparation() {
   gamma = 1.2;
-  // The diffusion keeps only a window of gray rows; an older gray copy is
-  // released as a new conversion would.
-  if (diffuse) CBMP_FreeGrayBuffer();
-  // A geometry that does not fit the buffer, or pixels other than 3 or 4
-  // bytes, leaves the page unchanged.
-  if (!pageFits(3) || bytesPerPixel > 4) return;
+  if (deviceData.thresholdMode == 0) CBMP_FreeGrayBuffer();
+}
+
+// Both ends of the road: the page in place (sink without bits) or packed.
+// Returns false, with the page untouched, when the bit sink cannot be
+// served; the in-place end always finishes.
+bool BMPInfo::prepare(unsigned char *bits, int64_t bytesPerRow) {
+  Sink sink;
+  sink.bits = bits;
+  sink.bytesPerRow = bytesPerRow;
+  sink.mirror = doMirror != 0 && deviceData.mirrorPage != 0;
+  sink.negative = deviceData.negativePage != 0;
+  const bool diffuse = deviceData.thresholdMode == 0;
   const Page pg{pixels, width, height, lineBytes, bytesPerPixel, imageSize};
   uint8_t lut[256];
   imaging_util::buildGammaTable(gamma, lut);
   if (diffuse) {
     int64_t lastContent = -1;
-    if (diffusePage(pg, lut, mirror, negative, &lastContent)) {
+    if (diffusePage(pg, lut, sink, &lastContent)) {
       if (height >= 3 && lastContent >= 2) blankHeightLast = lastContent + 1;
       if (blankHeightLast <= 0) blankHeightLast = 1;
       if (blankHeightLast > height) blankHeightLast = height;
     } else {
+      if (bits) return false;
       // Without gray rows the page stays in colour, as it does when the
       // gray copy cannot be made; the encoder's threshold then decides.
       for (int64_t y = 0; y < height; ++y) {
-        toneRow(pg, pg.row(y), lut);
-        finishRow(pg, pg.row(y), mirror, negative);
+        toneRow(pg, pg.row(y), pg.row(y), lut, nullptr);
+        finishRow(pg, pg.row(y), sink.mirror, sink.negative);
       }
     }
-  } else {
-    thresholdPage(pg, lut, mirror, negative);
+  } else if (!thresholdPage(pg, lut, sink)) {
+    return false;
   }
-  finishTail(pg, mirror, negative);
+  if (bits) return true;
+  finishTail(pg, sink.mirror, sink.negative);
   if (doOffset != 0) CBMP_DoOffset();
+  return true;
+}
+
+// Turns the colour page into a black-and-white page in place and finds
+// the last row with content (error-diffusion road only).
+void BMPInfo::CBMP_UpImageInfo() {
+  startPreparation();
+  // A geometry that does not fit the buffer, or pixels other than 3 or 4
+  // bytes, leaves the page unchanged.
+  if (!pageFits(3) || bytesPerPixel > 4) return;
+  prepare(nullptr, 0);
+}
+
+// The encoder's entry: takes the page in its raster (RGB) order, without
+// the exchange of CBMP_SetBMPSource, and writes it packed.  Other set-ups
+// (4-byte pixels, an offset shift, no memory for the row windows) go the
+// whole way through the exchange and CBMP_UpImageInfo.
+bool BMPInfo::CBMP_PackPage(unsigned char *data, int64_t size, unsigned char *bits,
+                            int64_t bytesPerRow) {
+  pixels = data;
+  imageSize = size;
+  startPreparation();
+  if (!bits || !pageFits(3) || bytesPerPixel > 4 || bytesPerRow < (width + 7) / 8) return false;
+  const bool shifts = doOffset != 0 && !(std::fabs(deviceData.deviceOffsetX * offsetUnits) < 1.0f &&
+                                         std::fabs(offsetUnits * deviceData.deviceOffsetY) < 1.0f);
+  // The exchange works on groups of three bytes, so only with 3-byte
+  // pixels does it stay within each pixel and leave the result alone.
+  if (bytesPerPixel == 3 && !shifts && prepare(bits, bytesPerRow)) return true;
+  RGB_to_BGR(data, size);
+  CBMP_UpImageInfo();
+  // The colour page left by a failed diffusion window is judged by its
+  // first byte, as the print head's packing always has.
+  for (int64_t y = 0; y < height; ++y) {
+    const unsigned char *p = pixels + y * lineBytes;
+    unsigned char *out = bits + y * bytesPerRow;
+    std::memset(out, 0xFF, static_cast<size_t>(bytesPerRow));
+    for (int64_t x = 0; x < width; ++x)
+      if (p[x * bytesPerPixel] < 129) out[x / 8] = static_cast<unsigned char>(out[x / 8] & ~(0x80u >> (x % 8)));
+  }
+  return true;
 }
 
 // Has no effect; kept for callers of the interface.

@@ -289,9 +289,6 @@ TEST(PageWriter, UnsupportedLayoutsAreRefused) {
   h.cupsBytesPerLine = 303;  // padded rows
   headers.push_back(h);
   h = RgbHeader(100, 10);
-  h.cupsColorSpace = CUPS_CSPACE_CMY;
-  headers.push_back(h);
-  h = RgbHeader(100, 10);
   h.cupsColorOrder = CUPS_ORDER_PLANAR;
   headers.push_back(h);
   // 70000 x 70000 dots: the buffer size wraps in 32 bits.
@@ -304,6 +301,19 @@ TEST(PageWriter, UnsupportedLayoutsAreRefused) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("ERROR: ", 0), 0u) << run.err;
   }
+}
+
+// Three 8-bit colours are read as RGB whatever the header's colour space.
+TEST(PageWriter, ColourSpaceDoesNotChangeThePage) {
+  std::vector<unsigned char> image = FilledPage(40, 30, 255);
+  for (size_t i = 0; i < image.size(); i += 7) image[i] = static_cast<unsigned char>(i * 13);
+  const PageRun rgb = SendPage(image, RgbHeader(40, 30), A4Settings());
+  cups_page_header2_t cmy = RgbHeader(40, 30);
+  cmy.cupsColorSpace = CUPS_CSPACE_CMY;
+  const PageRun other = SendPage(image, cmy, A4Settings());
+  ASSERT_TRUE(rgb.sent);
+  EXPECT_TRUE(other.sent);
+  EXPECT_EQ(other.out, rgb.out);
 }
 
 TEST(PageWriter, ImageShorterThanHeaderIsRefused) {

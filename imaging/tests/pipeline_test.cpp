@@ -2,7 +2,10 @@
 // the plain whole-page one on random pages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "bmpinfo.h"
+#include "imaging_util.h"
 #include "test_page.h"
 
 namespace {
@@ -149,4 +152,171 @@ TEST(Pipeline, RowWindowsEqualThePlainRoad) {
             ++pages;
           }
   EXPECT_EQ(pages, 128);
+}
+
+namespace {
+// The print head's packing of a prepared page: dot 8k + i at bit 7 - i,
+// white (1) when the pixel's first byte reaches 129, pad bits white.
+Bytes packed(const Bytes &page, int64_t w, int64_t h, int64_t bpp, int64_t bytesPerRow) {
+  Bytes bits(static_cast<size_t>(h * bytesPerRow), 0xFF);
+  for (int64_t y = 0; y < h; ++y)
+    for (int64_t x = 0; x < w; ++x)
+      if (page[static_cast<size_t>((y * w + x) * bpp)] < 129)
+        bits[static_cast<size_t>(y * bytesPerRow + x / 8)] &= static_cast<unsigned char>(~(0x80u >> (x % 8)));
+  return bits;
+}
+
+struct PackCase {
+  int64_t w, h, bpp;
+  int mode, mirror, negative;
+  float offsetX = 0;
+};
+
+// Runs the encoder's entry on `raster` (raster RGB order) and, on a copy,
+// the exchange, the in-place road and the packing; both must agree.
+void expectPackedEqualsInPlace(const Bytes &raster, const PackCase &c, int64_t bytesPerRow) {
+  Bytes a = raster, b = raster;
+  BMPInfo fast, plain;
+  for (BMPInfo *r : {&fast, &plain}) {
+    r->CBMP_SetOffsetUnits(8.0f);
+    r->CBMP_SetBMPInfo(c.w, c.h, c.bpp);
+    r->deviceData.thresholdMode = static_cast<uint64_t>(c.mode);
+    r->deviceData.mirrorPage = c.mirror;
+    r->deviceData.negativePage = c.negative;
+    r->deviceData.deviceOffsetX = c.offsetX;
+  }
+  Bytes bits(static_cast<size_t>(c.h * bytesPerRow), 0x5A);
+  ASSERT_TRUE(fast.CBMP_PackPage(a.data(), static_cast<int64_t>(a.size()), bits.data(), bytesPerRow));
+  plain.CBMP_SetBMPSource(b.data(), static_cast<int64_t>(b.size()));
+  plain.CBMP_UpImageInfo();
+  ASSERT_EQ(bits, packed(b, c.w, c.h, c.bpp, bytesPerRow))
+      << c.w << "x" << c.h << " bpp " << c.bpp << " mode " << c.mode << " mirror " << c.mirror
+      << " negative " << c.negative << " offset " << c.offsetX;
+  ASSERT_EQ(fast.blankHeightLast, plain.blankHeightLast);
+  EXPECT_EQ(fast.gamma, 1.2);
+}
+}  // namespace
+
+// The encoder's entry skips the colour exchange and the colour write-back;
+// on random pages of every width class of the packing (below, at and
+// past 8 and 16 dots) it must print what the exchange plus the in-place
+// road print.
+TEST(Pipeline, PackedPageEqualsTheExchangedInPlaceRoad) {
+  std::mt19937 rng(99);
+  const int64_t shapes[][3] = {{1, 1, 3}, {2, 5, 3},  {7, 4, 3},   {8, 3, 3},  {9, 9, 3},
+                               {16, 6, 3}, {17, 11, 3}, {33, 20, 3}, {100, 31, 3}, {21, 13, 4}};
+  int pages = 0;
+  for (const auto &s : shapes)
+    for (int mode : {0, 1})
+      for (int mirror : {0, 1})
+        for (int negative : {0, 1})
+          for (int blankTail : {0, 1}) {
+            Bytes raster = randomBytes(rng, static_cast<size_t>(s[0] * s[1] * s[2]));
+            if (blankTail)
+              std::fill(raster.begin() + s[0] * s[2] * (s[1] / 2), raster.end(), 255);
+            expectPackedEqualsInPlace(raster, {s[0], s[1], s[2], mode, mirror, negative},
+                                      (s[0] + 7) / 8);
+            ++pages;
+          }
+  EXPECT_EQ(pages, 160);
+}
+
+// A wide page of white paper with black and gray strokes: long quiet runs
+// for the diffusion to skip and equal runs for the histogram.
+TEST(Pipeline, PackedPageOfStrokesOnWhitePaper) {
+  const int64_t w = 203, h = 40;
+  Bytes raster(static_cast<size_t>(w * h * 3), 255);
+  for (int64_t y = 5; y < 30; ++y)
+    for (int64_t x = 0; x < w; ++x) {
+      unsigned char *p = &raster[static_cast<size_t>((y * w + x) * 3)];
+      if (x % 37 < 6) p[0] = p[1] = p[2] = 0;
+      if (x % 53 > 40) p[0] = static_cast<unsigned char>(x), p[2] = static_cast<unsigned char>(y * 6);
+    }
+  for (int mode : {0, 1})
+    for (int negative : {0, 1}) expectPackedEqualsInPlace(raster, {w, h, 3, mode, 1, negative}, 26);
+}
+
+// Wider rows than the page are padded white; an offset shift, which the
+// packed road does not do itself, still gives the in-place result.
+TEST(Pipeline, PackedPagePaddingAndOffset) {
+  std::mt19937 rng(7);
+  Bytes raster = randomBytes(rng, 13 * 9 * 3);
+  for (int mode : {0, 1}) {
+    expectPackedEqualsInPlace(raster, {13, 9, 3, mode, 0, 1}, 4);
+    expectPackedEqualsInPlace(raster, {13, 9, 3, mode, 1, 0, 0.5f}, 2);
+  }
+}
+
+TEST(Pipeline, PackedPageRefusesWhatItCannotWrite) {
+  Bytes page = flatPage(10, 4, 200), bits(8, 0x5A);
+  BMPInfo r;
+  r.CBMP_SetBMPInfo(10, 4, 3);
+  EXPECT_FALSE(r.CBMP_PackPage(page.data(), 119, bits.data(), 2));      // short page
+  EXPECT_FALSE(r.CBMP_PackPage(page.data(), 120, bits.data(), 1));      // narrow rows
+  EXPECT_FALSE(r.CBMP_PackPage(page.data(), 120, nullptr, 2));          // nowhere to write
+  EXPECT_EQ(bits, Bytes(8, 0x5A));
+  EXPECT_EQ(page, flatPage(10, 4, 200));
+}
+
+// The gray value is toned through one lookup of the darkest byte; that
+// equals the darkest toned byte only while the tone table never falls.
+TEST(Pipeline, ToneTableNeverFalls) {
+  uint8_t lut[256];
+  imaging_util::buildGammaTable(1.2, lut);
+  for (int i = 1; i < 256; ++i) ASSERT_LE(lut[i - 1], lut[i]) << i;
+  EXPECT_EQ(lut[0], 0);
+  EXPECT_EQ(lut[255], 255);
+}
+
+// A page large enough for the pair tone table and the blank-row shortcut
+// (text lines on blank paper, a solid black rule, a photo-like band):
+// packed, in place and the plain road all agree.
+TEST(Pipeline, LargePageWithBlankRowsOnEveryRoad) {
+  const int64_t w = 304, h = 240;
+  std::mt19937 rng(5);
+  Bytes raster(static_cast<size_t>(w * h * 3), 255);
+  std::fill(raster.begin() + w * 150 * 3, raster.begin() + w * 160 * 3, 0);  // solid black rule
+  for (int64_t line = 20; line + 12 < 150; line += 30)
+    for (int64_t y = line; y < line + 12; ++y)
+      for (int64_t x = 10; x < w - 10; ++x)
+        if ((x / 3 + y) % 5 < 2) std::fill_n(&raster[static_cast<size_t>((y * w + x) * 3)], 3, 0);
+  Bytes band = randomBytes(rng, static_cast<size_t>(w * 40 * 3));
+  std::copy(band.begin(), band.end(), raster.begin() + w * 170 * 3);
+  for (int mode : {0, 1})
+    for (int mirror : {0, 1}) {
+      expectPackedEqualsInPlace(raster, {w, h, 3, mode, mirror, 1 - mirror}, (w + 7) / 8);
+      Bytes a = raster, b = raster;
+      BMPInfo fast, plain;
+      describe(fast, a, w, h, 3);
+      describe(plain, b, w, h, 3);
+      for (BMPInfo *r : {&fast, &plain}) {
+        r->deviceData.thresholdMode = static_cast<uint64_t>(mode);
+        r->deviceData.mirrorPage = mirror;
+      }
+      fast.CBMP_UpImageInfo();
+      reference::UpImageInfo(plain);
+      ASSERT_EQ(a, b) << "mode " << mode << " mirror " << mirror;
+      EXPECT_EQ(fast.blankHeightLast, plain.blankHeightLast);
+    }
+}
+
+// Neutral pages (three equal colour bytes, as black text and gray pictures
+// arrive) take a one-byte-a-pixel shortcut on the packed road; mixed with
+// coloured and blank rows, small and large, it must print the same.
+TEST(Pipeline, NeutralRowsAmongColouredRows) {
+  std::mt19937 rng(11);
+  const int64_t shapes[][2] = {{3, 3}, {15, 7}, {16, 9}, {37, 20}, {300, 230}};
+  for (const auto &s : shapes) {
+    const int64_t w = s[0], h = s[1];
+    Bytes values = randomBytes(rng, static_cast<size_t>(w * h)), raster(static_cast<size_t>(w * h * 3));
+    for (size_t i = 0; i < values.size(); ++i) std::fill_n(&raster[3 * i], 3, values[i]);
+    for (int64_t y = 0; y < h; ++y) {
+      unsigned char *row = &raster[static_cast<size_t>(y * w * 3)];
+      if (y % 7 == 3) row[3 * (y % w) + 1] ^= 0x40;                        // one coloured pixel
+      if (y % 11 >= 8) std::fill_n(row, static_cast<size_t>(w * 3), 255);  // blank rows
+    }
+    for (int mode : {0, 1})
+      for (int mirror : {0, 1})
+        expectPackedEqualsInPlace(raster, {w, h, 3, mode, mirror, mirror}, (w + 7) / 8);
+  }
 }
