@@ -106,6 +106,7 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
 
   LogInstall(engine_text::Text(L"tip.startcopyfile"));
   std::vector<std::wstring> dependent;
+  bool allCopied = true;
   for (const std::wstring& path : files) {
     if (path.find(L"driver\\common") != std::wstring::npos) {
       // Shared files already in place are used as they are.
@@ -120,9 +121,12 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
     if (!ExtractArchiveFile(path, directory, dependent, error)) {
       LogInstall(path);
       LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      allCopied = false;
     }
   }
-  LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+  // The registration is still tried (an older copy may be in place), but
+  // the log must not claim a copy that failed.
+  if (allCopied) LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
 
   LogInstall(engine_text::Text(L"tip.startinstalldriver"));
   platform::DriverSetup setup;

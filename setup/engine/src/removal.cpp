@@ -232,7 +232,10 @@ void SetupEngine::RestartSpooler() {
 // system has packages. Every item is handled and logged on its own.
 void SetupEngine::RunRemoval() {
   Send(UIMSG_DELETE_ANIMATION, 1);
-  Send(UIMSG_SHOW_ROW_H1, 1);
+  // The finished row (with the start-page button) stays hidden until the
+  // run is over: going back to the start mid-run would let the user change
+  // the lists this thread is working through.
+  Send(UIMSG_SHOW_ROW_H1, 0);
   Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
   Send(UIMSG_SHOW_ROW_H2, 0);
   platform::OsVersion version;

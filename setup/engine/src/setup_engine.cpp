@@ -109,13 +109,15 @@ CControlUI* SetupEngine::Find(const wchar_t* name) const {
 }
 
 // Counts the worker until its body is done, so tests can wait for it.
+// Without a thread the body runs here: a window that is busy for a while
+// beats a wizard left with its navigation hidden and nothing running.
 void SetupEngine::RunWorker(std::function<void()> body) {
   ++runningWorkers_;
-  bool started = StartWorkerThread([this, body]() {
+  const std::function<void()> counted = [this, body]() {
     body();
     --runningWorkers_;
-  });
-  if (!started) --runningWorkers_;
+  };
+  if (!startWorker || !startWorker(counted)) counted();
 }
 
 // "Code: N - " and the system's message in the current UI language.
@@ -397,13 +399,15 @@ void SetupEngine::ShowInstallPage(int kind) {
       Send(UIMSG_SHOW_ROW_H2, 0);
       RunWorker([this]() {
         const InstallResult result = RunInstall();
-        Send(UIMSG_INSTALL_ANIMATION, 0);
-        Send(UIMSG_SHOW_ROW_H1, 1);
-        if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
+        // Emptied before the start-page button is shown again: from then on
+        // the UI thread may read them.
         if (result.networkPortAdded) {
           portName.clear();
           ipAddress.clear();
         }
+        Send(UIMSG_INSTALL_ANIMATION, 0);
+        Send(UIMSG_SHOW_ROW_H1, 1);
+        if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
       });
       break;
 
@@ -458,10 +462,11 @@ void SetupEngine::ShowRemovalPage(int page) {
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
       RunWorker([this]() {
         RunRemoval();
-        // The next removal starts from a clean choice.
-        Send(UIMSG_SHOW_ROW_H1, 1);
+        // The next removal starts from a clean choice; emptied before the
+        // start-page button is shown, after which the UI thread may use them.
         selectedPrinters.clear();
         selectedDrivers.clear();
+        Send(UIMSG_SHOW_ROW_H1, 1);
       });
       break;
 

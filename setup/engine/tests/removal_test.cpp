@@ -92,12 +92,12 @@ TEST_F(RemovalTest, QueuesOnlyIncludingOneThatVanished) {
   EXPECT_EQ(machine.Calls(Op::kOpenManager), 0);
   EXPECT_TRUE(DriverInstalled(kA4));
   EXPECT_EQ(machine.core.clock.TotalSleptMs(), 3u * 200);
-  // Animation on, finished row shown, actions and navigation hidden, animation off.
+  // Animation on, finished row, actions and navigation hidden, animation off.
   std::vector<std::pair<UINT, WPARAM>> rows;
   for (const SentMessage& sent : recorder.messages)
     if (sent.msg != UIMSG_DELETE_LOG) rows.emplace_back(sent.msg, sent.wParam);
   EXPECT_EQ(rows, (std::vector<std::pair<UINT, WPARAM>>{{UIMSG_DELETE_ANIMATION, 1},
-                                                         {UIMSG_SHOW_ROW_H1, 1},
+                                                         {UIMSG_SHOW_ROW_H1, 0},
                                                          {UIMSG_SHOW_PRINTER_ACTIONS, 0},
                                                          {UIMSG_SHOW_ROW_H2, 0},
                                                          {UIMSG_DELETE_ANIMATION, 0}}));

@@ -125,6 +125,8 @@ class SetupEngine {
 
   // Worker threads still running (they end after their last message).
   int RunningWorkers() const { return runningWorkers_.load(); }
+  // How workers are started (tests may refuse, as a system out of threads would).
+  std::function<bool(std::function<void()>)> startWorker = StartWorkerThread;
 
   // Set by the main window during its initialisation.
   HWND hMainWnd = nullptr;
