@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cups/raster.h>
@@ -40,17 +41,40 @@ void SkipPageRows(cups_raster_t *raster, const cups_page_header2_t &header) {
   }
 }
 
-// Reads the rows of one page into `page` (already zeroed), one row a call:
-// a row cut short by the end of the stream keeps what was decoded of it,
-// and a cancel is seen after every row.
-void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header, unsigned char *page) {
-  for (uint32_t row = 0; row < header.cupsHeight; ++row) {
+// Reads the rows of one page into `page` (already zeroed), `rowsPerRead`
+// rows a call; stops early at the end of the stream or when the job is
+// cancelled.
+void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header, unsigned char *page,
+                  uint32_t rowsPerRead) {
+  for (uint32_t row = 0; row < header.cupsHeight; row += rowsPerRead) {
+    const uint32_t rows = std::min(rowsPerRead, header.cupsHeight - row);
     if (cupsRasterReadPixels(raster, page + size_t{row} * header.cupsBytesPerLine,
-                             header.cupsBytesPerLine) == 0) {
+                             rows * header.cupsBytesPerLine) == 0) {
       return;
     }
     if (CancelJob & 1) return;
   }
+}
+
+// Rows a read takes.  One, except from an uncompressed raster file: there
+// every row is already there in full (a cancel waits microseconds) and a
+// cut row reads the same either way, while libcups copies small reads
+// through its own buffer.  A compressed row cut short keeps what was
+// decoded of it only when it is read alone, and a pipe may still be
+// waiting for rows.
+uint32_t RowsPerRead(bool uncompressedFile, uint32_t bytesPerLine) {
+  if (!uncompressedFile || bytesPerLine == 0) return 1;
+  return std::max<uint32_t>(1, (256u << 10) / bytesPerLine);
+}
+
+// Whether `fd` is a regular file holding an uncompressed CUPS raster
+// stream (sync word of version 1 or 3, either byte order).
+bool IsUncompressedRasterFile(int fd) {
+  struct stat input;
+  char sync[4];
+  if (fstat(fd, &input) != 0 || !S_ISREG(input.st_mode) || pread(fd, sync, 4, 0) != 4) return false;
+  return std::memcmp(sync, "RaSt", 4) == 0 || std::memcmp(sync, "tSaR", 4) == 0 ||
+         std::memcmp(sync, "RaS3", 4) == 0 || std::memcmp(sync, "3SaR", 4) == 0;
 }
 
 // A zeroed page buffer from its own mapping, in 2 MB pages where the
@@ -78,9 +102,10 @@ struct PageBuffer {
   PageBuffer &operator=(const PageBuffer &) = delete;
 };
 
-// Reads and sends every page; returns true when the job counts as done (at least one page was read to
+// Reads and sends every page (`uncompressedFile`: see RowsPerRead);
+// returns true when the job counts as done (at least one page was read to
 // its end and the next header looked for).
-bool PrintPages(cups_raster_t *raster, const settings_ &settings) {
+bool PrintPages(cups_raster_t *raster, const settings_ &settings, bool uncompressedFile) {
   cups_page_header2_t header;
   if (!cupsRasterReadHeader2(raster, &header)) {
     LogMessage("ERROR", N_("The print data holds no pages."));
@@ -100,7 +125,8 @@ bool PrintPages(cups_raster_t *raster, const settings_ &settings) {
         return completed;
       }
       LogMessage("INFO", N_("Printing page %d."), page);
-      ReadPageRows(raster, header, buffer.data);
+      ReadPageRows(raster, header, buffer.data,
+                   RowsPerRead(uncompressedFile, header.cupsBytesPerLine));
       if (SendOnePage_RGB(buffer.data, size, header, settings)) {
         std::fprintf(stderr, "PAGE: %d %u\n", page, header.NumCopies);
       }
@@ -143,7 +169,7 @@ int main(int argc, char *argv[]) {
   bool completed = false;
   cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
   if (raster) {
-    completed = PrintPages(raster, settings);
+    completed = PrintPages(raster, settings, IsUncompressedRasterFile(fd));
     cupsRasterClose(raster);
   } else {
     LogMessage("ERROR", N_("Unable to read the print data."));
