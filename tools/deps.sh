@@ -13,7 +13,7 @@ tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
 windows=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
-         librsvg2-bin)
+         librsvg2-bin python3-fonttools)
 
 pkgs=("${native[@]}")
 if [ "$what" = all ]; then pkgs+=("${tests[@]}" "${windows[@]}"); fi

@@ -245,7 +245,6 @@ int LayoutLine(CContainerUI* box, const std::vector<CControlUI*>& items, const R
   };
   std::vector<Slot> slots;
   LONG fixedTotal = 0;
-  int adjustable = 0;
   for (CControlUI* c : items) {
     if (!c->IsVisibleSelf() || c->IsFloat()) continue;
     SIZE est = c->EstimateSize(vertical ? SIZE{crossAvail, mainAvail} : SIZE{mainAvail, crossAvail});
@@ -257,25 +256,44 @@ int LayoutLine(CContainerUI* box, const std::vector<CControlUI*>& items, const R
       LONG mx = vertical ? S(c->GetMaxHeight()) : S(c->GetMaxWidth());
       m = std::max(mn, std::min(m, mx));
       fixedTotal += m;
-    } else {
-      ++adjustable;
     }
     fixedTotal += padMain;
     slots.push_back({c, m});
   }
   if (!slots.empty()) fixedTotal += S(childPadding) * static_cast<LONG>(slots.size() - 1);
+  // Children whose limits cut their share are settled first and leave
+  // the rest of the space to the others; the remaining pixels go one by
+  // one to the last children, so nothing is lost to rounding.
   LONG free = std::max<LONG>(0, mainAvail - fixedTotal);
   LONG total = fixedTotal;
-  int left = adjustable;
-  for (Slot& s : slots) {
-    if (s.main > 0) continue;
-    LONG share = left > 0 ? free / left : 0;
-    LONG mn = vertical ? S(s.c->GetMinHeight()) : S(s.c->GetMinWidth());
-    LONG mx = vertical ? S(s.c->GetMaxHeight()) : S(s.c->GetMaxWidth());
-    s.main = std::max(mn, std::min(share, mx));
-    free = std::max<LONG>(0, free - s.main);
-    total += s.main;
-    --left;
+  std::vector<Slot*> open;
+  for (Slot& s : slots)
+    if (s.main <= 0) open.push_back(&s);
+  for (bool settled = true; settled && !open.empty();) {
+    settled = false;
+    LONG share = free / static_cast<LONG>(open.size());
+    for (auto it = open.begin(); it != open.end();) {
+      CControlUI* c = (*it)->c;
+      LONG mn = vertical ? S(c->GetMinHeight()) : S(c->GetMinWidth());
+      LONG mx = vertical ? S(c->GetMaxHeight()) : S(c->GetMaxWidth());
+      LONG v = std::max(mn, std::min(share, mx));
+      if (v == share) {
+        ++it;
+        continue;
+      }
+      (*it)->main = v;
+      free -= v;
+      total += v;
+      it = open.erase(it);
+      settled = true;
+    }
+  }
+  free = std::max<LONG>(0, free);
+  for (size_t i = 0; i < open.size(); ++i) {
+    LONG share = free / static_cast<LONG>(open.size() - i);
+    open[i]->main = share;
+    free -= share;
+    total += share;
   }
   LONG pos = (vertical ? inner.top : inner.left) - scrollPos;
   for (Slot& s : slots) {

@@ -6,6 +6,7 @@
 #include "toolkit/headless.h"
 #include "toolkit/window.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <condition_variable>
@@ -517,10 +518,15 @@ int PumpPending() {
     }
     MSG msg;
     {
+      // A WM_QUIT stays queued for the message loop, but what was posted
+      // behind it is still handled: on Windows the quit comes only once
+      // the queue is otherwise empty.
       std::lock_guard<std::mutex> g(H().lock);
-      if (H().posted.empty() || H().posted.front().message == WM_QUIT) return n;
-      msg = H().posted.front();
-      H().posted.pop_front();
+      auto& q = H().posted;
+      auto it = std::find_if(q.begin(), q.end(), [](const MSG& m) { return m.message != WM_QUIT; });
+      if (it == q.end()) return n;
+      msg = *it;
+      q.erase(it);
     }
     DispatchMessageW(&msg);
     ++n;

@@ -8,6 +8,7 @@
 #include "toolkit/resource.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -539,9 +540,16 @@ void CPaintManagerUI::SetDPI(int dpi, bool resizeWindow) {
   if (resizeWindow && m_hWnd && !::IsZoomed(m_hWnd)) {
     RECT rc;
     ::GetWindowRect(m_hWnd, &rc);
-    int cx = (rc.right - rc.left) * m_nScale / oldScale;
-    int cy = (rc.bottom - rc.top) * m_nScale / oldScale;
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SIZE now{rc.right - rc.left, rc.bottom - rc.top};
+    // The size at 100 % is remembered while the window keeps the size set
+    // here, so that changes back and forth do not drift by rounding.
+    if (now.cx != m_szDpiSet.cx || now.cy != m_szDpiSet.cy) {
+      m_dpiBaseWidth = now.cx * 100.0 / oldScale;
+      m_dpiBaseHeight = now.cy * 100.0 / oldScale;
+    }
+    m_szDpiSet = SIZE{static_cast<LONG>(std::lround(m_dpiBaseWidth * m_nScale / 100.0)),
+                      static_cast<LONG>(std::lround(m_dpiBaseHeight * m_nScale / 100.0))};
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_szDpiSet.cx, m_szDpiSet.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   NeedUpdate();
   UpdateLayout();

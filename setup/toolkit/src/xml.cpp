@@ -107,6 +107,7 @@ class Reader {
         if (cp > 0x10FFFF) return Fail("character reference out of range");
       }
       if (cp == 0) return Fail("character reference to NUL");
+      if (cp >= 0xD800 && cp <= 0xDFFF) return Fail("character reference to a surrogate");
       if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
         cp -= 0x10000;
         out.push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
@@ -160,6 +161,8 @@ class Reader {
       ++pos_;
       SkipSpace();
       if (!AttrValue(av)) return false;
+      // A repeated attribute would make "first wins" and "last wins" readers disagree.
+      if (node.Attr(an)) return Fail("attribute given twice");
       node.attributes.emplace_back(std::move(an), std::move(av));
     }
     // Content: child elements; text, comments and CDATA are skipped.

@@ -174,3 +174,31 @@ TEST(Xml, ParsesEntitiesEncodingsAndRejectsMalformedText) {
   for (int i = 0; i < 300; ++i) deep += L"<a>";
   EXPECT_FALSE(toolkit::ParseXml(deep, root));
 }
+
+TEST_F(ResourceTest, ArchivePathsMatchExactlyFirstThenIgnoringCaseAndSlashes) {
+  OpenArchive({{"Common/Bg.png", "upper", false}, {"common/bg.png", "lower", false}, {"main/title.png", "t", true}});
+  std::vector<uint8_t> out;
+  auto text = [&] { return std::string(out.begin(), out.end()); };
+  ASSERT_TRUE(res.GetFileBytes(L"Common/Bg.png", out));
+  EXPECT_EQ(text(), "upper");
+  ASSERT_TRUE(res.GetFileBytes(L"common/bg.png", out));
+  EXPECT_EQ(text(), "lower");
+  ASSERT_TRUE(res.GetFileBytes(L"MAIN\\Title.PNG", out));
+  EXPECT_EQ(text(), "t");
+  EXPECT_FALSE(res.GetFileBytes(L"main/title.png/", out));
+  EXPECT_FALSE(res.GetFileBytes(L"title.png", out));
+  EXPECT_FALSE(res.GetFileBytes(L"", out));
+}
+
+TEST_F(ResourceTest, TextsSetFromCodeAndLaterMergesOverrideInOrder) {
+  res.SetText(L"k", L"from code");
+  EXPECT_EQ(res.GetText(L"k"), L"from code");
+  ASSERT_TRUE(res.LoadLanguage(L"<L><Text id=\"k\" value=\"first\"/><Text id=\"k\" value=\"second\"/>"
+                               L"<Text id=\"empty\" value=\"\"/></L>"));
+  EXPECT_EQ(res.GetText(L"k"), L"second");  // within one file the last entry wins too
+  EXPECT_EQ(res.GetText(L"empty"), L"");   // an empty text is a text, not a missing key
+  EXPECT_EQ(res.GetText(L""), L"");
+  // Shutdown forgets the table.
+  CPaintManagerUI::Shutdown();
+  EXPECT_EQ(res.GetText(L"k"), L"k");
+}

@@ -4,34 +4,53 @@
 #
 #   wine-run.sh [--prefix DIR] [--timeout SECONDS] program.exe [args...]
 #
+#   wine-run.sh [--prefix DIR] --prepare     (prefix and fonts only)
+#
 # The 32-bit prefix (default: <build dir>/wineprefix, found from the
 # program's CMake build tree) is prepared once: booted, crash dialog off,
-# Arial substituted by Liberation Sans, CJK font links to WenQuanYi Micro
-# Hei, Tahoma copied into its Fonts folder. Preparation is locked (flock), so
-# concurrent callers are safe. The font links are applied again whenever
-# LANG changes, because Wine rewrites them for a new code page.
+# Arial substituted by Liberation Sans, Tahoma copied into its Fonts folder.
+# Fonts follow LANG: Wine's Tahoma has no Thai or CJK glyphs and Wine does
+# not link Tahoma's bold face to another font, so the default UI face
+# ("MS Shell Dlg", where the program's fonts start) is substituted by a
+# face that covers the language (th: Loma; zh, ja, ko: WenQuanYi Micro
+# Hei; others: Tahoma), linked to the other two for text in another
+# script. Wine shapes any string holding Thai with the selected face's own
+# glyphs, links ignored, so "Thai (ไทย)" or "タイ語 (ไทย)" would still show
+# boxes: when fontTools is at hand the faces are first merged with Loma's
+# Thai (mixed-font.py) into "Tahoma Thai" and "WenQuanYi Micro Hei Thai"
+# (the Thai UI uses the latter), which then serve as the UI faces.
+# Preparation is locked (flock), so concurrent callers are safe. The font
+# settings are applied again whenever LANG changes, because Wine rewrites
+# its font links for a new code page.
 set -euo pipefail
 
 prefix=""
+prepare_only=0
 limit=${WINE_RUN_TIMEOUT:-120}
 while [ $# -gt 0 ]; do
   case "$1" in
     --prefix) prefix=$2; shift 2 ;;
     --timeout) limit=$2; shift 2 ;;
+    --prepare) prepare_only=1; shift ;;
     --) shift; break ;;
     -*) echo "wine-run.sh: unknown option $1" >&2; exit 2 ;;
     *) break ;;
   esac
 done
-if [ $# -lt 1 ]; then
-  echo "usage: wine-run.sh [--prefix DIR] [--timeout SECONDS] program.exe [args...]" >&2
-  exit 2
-fi
-exe=$1
-shift
-if [ ! -f "$exe" ]; then
-  echo "wine-run.sh: $exe not found" >&2
-  exit 2
+if [ $prepare_only = 1 ]; then
+  [ -n "$prefix" ] || { echo "wine-run.sh: --prepare needs --prefix" >&2; exit 2; }
+  exe=""
+else
+  if [ $# -lt 1 ]; then
+    echo "usage: wine-run.sh [--prefix DIR] [--timeout SECONDS] program.exe [args...]" >&2
+    exit 2
+  fi
+  exe=$1
+  shift
+  if [ ! -f "$exe" ]; then
+    echo "wine-run.sh: $exe not found" >&2
+    exit 2
+  fi
 fi
 
 # Default prefix: next to the CMakeCache.txt above the program.
@@ -48,12 +67,62 @@ export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=${WINED
 export LANG=${LANG:-C.UTF-8}
 
 regfile=$prefix/quillet-settings.reg
+wqy='wqy-microhei.ttc,WenQuanYi Micro Hei'
+loma='Loma.ttf,Loma'
+tahoma='tahoma.ttf,Tahoma'
+
+# A REG_MULTI_SZ in REGEDIT4 form from its strings: the ANSI bytes, a NUL
+# after each string and one at the end.
+multi_sz() {
+  local hex=""
+  for entry in "$@"; do
+    hex="$hex$(printf '%s' "$entry" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//'),00,"
+  done
+  echo "hex(7):${hex}00"
+}
+
+fonts=$prefix/drive_c/windows/Fonts
+tlwg=/usr/share/fonts/truetype/tlwg
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+# Builds the merged faces into the prefix once; without fontTools the
+# plain faces are used.
+build_mixed_fonts() {
+  local py
+  for py in python3 /usr/bin/python3; do
+    "$py" -c 'import fontTools' 2>/dev/null && break
+    py=""
+  done
+  [ -n "$py" ] && [ -f "$tlwg/Loma.ttf" ] || return 0
+  merge_font "$py" tahoma-thai.ttf "Tahoma Thai" /usr/share/wine/fonts/tahoma.ttf "$tlwg/Loma.ttf"
+  merge_font "$py" wqy-microhei-thai.ttf "WenQuanYi Micro Hei Thai" \
+    /usr/share/fonts/truetype/wqy/wqy-microhei.ttc "$tlwg/Loma.ttf"
+}
+
+# Merges the given fonts into one file of the prefix's Fonts folder under
+# a family name, unless it is there already.
+merge_font() {
+  local py=$1 file=$2 family=$3
+  shift 3
+  [ -f "$fonts/$file" ] && return 0
+  "$py" "$here/mixed-font.py" "$fonts/$file" "$family" "$@" >/dev/null 2>&1 ||
+    echo "wine-run.sh: could not build the font \"$family\"; the plain UI faces serve" >&2
+}
+
+# The UI face for a LANG value: a merged face when built.
+ui_face() {
+  case $1 in
+    th*|zh*|ja*|ko*)
+      if [ -f "$fonts/wqy-microhei-thai.ttf" ]; then echo "WenQuanYi Micro Hei Thai"
+      else case $1 in th*) echo "Loma" ;; *) echo "WenQuanYi Micro Hei" ;; esac; fi ;;
+    *)
+      if [ -f "$fonts/tahoma-thai.ttf" ]; then echo "Tahoma Thai"; else echo "Tahoma"; fi ;;
+  esac
+}
+
 write_reg() {
-  local link='wqy-microhei.ttc,WenQuanYi Micro Hei'
-  local hex
-  # REG_MULTI_SZ in REGEDIT4 form: the ANSI bytes, NUL after the string and at the end.
-  hex=$(printf '%s' "$link" | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')
-  hex="$hex,00,00"
+  local face
+  face=$(ui_face "$LANG")
   {
     echo 'REGEDIT4'
     echo
@@ -62,16 +131,26 @@ write_reg() {
     echo
     echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]'
     echo '"Arial"="Liberation Sans"'
+    echo "\"MS Shell Dlg\"=\"$face\""
+    echo "\"MS Shell Dlg 2\"=\"$face\""
     echo
     echo '[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]'
-    for face in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "Microsoft Sans Serif" "Lucida Sans Unicode"; do
-      echo "\"$face\"=hex(7):$hex"
+    for f in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2" "Segoe UI" "Microsoft Sans Serif" "Lucida Sans Unicode"; do
+      echo "\"$f\"=$(multi_sz "$wqy" "$loma")"
     done
+    echo "\"Tahoma Thai\"=$(multi_sz "$wqy")"
+    echo "\"WenQuanYi Micro Hei\"=$(multi_sz "$loma" "$tahoma")"
+    echo "\"Loma\"=$(multi_sz "$wqy" "$tahoma")"
   } >"$regfile"
 }
 
+# Imported twice in one display session: the first regedit run makes Wine
+# write its own font links, the second overrides them.
 apply_reg() {
-  xvfb-run -a timeout 120 wine regedit /S "$(winepath -w "$regfile" 2>/dev/null || echo "$regfile")" </dev/null >/dev/null 2>&1 || true
+  local win
+  win=$(winepath -w "$regfile" 2>/dev/null || echo "$regfile")
+  xvfb-run -a timeout 240 bash -c 'wine regedit /S "$1"; wineserver -w; wine regedit /S "$1"; wineserver -w' _ "$win" \
+    </dev/null >/dev/null 2>&1 || true
   wineserver -w || true
 }
 
@@ -87,13 +166,13 @@ prepare() {
     cp -f /usr/share/wine/fonts/tahoma*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
     touch "$prefix/.quillet-booted"
   fi
-  # Applied twice on a new prefix or LANG: the first regedit run makes
-  # Wine write its own font links, the second overrides them.
-  if [ "$(cat "$prefix/.quillet-lang" 2>/dev/null || true)" != "$LANG" ]; then
-    write_reg
+  build_mixed_fonts
+  # Applied on a new prefix, LANG or setting.
+  local stamp
+  stamp="$LANG $(write_reg && md5sum <"$regfile")"
+  if [ "$(cat "$prefix/.quillet-lang" 2>/dev/null || true)" != "$stamp" ]; then
     apply_reg
-    apply_reg
-    printf '%s' "$LANG" >"$prefix/.quillet-lang"
+    printf '%s' "$stamp" >"$prefix/.quillet-lang"
   fi
 }
 
@@ -101,6 +180,7 @@ exec 9>"$prefix.lock"
 flock 9
 prepare
 flock -u 9
+[ $prepare_only = 1 ] && exit 0
 
 status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" \

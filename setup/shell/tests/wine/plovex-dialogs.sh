@@ -1,33 +1,58 @@
 #!/usr/bin/env bash
-# Drives Plovex.exe's small windows under Wine in a virtual X display:
-# the About and language dialogs and the skin chooser open from the main
-# window's title bar, Alt+F4 closes only the dialog, choosing Japanese
-# repaints the main window in Japanese, and the add-port dialog opens from
-# the wizard's port list page. Screenshots of every window go to OUTDIR.
-#   plovex-dialogs.sh <wine-run.sh> <prefix> <Plovex.exe> <OUTDIR>
+# Drives Plovex.exe's small windows under Wine in a virtual X display, once
+# per user interface language (one program start each): the About and
+# language dialogs open from the main window's title bar and Alt+F4 closes
+# only the dialog, and the add-port dialog opens from the wizard's port
+# list page. The English run also uses the skin chooser and at the end
+# chooses Japanese in the language dialog (the main window follows).
+# Screenshots of every window go to OUTDIR as <language>-<window>.png and
+# are searched for empty glyph boxes (glyph-boxes.py).
+# The runner picks each language's UI face (wine-run.sh).
+#   plovex-dialogs.sh <wine-run.sh> <prefix> <Plovex.exe> <OUTDIR> [language ids...]
 set -euo pipefail
 runner=$1 prefix=$2 exe=$3 outdir=$4
-export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINEDEBUG=-all WINEARCH=win32
+shift 4
+export WINEDEBUG=-all WINEARCH=win32
+
+# id, LANG (Wine takes the UI language from it; pt_PT is 0x0816), the
+# caption at start, and for a language Plovex does not start in, the
+# option to choose in the language dialog and the caption after it.
+# Wine reports es_ES as 0x0C0A (modern sort), while Plovex lists Spanish
+# as 0x040A, so the Spanish run starts in English and switches (a start
+# in Spanish is taken as well).
+cases=(
+  "en|en_US.UTF-8|Printer Setup - V1.0.9"
+  "zh|zh_CN.UTF-8|打印机安装程序 - V1.0.9"
+  "es|es_ES.UTF-8|Printer Setup - V1.0.9|1|Instalación de la impresora - V1.0.9"
+  "ja|ja_JP.UTF-8|プリンターのセットアップ - V1.0.9"
+  "ko|ko_KR.UTF-8|프린터 설치 - V1.0.9"
+  "pt|pt_PT.UTF-8|Instalação da impressora - V1.0.9"
+  "th|th_TH.UTF-8|ติดตั้งเครื่องพิมพ์ - V1.0.9"
+)
 
 if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then
   mkdir -p "$outdir"
-  "$runner" --prefix "$prefix" --timeout 120 /usr/lib/i386-linux-gnu/wine/i386-windows/hostname.exe >/dev/null
-  export WINEPREFIX=$(cd "$prefix" && pwd) PLOVEX_DIALOGS_INNER=1
-  status=0
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
-  wineserver -w || true
-  . "$(dirname "$0")/ui-font.sh"
-  xvfb-run -a bash -c "$(declare -f ui_font_substitute); ui_font_substitute Tahoma" || true
-  exit $status
+  rm -f "$outdir"/*.png
+  export WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd) PLOVEX_DIALOGS_INNER=1
+  failed=""
+  for c in "${cases[@]}"; do
+    IFS='|' read -r id lang caption pick want <<<"$c"
+    if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$id"; then continue; fi
+    echo "== $id ($lang)"
+    # The runner sets this language's UI face and font links.
+    LANG=$lang LC_ALL=$lang "$runner" --prefix "$prefix" --prepare
+    LANG=$lang LC_ALL=$lang xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$runner" "$prefix" "$exe" "$outdir" "$id" "$caption" "$pick" "$want" ||
+      failed="$failed $id"
+    wineserver -w || true
+  done
+  # Every screenshot, also of a failed run: no text may show as empty boxes.
+  python3 "$(dirname "$0")/glyph-boxes.py" "$outdir"/*.png || failed="$failed glyph-boxes"
+  [ -z "$failed" ] || { echo "FAIL:$failed"; exit 1; }
+  exit 0
 fi
 
-# The run switches an English session to Japanese; Wine's Tahoma has no
-# Japanese glyphs and its bold face is not linked to a CJK font, so the
-# UI face is a CJK font with Latin letters for this run.
-. "$(dirname "$0")/ui-font.sh"
-ui_font_substitute "WenQuanYi Micro Hei"
-
-fail() { echo "FAIL: $*"; exit 1; }
+id=$1 caption=$2 pick=${3:-} want=${4:-}
+fail() { echo "FAIL ($id): $*"; exit 1; }
 
 wine "$exe" >/dev/null 2>&1 &
 pid=$!
@@ -37,6 +62,9 @@ trap 'kill $pid 2>/dev/null || true' EXIT
 windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
 alive() { xdotool getwindowname "$1" >/dev/null 2>&1 && [ -n "$(xdotool search --onlyvisible --name '' 2>/dev/null | grep -x "$1" || true)" ]; }
 
+# xdotool's name search sees the legacy WM_NAME, where text outside the
+# ANSI range turns into '?'; find the window by the version and compare
+# its UTF-8 name afterwards.
 main=""
 for _ in $(seq 1 150); do
   main=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
@@ -45,14 +73,16 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [ -n "$main" ] || fail "no main window"
-sleep 1.5
+name=$(xdotool getwindowname "$main")
+[ "$name" = "$caption" ] || { [ -n "$pick" ] && [ "$name" = "$want" ]; } || fail "main window named '$name', expected '$caption'"
+sleep 1
 eval "$(xdotool getwindowgeometry --shell "$main")"
 MAINX=$X MAINY=$Y MAINW=$WIDTH
 
 # Clicks a point of the main window (window coordinates).
 click_main() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
 # Title bar buttons: 28 px wide from the right edge after a 6 px inset,
-# in the order skin, language, About, minimise, maximise, close.
+# in the order close, maximise, minimise, About, language, skin.
 button_x() { echo $((MAINW - 6 - 28 * $1 - 14)); }
 
 # Waits for one new visible window after the given list and prints it.
@@ -72,59 +102,72 @@ gone() {
   done
   return 1
 }
-shot() { sleep 0.8; import -window root -crop "$(xdotool getwindowgeometry "$1" | awk '/Geometry/{g=$2} /Position/{split($2,p,","); pos=p[1]"+"p[2]} END{print g"+"pos}')" "$outdir/$2"; echo "screenshot: $outdir/$2"; }
+shot() { sleep 0.6; import -window root -crop "$(xdotool getwindowgeometry "$1" | awk '/Geometry/{g=$2} /Position/{split($2,p,","); pos=p[1]"+"p[2]} END{print g"+"pos}')" "$outdir/$id-$2.png"; echo "screenshot: $outdir/$id-$2.png"; }
 alt_f4() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key --window "$1" alt+F4; }
+# Opens a dialog with a click on the main window and prints its id.
+open_dialog() {
+  local before
+  before=$(windows)
+  click_main "$1" "$2"
+  new_window "$before"
+}
+close_dialog() {
+  alt_f4 "$1"
+  gone "$1" || fail "Alt+F4 did not close the $2"
+  alive "$main" || fail "Alt+F4 on the $2 closed the main window"
+}
 
-import -window "$main" "$outdir/main-en.png"
+# Chooses the language option of the given index (0-based, in LANGID
+# order) in an open language dialog and waits for the main window's
+# caption; the dialog stays open.
+choose_language() {
+  local lan=$1 index=$2 caption=$3
+  # Options: 36 px title, 12 px inset, 32 px rows with 4 px between them.
+  xdotool mousemove --window "$lan" 60 $((36 + 12 + index * 36 + 16)) click 1
+  for _ in $(seq 1 50); do
+    [ "$(xdotool getwindowname "$main")" = "$caption" ] && break
+    sleep 0.2
+  done
+  [ "$(xdotool getwindowname "$main")" = "$caption" ] || fail "main window named '$(xdotool getwindowname "$main")' after choosing option $index"
+  alive "$lan" || fail "the language dialog closed when a language was chosen"
+}
+
+if [ -n "$pick" ] && [ "$name" != "$want" ]; then
+  lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
+  choose_language "$lan" "$pick" "$want"
+  close_dialog "$lan" "language dialog"
+  sleep 0.3
+fi
+shot "$main" main
 
 # About: opened by its button, closed by Alt+F4; the main window stays.
-before=$(windows)
-click_main "$(button_x 3)" 20
-about=$(new_window "$before") || fail "the About dialog did not open"
-shot "$about" dialog-about.png
-alt_f4 "$about"
-gone "$about" || fail "Alt+F4 did not close the About dialog"
-alive "$main" || fail "Alt+F4 on the About dialog closed the main window"
+about=$(open_dialog "$(button_x 3)" 20) || fail "the About dialog did not open"
+shot "$about" about
+close_dialog "$about" "About dialog"
 echo "About: opened and closed"
 
-# Language: choose Japanese (third option), the main window follows.
-before=$(windows)
-click_main "$(button_x 4)" 20
-lan=$(new_window "$before") || fail "the language dialog did not open"
-shot "$lan" dialog-language-en.png
-# Options: 36 px title, 12 px inset, 32 px rows with 4 px between them.
-xdotool mousemove --window "$lan" 60 $((36 + 12 + 2 * 36 + 16)) click 1
-want="プリンターのセットアップ - V1.0.9"
-for _ in $(seq 1 50); do
-  [ "$(xdotool getwindowname "$main")" = "$want" ] && break
-  sleep 0.2
-done
-[ "$(xdotool getwindowname "$main")" = "$want" ] || fail "main window named '$(xdotool getwindowname "$main")' after choosing Japanese"
-alive "$lan" || fail "the language dialog closed when a language was chosen"
-shot "$lan" dialog-language-ja.png
-alt_f4 "$lan"
-gone "$lan" || fail "Alt+F4 did not close the language dialog"
-alive "$main" || fail "Alt+F4 on the language dialog closed the main window"
-sleep 0.5
-import -window "$main" "$outdir/main-ja.png"
-echo "Language: switched to Japanese"
+# Language: every language in its own script besides the current one.
+lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
+shot "$lan" language
+close_dialog "$lan" "language dialog"
+echo "Language: opened and closed"
 
-# Skin chooser: below its button; a colour applies; a click elsewhere closes it.
-before=$(windows)
-click_main "$(button_x 5)" 20
-skin=$(new_window "$before") || fail "the skin chooser did not open"
-shot "$skin" skin-chooser.png
-eval "$(xdotool getwindowgeometry --shell "$skin")"
-[ "$Y" -gt "$MAINY" ] && [ $((X + WIDTH)) -gt $((MAINX + MAINW / 2)) ] || fail "skin chooser at $X,$Y is not below the skin button"
-xdotool mousemove --window "$skin" 145 20 click 1   # the colour tab
-sleep 0.3
-xdotool mousemove --window "$skin" 100 60 click 1   # the third colour
-sleep 0.3
-click_main 60 150
-gone "$skin" || fail "the skin chooser stayed open after a click on the main window"
-alive "$main" || fail "the main window went with the skin chooser"
-import -window "$main" "$outdir/main-skin.png"
-echo "Skin chooser: opened, applied a colour, closed"
+if [ "$id" = en ]; then
+  # Skin chooser: below its button; a colour applies; a click elsewhere closes it.
+  skin=$(open_dialog "$(button_x 5)" 20) || fail "the skin chooser did not open"
+  shot "$skin" skin-chooser
+  eval "$(xdotool getwindowgeometry --shell "$skin")"
+  [ "$Y" -gt "$MAINY" ] && [ $((X + WIDTH)) -gt $((MAINX + MAINW / 2)) ] || fail "skin chooser at $X,$Y is not below the skin button"
+  xdotool mousemove --window "$skin" 145 20 click 1   # the colour tab
+  sleep 0.3
+  xdotool mousemove --window "$skin" 100 60 click 1   # the third colour
+  sleep 0.3
+  click_main 60 150
+  gone "$skin" || fail "the skin chooser stayed open after a click on the main window"
+  alive "$main" || fail "the main window went with the skin chooser"
+  shot "$main" main-skin
+  echo "Skin chooser: opened, applied a colour, closed"
+fi
 
 # Add-port dialog: from the wizard's port list page (COM port, model
 # page, port list page). Its add button is left alone: the Local Port
@@ -137,14 +180,22 @@ click_main 405 374     # next: the model page
 sleep 0.5
 click_main 405 374     # next: the port list page
 sleep 0.5
-before=$(windows)
-click_main 298 329     # add a port
-addport=$(new_window "$before") || fail "the add-port dialog did not open"
-shot "$addport" dialog-add-port.png
-alt_f4 "$addport"
-gone "$addport" || fail "Alt+F4 did not close the add-port dialog"
-alive "$main" || fail "Alt+F4 on the add-port dialog closed the main window"
+addport=$(open_dialog 298 329) || fail "the add-port dialog did not open"
+shot "$addport" add-port
+close_dialog "$addport" "add-port dialog"
 echo "Add-port: opened and closed"
+
+if [ "$id" = en ]; then
+  # Choosing Japanese (the third option) repaints the main window and the
+  # open dialog in Japanese.
+  lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
+  choose_language "$lan" 2 "プリンターのセットアップ - V1.0.9"
+  shot "$lan" language-to-ja
+  close_dialog "$lan" "language dialog"
+  sleep 0.3
+  shot "$main" main-to-ja
+  echo "Language: switched to Japanese"
+fi
 
 # Close the main window; the program ends with exit code 0.
 click_main "$(button_x 0)" 20

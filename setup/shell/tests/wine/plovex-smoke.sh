@@ -4,10 +4,9 @@
 # takes a screenshot, clicks the window's close button and expects the
 # program to end with exit code 0.
 #   plovex-smoke.sh <wine-run.sh> <prefix> <Plovex.exe> <screenshot.png> <LANG> <caption>
-# The toolkit's wine-run.sh prepares the prefix (fonts and font links for
-# this LANG) by running one of Wine's own programs; the script then runs
-# itself again inside a virtual X display to drive the window. A Thai run
-# uses a Thai UI face (ui-font.sh).
+# The toolkit's wine-run.sh prepares the prefix (the UI face and font
+# links for this LANG); the script then runs itself again inside a virtual
+# X display to drive the window.
 set -euo pipefail
 runner=$1 prefix=$2 exe=$3 shot=$4 lang=$5 caption=$6
 # Wine takes the UI language from LC_ALL when no glibc locale of that
@@ -15,17 +14,14 @@ runner=$1 prefix=$2 exe=$3 shot=$4 lang=$5 caption=$6
 export LANG=$lang LC_ALL=$lang WINEDEBUG=-all WINEARCH=win32
 
 if [ -z "${PLOVEX_SMOKE_INNER:-}" ]; then
-  "$runner" --prefix "$prefix" --timeout 120 /usr/lib/i386-linux-gnu/wine/i386-windows/hostname.exe >/dev/null
+  "$runner" --prefix "$prefix" --prepare
   export WINEPREFIX=$(cd "$prefix" && pwd) PLOVEX_SMOKE_INNER=1
   status=0
   xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
   wineserver -w || true
-  case $lang in th_*) . "$(dirname "$0")/ui-font.sh"; xvfb-run -a bash -c "$(declare -f ui_font_substitute); ui_font_substitute Tahoma" || true ;; esac
   exit $status
 fi
 
-. "$(dirname "$0")/ui-font.sh"
-case $lang in th_*) ui_font_substitute Loma ;; esac
 wine "$exe" >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT

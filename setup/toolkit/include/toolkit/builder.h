@@ -24,8 +24,14 @@ class CControlFactory {
   std::map<std::wstring, CreateClass> m_classes;
 };
 
-#define REGIST_DUICONTROL(T) \
-  CControlFactory::GetInstance().RegistControl(L#T, []() -> CControlUI* { return new T; })
+// L#T does not widen a stringised argument; the L prefix must be pasted
+// onto the string literal in a second expansion.
+#define TOOLKIT_WIDEN2(s) L##s
+#define TOOLKIT_WIDEN(s) TOOLKIT_WIDEN2(s)
+#define TOOLKIT_STRINGIZE(T) #T
+#define REGIST_DUICONTROL(T)                                                          \
+  CControlFactory::GetInstance().RegistControl(TOOLKIT_WIDEN(TOOLKIT_STRINGIZE(T)), \
+                                               []() -> CControlUI* { return new T; })
 
 // Builds a control tree from markup: an archive path, an "Xml" id of the
 // resource index, or markup text itself. For each element the builder

@@ -12,7 +12,8 @@ namespace toolkit {
 namespace headless {
 
 // Handles every queued and sent message without blocking; returns the
-// number handled. A WM_QUIT met here stays queued for the message loop.
+// number handled. A WM_QUIT stays queued for the message loop; messages
+// posted after it are handled all the same.
 int PumpPending();
 // Makes the calling thread the UI thread (the first thread that creates
 // a window or runs the loop becomes it by default).

@@ -192,6 +192,9 @@ class CPaintManagerUI {
   SIZE m_szRoundCorner{0, 0};
   int m_nDPI = 96;
   int m_nScale = 100;
+  SIZE m_szDpiSet{0, 0};  // the window size SetDPI gave last
+  double m_dpiBaseWidth = 0;
+  double m_dpiBaseHeight = 0;
   bool m_bUpdateNeeded = true;
   int m_eventDepth = 0;
   std::vector<CControlUI*> m_delayedCleanup;
