@@ -154,7 +154,7 @@ void SetupEngine::Home() {
   ShowPrevious(false);
   // The removal summary renames Next; the start page and the install
   // wizard must not keep that name.
-  ShowNext(true, true, engine_text::Text(L"main.btn.next"));
+  ShowNext(true, true, L"main.btn.next");  // a key: the button resolves it when drawn
   RefreshPrinters();
   for (CTabLayoutUI* tab : {tabSwitch, tabSwitchInstall, tabSwitchDelete}) {
     if (tab) tab->SelectItem(0);
@@ -419,7 +419,7 @@ void SetupEngine::ShowInstallPage(int kind) {
 // Prepares a removal page from the current selections.
 void SetupEngine::ShowRemovalPage(int page) {
   ShowPrevious(true);
-  ShowNext(true, true, engine_text::Text(L"main.btn.next"));
+  ShowNext(true, true, L"main.btn.next");  // a key: the button resolves it when drawn
   switch (page) {
     case kPrinterPage:
       if (showAllPrinters < 0) showAllPrinters = 0;
@@ -439,7 +439,7 @@ void SetupEngine::ShowRemovalPage(int page) {
 
     case kRemovalSummaryPage: {
       ShowNext(true, !selectedPrinters.empty() || !selectedDrivers.empty(),
-               engine_text::Text(L"main.btn.startDelete"));
+               L"main.btn.startDelete");
       for (const PrinterEntry& printer : printers) {
         const bool usesSelected = std::any_of(selectedDrivers.begin(), selectedDrivers.end(),
                                               [&](const std::wstring& driver) {

@@ -1,5 +1,6 @@
 // The wizard's page flow, page preparation and checks.
 #include "engine_fixture.h"
+#include "localization.h"
 
 namespace {
 
@@ -343,6 +344,24 @@ TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
   Click(L"option_install");
   NextPage();
   EXPECT_EQ(Find(L"btn_setup_next")->GetText(), Text(L"main.btn.next"));
+}
+
+// The Next button holds a text key, so a language switch renames it.
+TEST_F(EngineTest, NextButtonFollowsALanguageSwitch) {
+  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  Click(L"option_delete");
+  NextPage();
+  wnd->GetPaintManager().SendNotify(FindAs<CListUI>(L"listex_delete_printer")->GetItemAt(0),
+                                    DUI_MSGTYPE_ITEMCLICK);
+  NextPage();
+  NextPage();
+  SwitchLanguage(engine, 0x0411, nullptr, hwnd);
+  const std::wstring japanese = Text(L"main.btn.startDelete");
+  SwitchLanguage(engine, 0x0409, nullptr, hwnd);
+  ASSERT_NE(japanese, Text(L"main.btn.startDelete"));
+  SwitchLanguage(engine, 0x0411, nullptr, hwnd);
+  EXPECT_EQ(Find(L"btn_setup_next")->GetText(), japanese);
+  SwitchLanguage(engine, 0x0409, nullptr, hwnd);
 }
 
 TEST_F(EngineTest, RemovalRunPageRemovesTheChoiceAndEmptiesIt) {
