@@ -39,8 +39,8 @@ def fast_glyph_ids():
     table__g_l_y_f.getGlyphID = get_glyph_id
 
 
-def load(spec):
-    path, _, index = spec.partition(":")
+def load(source):
+    path, _, index = source.partition(":")
     if path.lower().endswith((".ttc", ".otc")):
         font = TTCollection(path).fonts[int(index or 0)]
     else:
@@ -79,9 +79,9 @@ def main(argv):
     if len(argv) < 4:
         sys.stderr.write(__doc__)
         return 2
-    out, family, specs = argv[1], argv[2], argv[3:]
+    out, family, sources = argv[1], argv[2], argv[3:]
     fast_glyph_ids()
-    fonts = [load(s) for s in specs]
+    fonts = [load(s) for s in sources]
     upem = fonts[0]["head"].unitsPerEm
     # Parts and the result are written elsewhere first: the output folder
     # is a fonts folder, where a half-written font must never appear.
