@@ -66,7 +66,7 @@ alive() { xdotool getwindowname "$1" >/dev/null 2>&1 && [ -n "$(xdotool search -
 # ANSI range turns into '?'; find the window by the version and compare
 # its UTF-8 name afterwards.
 main=""
-for _ in $(seq 1 150); do
+for _ in $(seq 1 600); do  # up to 2 minutes: a first start in a new prefix and code page is slow
   main=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
   [ -n "$main" ] && break
   kill -0 $pid 2>/dev/null || fail "Plovex ended before its window appeared"
