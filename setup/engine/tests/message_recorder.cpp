@@ -51,3 +51,17 @@ LRESULT MessageRecorder::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void SetTexts(const std::vector<std::pair<const wchar_t*, const wchar_t*>>& texts) {
   for (const auto& [key, text] : texts) CResourceManager::GetInstance().SetText(key, text);
 }
+
+// The removal log keys with short, recognisable texts.
+void SetRemovalLogTexts() {
+  SetTexts({{L"tip.startdeleteprinter", L"printer %s"},
+            {L"tip.startdeletedriver", L"driver %s"},
+            {L"tip.startdeletepack", L"package %s"},
+            {L"tip.deletesuccess", L"removed %s"},
+            {L"tip.deletefail", L"not removed %s"},
+            {L"tip.failreason", L"reason %s"},
+            {L"tip.tryrestartprintservice", L"restart"},
+            {L"tip.stopprintservicefail", L"stop failed"},
+            {L"tip.startprintserviceok", L"running"},
+            {L"tip.startprintservicefail", L"start failed"}});
+}

@@ -37,3 +37,7 @@ class MessageRecorder : public CWindowWnd {
 
 // Puts texts into the language table for the keys a test reads.
 void SetTexts(const std::vector<std::pair<const wchar_t*, const wchar_t*>>& texts);
+
+// Short texts for the removal run's log keys ("printer %s", "removed %s",
+// "restart", ...), so tests can compare whole logs.
+void SetRemovalLogTexts();

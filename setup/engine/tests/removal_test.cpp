@@ -16,16 +16,7 @@ const wchar_t kA4[] = L"A4 Printer(203dpi)";
 class RemovalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SetTexts({{L"tip.startdeleteprinter", L"printer %s"},
-              {L"tip.startdeletedriver", L"driver %s"},
-              {L"tip.startdeletepack", L"package %s"},
-              {L"tip.deletesuccess", L"removed %s"},
-              {L"tip.deletefail", L"not removed %s"},
-              {L"tip.failreason", L"reason %s"},
-              {L"tip.tryrestartprintservice", L"restart"},
-              {L"tip.stopprintservicefail", L"stop failed"},
-              {L"tip.startprintserviceok", L"running"},
-              {L"tip.startprintservicefail", L"start failed"}});
+    SetRemovalLogTexts();
     ASSERT_TRUE(recorder.Open());
     engine.hMainWnd = recorder.GetHWND();
     engine.tabSwitchDelete = &deleteTab;

@@ -23,17 +23,8 @@ class RemovalWineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
-    SetTexts({{L"tip.dlgtitle", kBoxTitle},
-              {L"tip.startdeleteprinter", L"printer %s"},
-              {L"tip.startdeletedriver", L"driver %s"},
-              {L"tip.startdeletepack", L"package %s"},
-              {L"tip.deletesuccess", L"removed %s"},
-              {L"tip.deletefail", L"not removed %s"},
-              {L"tip.failreason", L"reason %s"},
-              {L"tip.tryrestartprintservice", L"restart"},
-              {L"tip.stopprintservicefail", L"stop failed"},
-              {L"tip.startprintserviceok", L"running"},
-              {L"tip.startprintservicefail", L"start failed"}});
+    SetTexts({{L"tip.dlgtitle", kBoxTitle}});
+    SetRemovalLogTexts();
     ASSERT_TRUE(recorder.Open());
     engine.hMainWnd = recorder.GetHWND();
     engine.tabSwitchDelete = &deleteTab;
