@@ -79,8 +79,10 @@ bool IsUncompressedRasterFile(int fd) {
 
 // A zeroed page buffer from its own mapping, in 2 MB pages where the
 // kernel allows: faulting a page's worth of 4 kB pages in costs as much
-// as the rest of the preparation.  Only whole huge pages are asked for so
-// the page costs no more memory than its size.
+// as the rest of the preparation, and relatively more on a short page.
+// The tail goes into a huge page too when that wastes at most 1/16 of the
+// page (an A4 page's tail is almost a whole one); otherwise it stays in
+// 4 kB pages so a small page costs no more memory than its size.
 struct PageBuffer {
   unsigned char *data = nullptr;
   void *mapping = MAP_FAILED;
@@ -88,12 +90,15 @@ struct PageBuffer {
 
   explicit PageBuffer(size_t size) {
     constexpr size_t kHuge = size_t{2} << 20;
-    mappedBytes = size + kHuge;
+    size_t hugeBytes = size & ~(kHuge - 1);
+    if (hugeBytes != size && (hugeBytes + kHuge - size) * 16 <= size) hugeBytes += kHuge;
+    // Room to align the start to a huge page and to end on one.
+    mappedBytes = std::max(size, hugeBytes) + kHuge;
     mapping = mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) return;
     const uintptr_t start = (reinterpret_cast<uintptr_t>(mapping) + kHuge - 1) & ~(kHuge - 1);
     data = reinterpret_cast<unsigned char *>(start);
-    if (size >= kHuge) madvise(data, size & ~(kHuge - 1), MADV_HUGEPAGE);  // a hint only
+    if (hugeBytes) madvise(data, hugeBytes, MADV_HUGEPAGE);  // a hint only
   }
   ~PageBuffer() {
     if (mapping != MAP_FAILED) munmap(mapping, mappedBytes);
