@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""One job through a private CUPS scheduler.
+"""Jobs through a private CUPS scheduler.
 
 Starts cupsd in the foreground with its own ServerRoot, spool, cache,
 state and log folders on a free loopback port, finds our model with
 lpinfo -m, creates a queue with a file: device, prints a PDF with
-options, waits for the job to end, and decodes what the queue wrote.
+options, waits for the job to end, and decodes what the queue wrote;
+then a short soak: random raster jobs with random options through a
+queue for each model.
 
 cupsd runs as root but drops to user lp for filters, so every folder the
 filter needs is made readable for lp; the file: device is written by the
@@ -13,6 +15,7 @@ otherwise the test reports itself skipped.
 """
 import ctypes
 import os
+import random
 import re
 import shutil
 import signal
@@ -27,6 +30,7 @@ import cupskit
 ARGS = None
 SKIP = 77
 JOB_TIMEOUT = 45
+SOAK_JOBS = 24
 
 
 def free_port():
@@ -165,6 +169,14 @@ class SchedulerJob(unittest.TestCase):
         if not ARGS.keep:
             shutil.rmtree(self.tmp, ignore_errors=True)
 
+    def wait_for(self, job_id):
+        deadline = time.time() + JOB_TIMEOUT
+        state = self.cupsd.job_state(job_id)
+        while state not in ("completed", "aborted", "canceled") and time.time() < deadline:
+            time.sleep(0.3)
+            state = self.cupsd.job_state(job_id)
+        return state
+
     def test_print_job_through_a_queue(self):
         c = self.cupsd
         models = c.run("lpinfo", "-h", c.host, "-m")
@@ -178,12 +190,7 @@ class SchedulerJob(unittest.TestCase):
         reply = c.run("lp", "-h", c.host, "-d", "q", "-n", "2", "-o", "OP_Mirror=1", "-o", "OP_Density=10", doc)
         job_id = int(re.search(r"request id is q-(\d+)", reply).group(1))
 
-        deadline = time.time() + JOB_TIMEOUT
-        state = c.job_state(job_id)
-        while state not in ("completed", "aborted", "canceled") and time.time() < deadline:
-            time.sleep(0.5)
-            state = c.job_state(job_id)
-        self.assertEqual(state, "completed", c.error_log())
+        self.assertEqual(self.wait_for(job_id), "completed", c.error_log())
 
         pages = cupskit.decode(ARGS.decoder, out, os.path.join(self.tmp, "page"))
         self.assertEqual(len(pages), 3)
@@ -195,6 +202,49 @@ class SchedulerJob(unittest.TestCase):
         # Mirrored: the top-left box of page 1 is at the right edge.
         first, last = pages[0].column_extent(cupskit.dots(60, 203), cupskit.dots(130, 203))
         self.assertAlmostEqual(last, 1677 - cupskit.dots(40, 203), delta=3)
+
+    def test_random_jobs_through_queues(self):
+        """Raster jobs with random pages and options through one queue per
+        model: each completes, and the queue writes exactly what the filter
+        writes when run by hand with the same options."""
+        if not ARGS.rastergen:
+            self.skipTest("needs --rastergen")
+        c = self.cupsd
+        rng = random.Random(20261207)
+        queues = []
+        for ppd in ("qa4-203", "qa4-300", "qlbl-203"):
+            out = os.path.join(self.tmp, ppd + ".prn")
+            c.run("lpadmin", "-h", c.host, "-p", ppd, "-E", "-v", "file://" + out,
+                  "-m", "quillet/%s.ppd" % ppd)
+            queues.append((ppd, out, cupskit.ppd_choices(os.path.join(ARGS.ppd_dir, ppd + ".ppd"))))
+        for job in range(SOAK_JOBS):
+            ppd, out, choices = queues[job % len(queues)]
+            options = ["%s=%s" % (k, rng.choice(v)) for k, v in sorted(choices.items())
+                       if rng.random() < 0.5]
+            copies = rng.choice((1, 1, 2, 3))
+            seed = rng.randrange(1 << 30)
+            raster = os.path.join(self.tmp, "job%d.ras" % job)
+            subprocess.run([ARGS.rastergen, "random", raster, str(seed)], check=True)
+            os.chmod(raster, 0o644)
+            cmd = ["lp", "-h", c.host, "-d", ppd, "-n", str(copies),
+                   "-o", "document-format=application/vnd.cups-raster"]
+            for o in options:
+                cmd += ["-o", o]
+            reply = c.run(*(cmd + [raster]))
+            job_id = int(re.search(r"request id is %s-(\d+)" % ppd, reply).group(1))
+            what = "job %d (%s, seed %d, %d copies, %s)" % (job, ppd, seed, copies, " ".join(options))
+            self.assertEqual(self.wait_for(job_id), "completed", what + "\n" + c.error_log())
+
+            by_hand = subprocess.run(
+                [ARGS.filter, "1", "soak", "page", str(copies), " ".join(options), raster],
+                capture_output=True, timeout=60,
+                env=dict(os.environ, PPD=os.path.join(ARGS.ppd_dir, ppd + ".ppd"), LANG="C"))
+            self.assertEqual(by_hand.returncode, 0, what)
+            with open(out, "rb") as f:
+                written = f.read()
+            self.assertTrue(by_hand.stdout, what)
+            self.assertEqual(written, by_hand.stdout, what)
+            self.assertGreater(len(cupskit.decode(ARGS.decoder, out, os.path.join(self.tmp, "p"))), 0)
 
 
 if __name__ == "__main__":

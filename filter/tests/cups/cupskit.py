@@ -7,6 +7,7 @@ into the system.  Printer streams are checked with quillet-decode and its
 """
 import argparse
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -21,6 +22,7 @@ def parse_args(argv):
     p.add_argument("--decoder", required=True, help="built quillet-decode")
     p.add_argument("--ppd-dir", required=True, help="folder of the generated PPDs")
     p.add_argument("--testdoc", required=True, help="tools/demo/testdoc.py")
+    p.add_argument("--rastergen", help="built quillet-rastergen (random pages)")
     p.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args, rest = p.parse_known_args(argv[1:])
     return args, [argv[0]] + rest
@@ -66,6 +68,17 @@ def make_serverbin(root, filter_path):
     for d in (root, sb, fdir):
         os.chmod(d, 0o755)
     return sb
+
+
+def ppd_choices(path):
+    """OP_ option keyword -> its choice keywords, from the PPD text."""
+    choices = {}
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            m = re.match(r"\*(OP_\w+) ([^/:\s]+)[/:]", line)
+            if m:
+                choices.setdefault(m.group(1), []).append(m.group(2))
+    return choices
 
 
 def generate_doc(testdoc, kind, path):
