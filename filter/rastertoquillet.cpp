@@ -98,7 +98,9 @@ struct PageBuffer {
     if (mapping == MAP_FAILED) return;
     const uintptr_t start = (reinterpret_cast<uintptr_t>(mapping) + kHuge - 1) & ~(kHuge - 1);
     data = reinterpret_cast<unsigned char *>(start);
+#ifdef MADV_HUGEPAGE  // Linux only; elsewhere the page stays in small pages
     if (hugeBytes) madvise(data, hugeBytes, MADV_HUGEPAGE);  // a hint only
+#endif
   }
   ~PageBuffer() {
     if (mapping != MAP_FAILED) munmap(mapping, mappedBytes);
