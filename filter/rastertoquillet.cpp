@@ -2,13 +2,15 @@
 // job's raster pages and writes one printer job per page to stdout.
 #include <algorithm>
 #include <csignal>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cups/raster.h>
@@ -41,40 +43,76 @@ void SkipPageRows(cups_raster_t *raster, const cups_page_header2_t &header) {
   }
 }
 
-// Reads the rows of one page into `page` (already zeroed), `rowsPerRead`
-// rows a call; stops early at the end of the stream or when the job is
-// cancelled.
+// Reads the rows of one page into `page`, `rowsPerRead` rows a call;
+// stops early at the end of the stream or when the job is cancelled.
+// What is not read stays zero: a fresh buffer comes zeroed, a reused one
+// (`zeroFirst`) is cleared a call's worth at a time just before the read,
+// so a cut read keeps what libcups delivered of it and the clearing
+// leaves the rows in cache for the copy.
 void ReadPageRows(cups_raster_t *raster, const cups_page_header2_t &header, unsigned char *page,
-                  uint32_t rowsPerRead) {
+                  uint32_t rowsPerRead, bool zeroFirst) {
+  const size_t pageBytes = size_t{header.cupsHeight} * header.cupsBytesPerLine;
   for (uint32_t row = 0; row < header.cupsHeight; row += rowsPerRead) {
     const uint32_t rows = std::min(rowsPerRead, header.cupsHeight - row);
-    if (cupsRasterReadPixels(raster, page + size_t{row} * header.cupsBytesPerLine,
-                             rows * header.cupsBytesPerLine) == 0) {
+    unsigned char *at = page + size_t{row} * header.cupsBytesPerLine;
+    const unsigned bytes = rows * header.cupsBytesPerLine;
+    if (zeroFirst) std::memset(at, 0, bytes);
+    if (cupsRasterReadPixels(raster, at, bytes) == 0 || (CancelJob & 1)) {
+      if (zeroFirst) std::memset(at + bytes, 0, pageBytes - (at + bytes - page));
       return;
     }
-    if (CancelJob & 1) return;
   }
 }
 
-// Rows a read takes.  One, except from an uncompressed raster file: there
-// every row is already there in full (a cancel waits microseconds) and a
-// cut row reads the same either way, while libcups copies small reads
-// through its own buffer.  A compressed row cut short keeps what was
-// decoded of it only when it is read alone, and a pipe may still be
-// waiting for rows.
-uint32_t RowsPerRead(bool uncompressedFile, uint32_t bytesPerLine) {
-  if (!uncompressedFile || bytesPerLine == 0) return 1;
+// Rows a read takes.  One for compressed rows: a compressed row cut short
+// keeps what was decoded of it only when it is read alone.  Uncompressed
+// rows (what the scheduler's raster filters send) about 256 kB a call:
+// every byte that arrives lands in place, so a cut read keeps the same
+// bytes either way, and libcups would copy small reads through its own
+// buffer, a system call every row or two on a pipe.
+uint32_t RowsPerRead(bool uncompressed, uint32_t bytesPerLine) {
+  if (!uncompressed || bytesPerLine == 0) return 1;
   return std::max<uint32_t>(1, (256u << 10) / bytesPerLine);
 }
 
-// Whether `fd` is a regular file holding an uncompressed CUPS raster
-// stream (sync word of version 1 or 3, either byte order).
-bool IsUncompressedRasterFile(int fd) {
-  struct stat input;
-  char sync[4];
-  if (fstat(fd, &input) != 0 || !S_ISREG(input.st_mode) || pread(fd, sync, 4, 0) != 4) return false;
-  return std::memcmp(sync, "RaSt", 4) == 0 || std::memcmp(sync, "tSaR", 4) == 0 ||
-         std::memcmp(sync, "RaS3", 4) == 0 || std::memcmp(sync, "3SaR", 4) == 0;
+// The job's input as libcups reads it through ReadInput.
+struct Input {
+  int fd = 0;
+  unsigned char sync[4] = {};
+  size_t seen = 0;  // of the first four bytes
+
+  // Whether the stream's sync word says version 1 or 3 (uncompressed rows),
+  // in either byte order.
+  bool Uncompressed() const {
+    return seen == 4 && (std::memcmp(sync, "RaSt", 4) == 0 || std::memcmp(sync, "tSaR", 4) == 0 ||
+                         std::memcmp(sync, "RaS3", 4) == 0 || std::memcmp(sync, "3SaR", 4) == 0);
+  }
+};
+
+// Read callback for libcups: reads as its own does and notes the sync word
+// as it passes.  Once the job is cancelled, also when the cancel
+// interrupts a read, it takes only what has already arrived: a large read
+// would otherwise wait for rows a cancelled job may never send.
+ssize_t ReadInput(void *context, unsigned char *buffer, size_t bytes) {
+  Input &input = *static_cast<Input *>(context);
+  for (;;) {
+    if (CancelJob & 1) {
+      pollfd ready{input.fd, POLLIN, 0};
+      if (poll(&ready, 1, 0) <= 0) return -1;
+    }
+    const ssize_t got = read(input.fd, buffer, bytes);
+    if (got > 0) {
+      for (ssize_t i = 0; i < got && input.seen < 4; ++i) input.sync[input.seen++] = buffer[i];
+      return got;
+    }
+    if (got == 0) return 0;
+    if (errno == EAGAIN) {  // a non-blocking input: wait for it instead of spinning
+      pollfd ready{input.fd, POLLIN, 0};
+      poll(&ready, 1, -1);
+    } else if (errno != EINTR) {
+      return -1;
+    }
+  }
 }
 
 // A zeroed page buffer from its own mapping, in 2 MB pages where the
@@ -109,32 +147,41 @@ struct PageBuffer {
   PageBuffer &operator=(const PageBuffer &) = delete;
 };
 
-// Reads and sends every page (`uncompressedFile`: see RowsPerRead);
+// Reads and sends every page (`uncompressed`: see RowsPerRead);
 // returns true when the job counts as done (at least one page was read to
 // its end and the next header looked for).
-bool PrintPages(cups_raster_t *raster, const settings_ &settings, bool uncompressedFile) {
+bool PrintPages(cups_raster_t *raster, const settings_ &settings, bool uncompressed) {
   cups_page_header2_t header;
   if (!cupsRasterReadHeader2(raster, &header)) {
-    LogMessage("ERROR", N_("The print data holds no pages."));
+    if (!(CancelJob & 1)) LogMessage("ERROR", N_("The print data holds no pages."));
     return false;
   }
   if (CancelJob & 1) return false;
 
   bool completed = false;
+  // Kept for the next page when it is large enough: faulting in and
+  // zeroing a fresh mapping costs a fifth of a page's work.
+  std::optional<PageBuffer> buffer;
+  size_t capacity = 0;
   for (int page = 1;; ++page) {
     if (!CheckPageLayout(header)) {
       SkipPageRows(raster, header);
     } else if (header.cupsHeight > 0) {
       const uint64_t size = uint64_t{header.cupsHeight} * header.cupsBytesPerLine;
-      PageBuffer buffer(static_cast<size_t>(size));
-      if (!buffer.data) {
-        LogMessage("ERROR", N_("Not enough memory for page %d."), page);
-        return completed;
+      const bool reuse = buffer && capacity >= size;
+      if (!reuse) {
+        buffer.reset();  // first, so that only one page is held at a time
+        buffer.emplace(static_cast<size_t>(size));
+        capacity = static_cast<size_t>(size);
+        if (!buffer->data) {
+          LogMessage("ERROR", N_("Not enough memory for page %d."), page);
+          return completed;
+        }
       }
       LogMessage("INFO", N_("Printing page %d."), page);
-      ReadPageRows(raster, header, buffer.data,
-                   RowsPerRead(uncompressedFile, header.cupsBytesPerLine));
-      if (SendOnePage_RGB(buffer.data, size, header, settings)) {
+      ReadPageRows(raster, header, buffer->data,
+                   RowsPerRead(uncompressed, header.cupsBytesPerLine), reuse);
+      if (SendOnePage_RGB(buffer->data, size, header, settings)) {
         std::fprintf(stderr, "PAGE: %d %u\n", page, header.NumCopies);
       }
     }
@@ -163,10 +210,10 @@ int main(int argc, char *argv[]) {
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
 
-  int fd = 0;
+  Input input;
   if (argc == 7) {
-    fd = open(argv[6], O_RDONLY);
-    if (fd < 0) {
+    input.fd = open(argv[6], O_RDONLY);
+    if (input.fd < 0) {
       ppdClose(ppd);
       cupsFreeOptions(job.numOptions, job.options);
       return 1;
@@ -174,14 +221,14 @@ int main(int argc, char *argv[]) {
   }
 
   bool completed = false;
-  cups_raster_t *raster = cupsRasterOpen(fd, CUPS_RASTER_READ);
+  cups_raster_t *raster = cupsRasterOpenIO(ReadInput, &input, CUPS_RASTER_READ);
   if (raster) {
-    completed = PrintPages(raster, settings, IsUncompressedRasterFile(fd));
+    completed = PrintPages(raster, settings, input.Uncompressed());
     cupsRasterClose(raster);
-  } else {
+  } else if (!(CancelJob & 1)) {
     LogMessage("ERROR", N_("Unable to read the print data."));
   }
-  if (fd != 0) close(fd);
+  if (input.fd != 0) close(input.fd);
   ppdClose(ppd);
   cupsFreeOptions(job.numOptions, job.options);
   return completed ? 0 : 1;
