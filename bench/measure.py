@@ -70,9 +70,13 @@ def cpu_through_pipe(prog, ppd, options, raster):
     return (ru.ru_utime + ru.ru_stime) * 1e3
 
 
-def measure(prog, ppd, options, raster, runs):
-    samples = [run_once(prog, ppd, options, raster) for _ in range(runs)]
-    return tuple(statistics.median(s[i] for s in samples) for i in range(3))
+def measure_pair(prog, baseline, ppd, options, raster, runs):
+    """Median wall ms, CPU ms and peak MB of each program; the two take
+    turns, so that a busy spell on a shared machine weighs on both alike."""
+    samples = [(run_once(prog, ppd, options, raster), run_once(baseline, ppd, options, raster))
+               for _ in range(runs)]
+    return tuple(tuple(statistics.median(s[k][i] for s in samples) for i in range(3))
+                 for k in range(2))
 
 
 def header_size(raster):
@@ -122,8 +126,8 @@ def main():
     for name, dpi in pages:
         raster = os.path.join(a.pages, name + ".ras")
         for path, opt in PATHS.items():
-            fw, fc, _ = measure(a.filter, ppd[dpi], opt, raster, a.runs)
-            bw, bc, _ = measure(a.baseline, ppd[dpi], opt, raster, a.runs)
+            (fw, fc, _), (bw, bc, _) = measure_pair(a.filter, a.baseline, ppd[dpi], opt, raster,
+                                                    a.runs)
             print(f"| {name} | {path} | {fw:.1f} | {bw:.1f} | {fc:.1f} | {bc:.1f} | {bc / fc:.2f}x |")
 
     print("\nThe same pages through a pipe, as the scheduler hands them over (CPU ms, median):\n")
@@ -132,10 +136,10 @@ def main():
     for name, dpi in pages[::2]:
         raster = os.path.join(a.pages, name + ".ras")
         for path, opt in PATHS.items():
-            fc = statistics.median(cpu_through_pipe(a.filter, ppd[dpi], opt, raster)
-                                   for _ in range(a.runs))
-            bc = statistics.median(cpu_through_pipe(a.baseline, ppd[dpi], opt, raster)
-                                   for _ in range(a.runs))
+            runs = [(cpu_through_pipe(a.filter, ppd[dpi], opt, raster),
+                     cpu_through_pipe(a.baseline, ppd[dpi], opt, raster)) for _ in range(a.runs)]
+            fc = statistics.median(r[0] for r in runs)
+            bc = statistics.median(r[1] for r in runs)
             print(f"| {name} | {path} | {fc:.1f} | {bc:.1f} | {bc / fc:.2f}x |")
 
     print("\nPeak resident memory of the filter, less the same command on a 4x4 page, "
