@@ -100,7 +100,7 @@ TEST_F(DialogsTest, AboutShowsVersionAndDateWithTheirBlanks) {
   RECT owner{}, rc{};
   GetWindowRect(mainHwnd, &owner);
   GetWindowRect(about->GetHWND(), &rc);
-  EXPECT_EQ(rc.right - rc.left, 340);
+  EXPECT_EQ(rc.right - rc.left, 420);
   EXPECT_EQ(rc.bottom - rc.top, 230);
   EXPECT_EQ((rc.left + rc.right) / 2, (owner.left + owner.right) / 2);
   HWND h = about->GetHWND();
