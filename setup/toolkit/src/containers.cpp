@@ -15,6 +15,7 @@ bool Intersects(const RECT& a, const RECT& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 const int kWheelStep = 30;
+const int kStripWidth = 8;  // where the mouse takes the scroll indicator
 }  // namespace
 
 CContainerUI::~CContainerUI() {
@@ -81,8 +82,11 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, void* data, UINT fla
   if ((flags & UIFIND_VISIBLE) && !IsVisible()) return nullptr;
   if ((flags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
   if (flags & UIFIND_HITTEST) {
-    if (!PtIn(m_rcItem, *static_cast<POINT*>(data))) return nullptr;
+    const POINT& pt = *static_cast<POINT*>(data);
+    if (!PtIn(m_rcItem, pt)) return nullptr;
     if (!m_bMouseChildEnabled) return IsMouseEnabled() ? proc(this, data) : nullptr;
+    // The scroll strip belongs to the container, not to the child under it.
+    if (PtIn(ScrollStrip(), pt)) return proc(this, data);
   }
   if (flags & UIFIND_ME_FIRST) {
     if (CControlUI* c = CControlUI::FindControl(proc, data, flags)) return c;
@@ -208,21 +212,67 @@ void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
     if (Intersects(crc, inner) || c->IsFloat()) c->DoPaint(hDC, rcPaint);
   }
   if (m_bVScroll && m_iScrollRange > 0) {
-    // A thin indicator of the scrolled position along the right edge.
-    LONG h = inner.bottom - inner.top;
-    LONG total = h + m_iScrollRange;
-    LONG barH = std::max<LONG>(Scale(20), h * h / std::max<LONG>(1, total));
-    LONG top = inner.top + (h - barH) * m_iScrollPos / std::max(1, m_iScrollRange);
-    render::DrawColor(hDC, RECT{inner.right - Scale(4), top, inner.right, top + barH}, 0x80808080);
+    // A thin indicator of the scrolled position along the right edge,
+    // darker while it is dragged.
+    RECT thumb = ScrollThumb();
+    thumb.left = thumb.right - Scale(4);
+    render::DrawColor(hDC, thumb, m_bThumbDrag ? 0xC0606060 : 0x80808080);
   }
   render::PopClip(hDC);
   PaintBorder(hDC);
+}
+
+RECT CContainerUI::ScrollStrip() const {
+  if (!m_bVScroll || m_iScrollRange <= 0) return RECT{0, 0, 0, 0};
+  RECT inner = InnerRect();
+  return RECT{inner.right - Scale(kStripWidth), inner.top, inner.right, inner.bottom};
+}
+
+RECT CContainerUI::ScrollThumb() const {
+  RECT strip = ScrollStrip();
+  if (strip.right <= strip.left) return strip;
+  LONG h = strip.bottom - strip.top;
+  LONG total = h + m_iScrollRange;
+  LONG barH = std::min<LONG>(h, std::max<LONG>(Scale(20), h * h / std::max<LONG>(1, total)));
+  LONG top = strip.top + (h - barH) * m_iScrollPos / std::max(1, m_iScrollRange);
+  return RECT{strip.left, top, strip.right, top + barH};
 }
 
 void CContainerUI::DoEvent(TEventUI& event) {
   if (event.Type == UIEVENT_SCROLLWHEEL && m_bVScroll && m_iScrollRange > 0) {
     int step = Scale(kWheelStep);
     SetScrollPos(m_iScrollPos + (static_cast<LPARAM>(event.wParam) > 0 ? -step : step));
+    return;
+  }
+  // The strip: the thumb follows the mouse; a press above or below it
+  // moves a page.
+  if (event.Type == UIEVENT_BUTTONDOWN && PtIn(ScrollStrip(), event.ptMouse)) {
+    RECT thumb = ScrollThumb();
+    RECT inner = InnerRect();
+    if (event.ptMouse.y < thumb.top) {
+      SetScrollPos(m_iScrollPos - (inner.bottom - inner.top));
+    } else if (event.ptMouse.y >= thumb.bottom) {
+      SetScrollPos(m_iScrollPos + (inner.bottom - inner.top));
+    } else {
+      m_bThumbDrag = true;
+      m_iDragY = event.ptMouse.y;
+      m_iDragPos = m_iScrollPos;
+      Invalidate();
+    }
+    return;
+  }
+  if (m_bThumbDrag && event.Type == UIEVENT_MOUSEMOVE) {
+    RECT strip = ScrollStrip(), thumb = ScrollThumb();
+    LONG travel = (strip.bottom - strip.top) - (thumb.bottom - thumb.top);
+    if (travel > 0) {
+      SetScrollPos(m_iDragPos + static_cast<int>(static_cast<long long>(event.ptMouse.y - m_iDragY) *
+                                                 m_iScrollRange / travel));
+    }
+    return;
+  }
+  if (m_bThumbDrag && event.Type == UIEVENT_BUTTONUP) {
+    m_bThumbDrag = false;
+    Invalidate();
     return;
   }
   CControlUI::DoEvent(event);

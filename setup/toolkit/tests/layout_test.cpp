@@ -249,6 +249,45 @@ TEST_F(LayoutTest, ScrollingClampsToTheContentAndBringsChildrenIntoView) {
   EXPECT_EQ(w->Find(L"r0")->GetPos().top, 0);
 }
 
+// The strip along the right edge: the thumb follows a drag, a press above
+// or below it moves a page, and the rows under the strip get no clicks.
+TEST_F(LayoutTest, ScrollThumbDragsAndTheStripPages) {
+  std::wstring rows;
+  for (int i = 0; i < 10; ++i) rows += L"<Button name=\"r" + std::to_wstring(i) + L"\" height=\"50\"/>";
+  auto* w = Open(L"<Window size=\"200,200\"><VerticalLayout name=\"box\" vscrollbar=\"true\">" + rows +
+                 L"</VerticalLayout></Window>");
+  auto* box = w->Find<CVerticalLayoutUI>(L"box");
+  w->pm().UpdateLayout();
+  ASSERT_EQ(box->GetScrollRange(), 300);
+  HWND h = w->GetHWND();
+  // Thumb: 200 * 200 / 500 = 80 px high, 120 px of travel for 300 px.
+  ::SendMessageW(h, WM_LBUTTONDOWN, 0, MAKELPARAM(196, 10));
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(196, 70));
+  EXPECT_EQ(box->GetScrollPos(), 150);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(100, 900));  // past the end, off the strip
+  EXPECT_EQ(box->GetScrollPos(), 300);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(196, -500));
+  EXPECT_EQ(box->GetScrollPos(), 0);
+  ::SendMessageW(h, WM_LBUTTONUP, 0, MAKELPARAM(196, -500));
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(196, 100));  // released: no more dragging
+  EXPECT_EQ(box->GetScrollPos(), 0);
+
+  w->ClickAt(196, 150);  // below the thumb (0..80): a page down
+  EXPECT_EQ(box->GetScrollPos(), 200);
+  w->ClickAt(196, 20);  // above it (now 80..160): a page up
+  EXPECT_EQ(box->GetScrollPos(), 0);
+  auto clicks = [w] {
+    std::vector<std::wstring> c;
+    for (const std::wstring& t : w->Types())
+      if (t.rfind(L"click:", 0) == 0) c.push_back(t);
+    return c;
+  };
+  EXPECT_TRUE(clicks().empty());
+
+  w->ClickAt(100, 20);  // off the strip the row takes the click
+  EXPECT_EQ(clicks(), std::vector<std::wstring>{L"click:r0"});
+}
+
 TEST_F(LayoutTest, FloatRectanglesAndInsetsScaleWithDpi) {
   auto* w = Open(LR"(<Window size="200,200"><HorizontalLayout inset="10,10,10,10">
       <Control name="float" float="true" pos="20,30,70,50"/><Control name="flow" width="40"/></HorizontalLayout></Window>)");

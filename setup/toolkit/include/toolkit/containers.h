@@ -63,6 +63,10 @@ class CContainerUI : public CControlUI, public IContainerUI {
 
  protected:
   RECT InnerRect() const;  // the item rectangle less border and inset
+  // The strip along the right edge that takes the mouse for scrolling, and
+  // the thumb in it; empty when there is nothing to scroll.
+  RECT ScrollStrip() const;
+  RECT ScrollThumb() const;
   void PlaceFloat(CControlUI* child, const RECT& inner);
   void ReleaseItem(CControlUI* control);
   // Lays items along one axis in inner (fixed sizes first, the rest share
@@ -76,6 +80,10 @@ class CContainerUI : public CControlUI, public IContainerUI {
   bool m_bVScroll = false;
   int m_iScrollPos = 0;
   int m_iScrollRange = 0;
+  // Thumb drag: the mouse's y and the scroll position where it began.
+  bool m_bThumbDrag = false;
+  int m_iDragY = 0;
+  int m_iDragPos = 0;
 };
 
 // Children from top to bottom: fixed heights first, the rest share what
