@@ -5,6 +5,8 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include "system_libraries.h"
+
 #include <string>
 
 namespace {
@@ -22,6 +24,9 @@ std::wstring ModuleFolder(HINSTANCE instance) {
 
 // Takes the module handle; the command line and show flag are ignored.
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+  // Before anything can load a DLL: the program runs elevated, and its own
+  // folder (often Downloads) must not supply any.
+  platform::win32::RestrictDllSearch();
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 0;
   OleInitialize(nullptr);
   CPaintManagerUI::SetInstance(instance);

@@ -49,6 +49,21 @@ std::wstring NativeText(HWND h) {
   s.resize(n > 0 ? static_cast<size_t>(n) : 0);
   return s;
 }
+
+// The rich edit library of the system folder only: the program runs
+// elevated and may be started from a folder where anyone can drop a DLL.
+// Windows 7 without its 2011 loader update lacks the search flag (error
+// 87); the full path serves there.
+HMODULE LoadRichEditLibrary() {
+  const wchar_t kName[] = L"Msftedit.dll";
+  HMODULE module = LoadLibraryExW(kName, nullptr, 0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+  if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const std::wstring path = std::wstring(folder, length) + L"\\" + kName;
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 }  // namespace
 #endif
 
@@ -337,7 +352,7 @@ void CRichEditUI::SetPos(RECT rc, bool needInvalidate) {
 #ifdef _WIN32
   if (!m_pManager || !m_pManager->GetPaintWindow()) return;
   if (!m_hNative) {
-    static HMODULE msftedit = LoadLibraryW(L"Msftedit.dll");
+    static HMODULE msftedit = LoadRichEditLibrary();
     if (!msftedit) return;
     DWORD style = WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | (m_bReadOnly ? ES_READONLY : 0) |
                   (m_bWantReturn ? ES_WANTRETURN : 0);

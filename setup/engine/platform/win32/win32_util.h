@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/types.h"
+#include "system_libraries.h"
 
 namespace platform::win32 {
 
@@ -46,10 +47,11 @@ inline Guid FromGuid(const GUID& g) {
   return out;
 }
 
-// A library loaded for one use and released when it goes, unless kept.
+// A system-folder library loaded for one use and released when it goes,
+// unless kept.
 class Library {
  public:
-  explicit Library(const wchar_t* name) : module_(LoadLibraryW(name)) {}
+  explicit Library(const wchar_t* name) : module_(LoadSystemLibrary(name)) {}
   ~Library() {
     if (module_) FreeLibrary(module_);
   }
