@@ -5,6 +5,7 @@
 #include "engine/setup_engine.h"
 
 #include "engine_text.h"
+#include "system_programs.h"
 
 namespace {
 
@@ -13,6 +14,35 @@ const wchar_t kStagingTail[] = L"\\Drevon\\DorvaPlovex\\";
 const wchar_t kStagingFallback[] = L"C:\\Drevon\\DorvaPlovex\\";
 const wchar_t kArchiveInf[] = L"driver\\a4\\TarnelA4.inf";
 const wchar_t kArchiveCertificate[] = L"driver\\a4\\kovra.cer";
+
+// The staging folder's own levels below the program-files folder or the
+// drive ("...\Drevon", "...\Drevon\DorvaPlovex") and its family folders.
+std::vector<std::wstring> StagingLevels(const std::wstring& staging, const ModelEntry& model) {
+  const size_t rootLength = staging.size() - (sizeof kStagingTail / sizeof kStagingTail[0] - 1);
+  std::vector<std::wstring> levels;
+  for (size_t at = staging.find(L'\\', rootLength + 1); at != std::wstring::npos; at = staging.find(L'\\', at + 1))
+    levels.push_back(staging.substr(0, at));
+  for (const std::wstring& family : model.families) levels.push_back(staging + family);
+  return levels;
+}
+
+// The first of the levels that exists but could have been prepared by
+// someone without administrator rights: a link, or a folder owned by
+// anyone but the administrators or the system (the folder on the drive
+// root may be created by any user).  Empty when there is none.
+std::wstring UntrustedLevel(platform::Files& files, const std::vector<std::wstring>& levels) {
+  for (const std::wstring& level : levels) {
+    uint32_t attributes = 0;
+    const platform::ErrorCode error = files.GetAttributes(level, attributes);
+    if (error == platform::err::kFileNotFound || error == platform::err::kPathNotFound) continue;
+    if (error != platform::err::kOk || (attributes & platform::kAttributeReparsePoint)) return level;
+    std::wstring owner;
+    if (files.GetOwner(level, owner) != platform::err::kOk ||
+        (owner != platform::kSidAdministrators && owner != platform::kSidLocalSystem))
+      return level;
+  }
+  return std::wstring();
+}
 
 // The text after the last backslash, empty when there is none.
 std::wstring FileNameOf(const std::wstring& archivePath) {
@@ -177,6 +207,13 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
     staging += kStagingTail;
   else
     staging = kStagingFallback;
+  // The driver package is installed from here with administrator rights:
+  // files someone else placed or could swap must not be handed on.
+  const std::wstring untrusted = UntrustedLevel(platform_.files, StagingLevels(staging, model));
+  if (!untrusted.empty()) {
+    LogInstall(engine_text::KeyFormat(L"tip.stagingunsafe", untrusted), true);
+    return false;
+  }
   if (!CreateDirectories(staging)) {
     LogInstall(L"Failed to create directory", true);
     return false;
@@ -214,11 +251,14 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   const bool versionRead = platform_.system.GetVersion(version) == platform::err::kOk;
   if (!versionRead || version.major > 6 || (version.major == 6 && version.minor > 1)) {
     platform::ProcessLaunch certutil;
-    certutil.file = L"certutil.exe";
-    certutil.parameters = engine_text::Format(L"-addstore \"TrustedPublisher\" \"%s\"", staging + model.certificateFile);
-    certutil.show = platform::kShowHidden;
-    certutil.wait = true;
-    platform_.processes.Launch(certutil);
+    if (SetSystemProgram(platform_.system, kCertutil, certutil)) {
+      certutil.directory = staging;
+      certutil.parameters =
+          engine_text::Format(L"-addstore \"TrustedPublisher\" \"%s\"", staging + model.certificateFile);
+      certutil.show = platform::kShowHidden;
+      certutil.wait = true;
+      platform_.processes.Launch(certutil);
+    }
   }
 
   LogInstall(engine_text::Text(L"tip.startinstalldriver"));
@@ -226,11 +266,13 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   if (platform_.system.IsWow64(wow64) != platform::err::kOk) wow64 = false;
   const std::wstring inf = staging + (wow64 ? L"Driver64" : L"Driver32") + L"\\" + model.infFile;
   platform::ProcessLaunch printui;
-  printui.file = L"rundll32.exe";
-  printui.parameters = L"printui.dll, PrintUIEntry /ia /m \"" + model.driverName + L"\" /f \"" + inf + L"\"";
-  printui.owner = hMainWnd;
-  printui.wait = true;
-  platform_.processes.Launch(printui);
+  if (SetSystemProgram(platform_.system, kRundll32, printui)) {
+    printui.directory = staging;
+    printui.parameters = L"printui.dll, PrintUIEntry /ia /m \"" + model.driverName + L"\" /f \"" + inf + L"\"";
+    printui.owner = hMainWnd;
+    printui.wait = true;
+    platform_.processes.Launch(printui);
+  }
 
   std::vector<platform::DriverInfo> installed;
   platform_.spooler.ListDrivers(1, installed);

@@ -27,4 +27,22 @@ std::wstring Lower(const std::wstring& text) {
   return lower;
 }
 
+// A quote becomes \" and the backslashes just before it are doubled; so are
+// backslashes at the end, which the closing quote follows.
+std::wstring QuotedArgumentBody(const std::wstring& text) {
+  std::wstring out;
+  size_t backslashes = 0;
+  for (wchar_t c : text) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(backslashes * 2, L'\\');
+  return out;
+}
+
 }  // namespace engine_text

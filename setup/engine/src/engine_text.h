@@ -14,5 +14,9 @@ std::wstring Format(const std::wstring& pattern, const std::wstring& argument);
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument);
 // Lower case for comparisons that ignore case.
 std::wstring Lower(const std::wstring& text);
+// A text to go between double quotes on a command line and come out of the
+// usual Windows parsing (CommandLineToArgvW) as it is: a double quote in it
+// cannot end the quoted part and add arguments.
+std::wstring QuotedArgumentBody(const std::wstring& text);
 
 }  // namespace engine_text

@@ -3,6 +3,7 @@
 #include "engine/setup_engine.h"
 
 #include "engine_text.h"
+#include "system_programs.h"
 
 // The queue on the chosen port with the model's driver, made the default
 // printer on request.
@@ -42,12 +43,13 @@ bool SetupEngine::PrinterExists(const std::wstring& name) {
   return false;
 }
 
-// Hands the new queue to the system's printer user interface; the name
-// goes in unchanged, as the user typed it.
+// Hands the new queue to the system's printer user interface.  The name
+// goes between the template's quotes escaped, so that whatever it holds it
+// stays one argument; rundll32 starts in the system folder.
 void SetupEngine::OpenPrinterUi(const wchar_t* parameterTemplate) {
   platform::ProcessLaunch launch;
-  launch.file = L"rundll32.exe";
-  launch.parameters = engine_text::Format(parameterTemplate, printerName);
+  if (!SetSystemProgram(platform_.system, kRundll32, launch)) return;
+  launch.parameters = engine_text::Format(parameterTemplate, engine_text::QuotedArgumentBody(printerName));
   launch.owner = hMainWnd;
   launch.show = platform::kShowNormal;
   platform_.processes.Launch(launch);

@@ -70,6 +70,37 @@ std::vector<uint8_t> StoredZip(const std::vector<std::pair<std::string, std::vec
 
 const wchar_t kDriverDir[] = L"C:\\Windows\\system32\\spool\\DRIVERS\\W32X86\\";
 const wchar_t kStaging[] = L"C:\\Program Files\\Drevon\\DorvaPlovex\\";
+const wchar_t kSystem[] = L"C:\\Windows\\system32";
+const wchar_t kRundll32[] = L"C:\\Windows\\system32\\rundll32.exe";
+const wchar_t kCertutil[] = L"C:\\Windows\\system32\\certutil.exe";
+
+// A command line split the way CommandLineToArgvW does: blanks separate,
+// double quotes group, a backslash escapes a quote (2n backslashes before
+// a quote give n and the quote groups; 2n+1 give n and a literal quote).
+std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
+  std::vector<std::wstring> args;
+  std::wstring arg;
+  bool quoted = false, any = false;
+  for (size_t i = 0; i < line.size();) {
+    if (line[i] == L'\\') {
+      size_t n = 0;
+      while (i < line.size() && line[i] == L'\\') ++n, ++i;
+      const bool beforeQuote = i < line.size() && line[i] == L'"';
+      arg.append(beforeQuote ? n / 2 : n, L'\\');
+      if (beforeQuote && n % 2) arg.push_back(L'"'), ++i;
+      any = true;
+    } else if (line[i] == L'"') {
+      quoted = !quoted, any = true, ++i;
+    } else if ((line[i] == L' ' || line[i] == L'\t') && !quoted) {
+      if (any) args.push_back(arg);
+      arg.clear(), any = false, ++i;
+    } else {
+      arg.push_back(line[i++]), any = true;
+    }
+  }
+  if (any) args.push_back(arg);
+  return args;
+}
 
 class InstallRunTest : public EngineTest {
  protected:
@@ -171,12 +202,27 @@ TEST_F(InstallRunTest, ComInstallDeploysRegistersCreatesAndSetsDefault) {
   EXPECT_FALSE(Visible(L"ani_gif_install"));
   EXPECT_TRUE(machine.processes.Launched().empty());
 
-  // The printer actions hand the new queue to printui.
+  // The printer actions hand the new queue to printui, started from the
+  // system folder, never from the current one.
   Click(L"btn_setup_properties");
   ASSERT_EQ(machine.processes.Launched().size(), 1u);
-  EXPECT_EQ(machine.processes.Launched()[0].file, L"rundll32.exe");
+  EXPECT_EQ(machine.processes.Launched()[0].file, kRundll32);
+  EXPECT_EQ(machine.processes.Launched()[0].directory, kSystem);
   EXPECT_EQ(machine.processes.Launched()[0].parameters, L" printui.dll, PrintUIEntry /p /n\"A4 Printer(203dpi)\" ");
   EXPECT_FALSE(machine.processes.Launched()[0].wait);
+
+  // Whatever the name holds, it stays the one /n argument.
+  const std::wstring name = L"Front \" /x \\\" desk\\";
+  engine.printerName = name;
+  Click(L"btn_setup_testpage");
+  ASSERT_EQ(machine.processes.Launched().size(), 2u);
+  EXPECT_EQ(SplitCommandLine(machine.processes.Launched()[1].parameters),
+            (std::vector<std::wstring>{L"printui.dll,", L"PrintUIEntry", L"/k", L"/n" + name}));
+
+  // Without the system folder nothing is started.
+  machine.FailNext(platform::sim::Op::kSystemFolder, 2);
+  Click(L"btn_setup_preferences");
+  EXPECT_EQ(machine.processes.Launched().size(), 2u);
 }
 
 TEST_F(InstallRunTest, WithoutDefaultChoiceTheDefaultPrinterIsLeftAlone) {
@@ -212,7 +258,7 @@ TEST_F(InstallRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
 TEST_F(InstallRunTest, UnreadableDriverDirectoryFallsBackToTheStagedPackage) {
   machine.FailNext(platform::sim::Op::kGetDriverDirectory, 5);
   machine.processes.SetHandler([this](const platform::ProcessLaunch& launch) {
-    if (launch.file == L"rundll32.exe") machine.spooler.InstallDriver(L"A4 Printer(203dpi)");
+    if (launch.file == kRundll32) machine.spooler.InstallDriver(L"A4 Printer(203dpi)");
     return platform::err::kOk;
   });
   ToSummary();
@@ -226,11 +272,14 @@ TEST_F(InstallRunTest, UnreadableDriverDirectoryFallsBackToTheStagedPackage) {
 
   const auto& launched = machine.processes.Launched();
   ASSERT_EQ(launched.size(), 2u);
-  EXPECT_EQ(launched[0].file, L"certutil.exe");
+  EXPECT_EQ(launched[0].file, kCertutil);
+  EXPECT_EQ(launched[0].directory, kStaging);
   EXPECT_EQ(launched[0].parameters,
             L"-addstore \"TrustedPublisher\" \"C:\\Program Files\\Drevon\\DorvaPlovex\\kovra.cer\"");
   EXPECT_EQ(launched[0].show, platform::kShowHidden);
   EXPECT_TRUE(launched[0].wait);
+  EXPECT_EQ(launched[1].file, kRundll32);
+  EXPECT_EQ(launched[1].directory, kStaging);
   EXPECT_EQ(launched[1].parameters,
             L"printui.dll, PrintUIEntry /ia /m \"A4 Printer(203dpi)\" /f "
             L"\"C:\\Program Files\\Drevon\\DorvaPlovex\\Driver32\\TarnelA4.inf\"");
@@ -246,7 +295,7 @@ TEST_F(InstallRunTest, RefusedDriverAndNoDriverAfterSetupEndsTheRun) {
   Run();
   EXPECT_TRUE(Logged(Key(L"tip.installdriverfail", L"Code: 5 - Access is denied."), true));
   ASSERT_EQ(machine.processes.Launched().size(), 1u);
-  EXPECT_EQ(machine.processes.Launched()[0].file, L"rundll32.exe");
+  EXPECT_EQ(machine.processes.Launched()[0].file, kRundll32);
   EXPECT_TRUE(Logged(Text(L"tip.installdriverfail2"), true));
   EXPECT_FALSE(Logged(Text(L"tip.startinstallprinter"), false));
   EXPECT_FALSE(QueueExists(L"A4 Printer(203dpi)"));
@@ -270,6 +319,33 @@ TEST_F(InstallRunTest, StagingWithoutProgramFilesUsesTheDriveRootAndStopsOnFailu
   Run();
   EXPECT_TRUE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\Driver32"));
   EXPECT_TRUE(Logged(Key(L"tip.copyfilefail", L"Code: 5 - Access is denied."), true));
+  EXPECT_TRUE(machine.processes.Launched().empty());
+}
+
+// The drive root's folder can be made by any user before the program runs:
+// one that is not the administrators' or the system's, or a link, is not
+// used, and nothing is copied into it or installed from it.
+TEST_F(InstallRunTest, StagingFolderPreparedByAnotherUserIsRefused) {
+  machine.system.SetProgramFiles(L"");
+  machine.files.MakeDirs(L"C:\\Drevon\\DorvaPlovex\\Driver32");
+  machine.files.SetOwner(L"C:\\Drevon", L"S-1-5-21-1004336348-1177238915-682003330-1001");
+  machine.FailNext(platform::sim::Op::kAddDriver, 5);
+  ToSummary();
+  Run();
+  EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon"), true));
+  EXPECT_FALSE(Logged(Text(L"tip.startinstallprinter"), false));
+  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\kovra.cer"));
+  EXPECT_TRUE(machine.processes.Launched().empty());
+
+  // A link among the family folders, the rest the administrators'.
+  machine.files.SetOwner(L"C:\\Drevon", platform::kSidAdministrators);
+  machine.files.MakeLink(L"C:\\Drevon\\DorvaPlovex\\Driver64");
+  machine.FailNext(platform::sim::Op::kAddDriver, 5);
+  GoHome();
+  ToSummary();
+  Run();
+  EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon\\DorvaPlovex\\Driver64"), true));
+  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\kovra.cer"));
   EXPECT_TRUE(machine.processes.Launched().empty());
 }
 

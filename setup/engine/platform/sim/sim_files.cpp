@@ -38,6 +38,7 @@ ErrorCode SimFiles::GetAttributes(const std::wstring& path, uint32_t& attributes
   auto it = entries_.find(Fold(normal));
   if (it == entries_.end()) return Exists(Parent(normal)) ? err::kFileNotFound : err::kPathNotFound;
   attributes = it->second.directory ? kAttributeDirectory : kAttributeNormal;
+  if (it->second.link) attributes |= kAttributeReparsePoint;
   return err::kOk;
 }
 
@@ -50,7 +51,9 @@ ErrorCode SimFiles::CreateDir(const std::wstring& path) {
   auto up = entries_.find(Fold(parent));
   if (!IsDriveRoot(parent) && (up == entries_.end() || !up->second.directory))
     return err::kPathNotFound;
-  entries_[Fold(normal)] = Entry{normal, true, false, {}};
+  Entry& made = entries_[Fold(normal)];
+  made.path = normal;
+  made.directory = true;
   return err::kOk;
 }
 
@@ -69,7 +72,23 @@ ErrorCode SimFiles::WriteWholeFile(const std::wstring& path, const std::vector<u
     it->second.bytes = bytes;
     return err::kOk;
   }
-  entries_[Fold(normal)] = Entry{normal, false, false, bytes};
+  Entry& made = entries_[Fold(normal)];
+  made.path = normal;
+  made.bytes = bytes;
+  return err::kOk;
+}
+
+// Drive roots belong to the system.
+ErrorCode SimFiles::GetOwner(const std::wstring& path, std::wstring& ownerSid) {
+  if (auto injected = core_.calls.Enter(Op::kGetOwner)) return *injected;
+  const std::wstring normal = Normal(path);
+  if (IsDriveRoot(normal)) {
+    ownerSid = kSidLocalSystem;
+    return err::kOk;
+  }
+  auto it = entries_.find(Fold(normal));
+  if (it == entries_.end()) return Exists(Parent(normal)) ? err::kFileNotFound : err::kPathNotFound;
+  ownerSid = it->second.owner;
   return err::kOk;
 }
 
@@ -103,7 +122,10 @@ void SimFiles::MakeDirs(const std::wstring& path) {
 void SimFiles::PutFile(const std::wstring& path, const std::vector<uint8_t>& bytes) {
   const std::wstring normal = Normal(path);
   MakeDirs(Parent(normal));
-  entries_[Fold(normal)] = Entry{normal, false, false, bytes};
+  Entry& made = entries_[Fold(normal)];
+  made = Entry{};
+  made.path = normal;
+  made.bytes = bytes;
 }
 
 // True for files, folders and drive roots.
@@ -125,6 +147,18 @@ void SimFiles::SetLocked(const std::wstring& path, bool locked) {
   if (it != entries_.end()) it->second.locked = locked;
 }
 
+// Another owner for an existing entry.
+void SimFiles::SetOwner(const std::wstring& path, const std::wstring& ownerSid) {
+  auto it = entries_.find(Fold(Normal(path)));
+  if (it != entries_.end()) it->second.owner = ownerSid;
+}
+
+// A folder entry marked as a reparse point.
+void SimFiles::MakeLink(const std::wstring& path) {
+  MakeDirs(path);
+  entries_[Fold(Normal(path))].link = true;
+}
+
 // A device that can be opened by its path.
 void SimFiles::AddDevice(const std::wstring& devicePath, bool responsive) {
   devices_[Fold(devicePath)] = Device{responsive, {}};
@@ -137,9 +171,12 @@ std::vector<uint8_t> SimFiles::DeviceBytes(const std::wstring& devicePath) const
 }
 
 // Every start is recorded; the handler, if any, plays the program's effect.
+// Like the real layer, a file without a full path is refused (and still
+// recorded, so a test sees what was asked for).
 ErrorCode SimProcesses::Launch(const ProcessLaunch& launch) {
   if (auto injected = core_.calls.Enter(Op::kLaunch)) return *injected;
   launched_.push_back(launch);
+  if (!IsFullPath(launch.file)) return err::kBadPathname;
   return handler_ ? handler_(launch) : err::kOk;
 }
 

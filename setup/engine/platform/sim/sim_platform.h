@@ -21,11 +21,11 @@ enum class Op {
   kDeleteDriverPackage, kAddQueue, kDeleteQueue, kSetDefaultQueue, kAddPortByMonitor, kRemovePort,
   kShowPortConfiguration, kXcvCommand,
   kEnumInterfaces, kPresentDeviceClasses, kReadDword, kReadString,
-  kGetAttributes, kCreateDir, kWriteWholeFile, kWriteDevice, kLaunch,
+  kGetAttributes, kCreateDir, kWriteWholeFile, kWriteDevice, kGetOwner, kLaunch,
   kProbeTcp,
   kFindRadio, kSearchDevices, kAuthenticate, kSetServiceState, kSetLocalServiceInfo,
   kOpenManager, kOpenServiceByName, kQueryStatus, kEnumActiveDependents, kStopService, kStartService,
-  kGetVersion, kIsWow64, kProgramFilesFolder,
+  kGetVersion, kIsWow64, kProgramFilesFolder, kSystemFolder,
   kCount
 };
 
@@ -68,7 +68,9 @@ struct SimCore {
 };
 
 // Files and directories, paths compared without regard to case and with
-// "/" and "\" alike; drive roots always exist.
+// "/" and "\" alike; drive roots always exist.  Everything belongs to the
+// administrators unless a test gives it another owner; a link is a folder
+// with the reparse-point attribute (its target is not simulated).
 class SimFiles : public Files {
  public:
   explicit SimFiles(SimCore& core) : core_(core) {}
@@ -77,6 +79,7 @@ class SimFiles : public Files {
   ErrorCode WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
   ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
                         uint32_t timeoutMs, uint32_t& written) override;
+  ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;
 
   // Creates a directory and all its parents.
   void MakeDirs(const std::wstring& path);
@@ -86,13 +89,24 @@ class SimFiles : public Files {
   std::optional<std::vector<uint8_t>> Read(const std::wstring& path) const;
   // A locked file refuses writes with a sharing violation.
   void SetLocked(const std::wstring& path, bool locked);
+  // An existing file or folder gets another owner (a text SID).
+  void SetOwner(const std::wstring& path, const std::wstring& ownerSid);
+  // Creates the parents and a link (reparse point) to a folder elsewhere.
+  void MakeLink(const std::wstring& path);
   // A device that can be opened by its path; an unresponsive one never
   // completes a write.
   void AddDevice(const std::wstring& devicePath, bool responsive = true);
   std::vector<uint8_t> DeviceBytes(const std::wstring& devicePath) const;
 
  private:
-  struct Entry { std::wstring path; bool directory = false; bool locked = false; std::vector<uint8_t> bytes; };
+  struct Entry {
+    std::wstring path;
+    bool directory = false;
+    bool locked = false;
+    std::vector<uint8_t> bytes;
+    std::wstring owner = kSidAdministrators;
+    bool link = false;
+  };
   struct Device { bool responsive = true; std::vector<uint8_t> received; };
   SimCore& core_;
   std::map<std::wstring, Entry> entries_;  // by folded path
@@ -340,6 +354,7 @@ class SimSystem : public System {
   ErrorCode IsWow64(bool& out) override;
   std::wstring ErrorMessage(ErrorCode code, uint16_t languageId) override;
   ErrorCode ProgramFilesFolder(std::wstring& out) override;
+  ErrorCode SystemFolder(std::wstring& out) override;
   // Latin-1 for the first 256 code points, "?" for the rest.
   std::string ToAnsi(const std::wstring& text) override;
 
@@ -355,6 +370,7 @@ class SimSystem : public System {
   OsVersion version_{10, 0, 19045};
   bool wow64_ = false;
   std::wstring programFiles_ = L"C:\\Program Files";
+  std::wstring systemFolder_ = L"C:\\Windows\\system32";
   std::map<std::pair<ErrorCode, uint16_t>, std::wstring> messages_;
 };
 

@@ -50,6 +50,13 @@ ErrorCode SimSystem::ProgramFilesFolder(std::wstring& out) {
   return err::kOk;
 }
 
+// GetSystemDirectory does not fail on a working system; tests inject it.
+ErrorCode SimSystem::SystemFolder(std::wstring& out) {
+  if (auto injected = core_.calls.Enter(Op::kSystemFolder)) return *injected;
+  out = systemFolder_;
+  return err::kOk;
+}
+
 // Latin-1 for the first 256 code points, "?" for the rest.
 std::string SimSystem::ToAnsi(const std::wstring& text) {
   std::string out;

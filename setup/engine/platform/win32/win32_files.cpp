@@ -1,4 +1,6 @@
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "win32_platform.h"
@@ -101,8 +103,29 @@ ErrorCode Win32Files::WriteDevice(const std::wstring& devicePath, const std::vec
   return error;
 }
 
+// The owner SID of the object itself as text.
+ErrorCode Win32Files::GetOwner(const std::wstring& path, std::wstring& ownerSid) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                            nullptr, nullptr, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) return error;
+  ErrorCode result = err::kOk;
+  LPWSTR text = nullptr;
+  if (owner && ConvertSidToStringSidW(owner, &text)) {
+    ownerSid = text;
+    LocalFree(text);
+  } else {
+    result = owner ? GetLastError() : static_cast<ErrorCode>(ERROR_INVALID_SID);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
 // ShellExecuteEx; the process handle is always closed, after the wait if any.
+// Only full paths: a bare name would be looked for in the current folder.
 ErrorCode Win32Processes::Launch(const ProcessLaunch& launch) {
+  if (!IsFullPath(launch.file)) return ERROR_BAD_PATHNAME;
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -110,6 +133,7 @@ ErrorCode Win32Processes::Launch(const ProcessLaunch& launch) {
   info.lpVerb = Text(launch.verb);
   info.lpFile = Text(launch.file);
   info.lpParameters = Text(launch.parameters);
+  info.lpDirectory = Text(launch.directory);
   info.nShow = launch.show;
   if (!ShellExecuteExW(&info)) return GetLastError();
   if (info.hProcess) {

@@ -46,6 +46,7 @@ class Win32Files : public Files {
   ErrorCode WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
   ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
                         uint32_t timeoutMs, uint32_t& written) override;
+  ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;
 };
 
 class Win32Processes : public Processes {
@@ -86,6 +87,7 @@ class Win32System : public System {
   ErrorCode IsWow64(bool& out) override;
   std::wstring ErrorMessage(ErrorCode code, uint16_t languageId) override;
   ErrorCode ProgramFilesFolder(std::wstring& out) override;
+  ErrorCode SystemFolder(std::wstring& out) override;
   std::string ToAnsi(const std::wstring& text) override;
 };
 

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "system_libraries.h"
 #include "win32_platform.h"
 
 namespace platform::win32 {
@@ -50,6 +51,14 @@ ErrorCode Win32System::ProgramFilesFolder(std::wstring& out) {
   if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAM_FILES, FALSE)) return ERROR_FILE_NOT_FOUND;
   out.assign(path, wcsnlen(path, MAX_PATH));
   return err::kOk;
+}
+
+// GetSystemDirectoryW.
+ErrorCode Win32System::SystemFolder(std::wstring& out) {
+  out = platform::win32::SystemFolder();
+  if (!out.empty()) return err::kOk;
+  const DWORD error = GetLastError();
+  return error ? error : ERROR_PATH_NOT_FOUND;
 }
 
 // WideCharToMultiByte into the system's ANSI code page.

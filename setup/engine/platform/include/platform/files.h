@@ -10,6 +10,12 @@ namespace platform {
 
 constexpr uint32_t kAttributeDirectory = 0x10;
 constexpr uint32_t kAttributeNormal = 0x80;
+// A link: a symbolic link, a junction or another reparse point.
+constexpr uint32_t kAttributeReparsePoint = 0x400;
+
+// Owners that only administrators can put on a file (text SIDs).
+constexpr wchar_t kSidAdministrators[] = L"S-1-5-32-544";
+constexpr wchar_t kSidLocalSystem[] = L"S-1-5-18";
 
 // ShowWindow values for a started process.
 constexpr int kShowHidden = 0;
@@ -30,23 +36,38 @@ class Files {
   // up to timeoutMs; `written` is what the completion routine recorded.
   virtual ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
                                 uint32_t timeoutMs, uint32_t& written) = 0;
+  // The owner of a file or folder as a text SID (GetNamedSecurityInfo).
+  virtual ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) = 0;
 };
 
-// One program start through the shell (ShellExecuteEx).
+// One program start through the shell (ShellExecuteEx).  `file` is a full
+// path: the program runs elevated, and a bare name would be looked for in
+// the current folder first.
 struct ProcessLaunch {
   std::wstring file;
   std::wstring parameters;
+  std::wstring directory;  // the started program's working folder
   std::wstring verb = L"open";
   int show = kShowNormal;
   WindowHandle owner = nullptr;
   bool wait = false;  // wait without limit until the process ends
 };
 
+// A drive path ("C:\...") or a network path ("\\server\..."): one that no
+// search completes.
+inline bool IsFullPath(const std::wstring& path) {
+  const wchar_t drive = static_cast<wchar_t>(path.empty() ? 0 : path[0] | 0x20);
+  if (path.size() >= 3 && drive >= L'a' && drive <= L'z' && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/'))
+    return true;
+  return path.size() >= 3 && path[0] == L'\\' && path[1] == L'\\';
+}
+
 class Processes {
  public:
   virtual ~Processes() = default;
 
-  // Starts the program; with `wait` returns once it has ended.
+  // Starts the program; with `wait` returns once it has ended.  A file
+  // without a full path is refused (ERROR_BAD_PATHNAME).
   virtual ErrorCode Launch(const ProcessLaunch& launch) = 0;
 };
 

@@ -26,6 +26,9 @@ class System {
   virtual std::wstring ErrorMessage(ErrorCode code, uint16_t languageId) = 0;
   // The program-files folder, without creating it.
   virtual ErrorCode ProgramFilesFolder(std::wstring& out) = 0;
+  // The system folder (GetSystemDirectory), where the programs the engine
+  // starts live; no trailing backslash.
+  virtual ErrorCode SystemFolder(std::wstring& out) = 0;
   // The text in the system's ANSI code page.
   virtual std::string ToAnsi(const std::wstring& text) = 0;
 };

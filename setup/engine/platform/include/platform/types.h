@@ -28,6 +28,7 @@ constexpr ErrorCode kInvalidName = 123;
 constexpr ErrorCode kInvalidLevel = 124;
 constexpr ErrorCode kModNotFound = 126;
 constexpr ErrorCode kProcNotFound = 127;
+constexpr ErrorCode kBadPathname = 161;
 constexpr ErrorCode kBusy = 170;
 constexpr ErrorCode kAlreadyExists = 183;
 constexpr ErrorCode kMoreData = 234;
