@@ -7,6 +7,8 @@
 # The list: the values under HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\
 # Control\Session Manager\KnownDLLs that every Windows from 7 to 11 has
 # (GDI+, for one, joined the list only with Windows 10), in lower case.
+cmake_minimum_required(VERSION 3.20)
+
 set(known
   advapi32.dll clbcatq.dll comdlg32.dll difxapi.dll gdi32.dll imagehlp.dll imm32.dll kernel32.dll
   msctf.dll msvcrt.dll normaliz.dll nsi.dll ole32.dll oleaut32.dll psapi.dll rpcrt4.dll sechost.dll

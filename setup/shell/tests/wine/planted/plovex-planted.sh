@@ -16,7 +16,8 @@
 # that is not one of its known DLLs.
 set -euo pipefail
 runner=$1 prefix=$2 plovex=$3 tester=$4 dll=$5 exe=$6 work=$7
-export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 WINEDEBUG=-all WINEARCH=win32
+export LANG=en_US.UTF-8 WINEDEBUG=-all WINEARCH=win32
+unset LC_ALL
 dlls="WINSPOOL.DRV gdiplus.dll Msftedit.dll bthprops.cpl"
 programs="rundll32.exe certutil.exe"
 
@@ -30,6 +31,9 @@ if [ -z "${PLOVEX_PLANTED_INNER:-}" ]; then
     for name in $programs; do cp "$exe" "$folder/$name"; done
   done
   export WINEPREFIX=$(cd "$prefix" && pwd) PLOVEX_PLANTED_INNER=1
+  # Under Wine every file belongs to the one user, so a staging folder left
+  # by an earlier run would be refused as someone else's: start without.
+  rm -rf "$WINEPREFIX/drive_c/Program Files/Drevon"
   export WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv,gdiplus,msftedit,bthprops.cpl=n,b"
   status=0
   xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
