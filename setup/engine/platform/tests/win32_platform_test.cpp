@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "system_libraries.h"
 #include "win32_platform.h"
 
 namespace platform::win32 {
@@ -141,6 +142,43 @@ TEST_F(Win32PlatformTest, FilesAreWrittenWholeIntoNewDirectories) {
   ASSERT_TRUE(GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.nFileSizeLow, 5000u);
   DeleteFileW(file.c_str());
+  RemoveDirectoryW(dir.c_str());
+}
+
+// Wine's shell finds its own programs whatever lies in the current folder,
+// so the planted-files test cannot see a bare name go wrong: here the layer
+// refuses one before the shell gets it.
+TEST_F(Win32PlatformTest, ProgramsAndLibrariesComeFromTheSystemFolderOnly) {
+  std::wstring system;
+  ASSERT_EQ(os.system.SystemFolder(system), 0u);
+  ASSERT_FALSE(system.empty());
+  EXPECT_NE(system.back(), L'\\');
+  EXPECT_NE(GetFileAttributesW((system + L"\\rundll32.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  wchar_t temp[MAX_PATH] = {}, previous[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+  const std::wstring dir = std::wstring(temp) + L"planted-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_EQ(os.files.CreateDir(dir), 0u);
+  ASSERT_EQ(os.files.WriteWholeFile(dir + L"\\rundll32.exe", {'M', 'Z'}), 0u);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+  ProcessLaunch bare;
+  bare.file = L"rundll32.exe";
+  bare.parameters = L"printui.dll,PrintUIEntry /?";
+  EXPECT_EQ(os.processes.Launch(bare), static_cast<ErrorCode>(ERROR_BAD_PATHNAME));
+  HMODULE richEdit = LoadSystemLibrary(L"Msftedit.dll");
+  ASSERT_NE(richEdit, nullptr);
+  wchar_t loaded[MAX_PATH] = {};
+  GetModuleFileNameW(richEdit, loaded, MAX_PATH);
+  EXPECT_EQ(Lower(loaded), Lower(system + L"\\msftedit.dll"));
+  FreeLibrary(richEdit);
+  SetCurrentDirectoryW(previous);
+
+  std::wstring owner;
+  ASSERT_EQ(os.files.GetOwner(dir, owner), 0u);
+  EXPECT_EQ(owner.compare(0, 4, L"S-1-"), 0);
+  EXPECT_EQ(os.files.GetOwner(dir + L"\\none", owner), static_cast<ErrorCode>(ERROR_FILE_NOT_FOUND));
+  DeleteFileW((dir + L"\\rundll32.exe").c_str());
   RemoveDirectoryW(dir.c_str());
 }
 
