@@ -6,15 +6,17 @@
 #   cmake --build build/deb --target quillet-package-files
 #   (cd build/deb && cpack -G DEB)
 #
-# tools/package-test.sh does this with Debian's compiler flags, runs lintian
-# and installs, uses and removes the packages.
+# tools/build-deb.sh does this with Debian's compiler flags and runs
+# lintian; tools/package-test.sh installs, uses and removes the packages.
 #
-# A package is one quillet_deb_package() call at the end of this file: its
-# files are the install rules of its COMPONENT, TARGETS builds them, and the
-# copyright, changelog and packaging/debian/<package>.lintian-overrides are
-# added here. Run-time dependencies come from
-# dpkg-shlibdeps on the binaries; DEPENDS/RECOMMENDS are for what is not
-# linked (another package of this project, a program that is run).
+# A package is one quillet_deb_package() call below: its files are the
+# install rules of its COMPONENT (install(... COMPONENT <name>)), TARGETS
+# are the targets that make them, and the copyright, the changelog and
+# packaging/debian/<package>.lintian-overrides are added here. Run-time
+# dependencies come from dpkg-shlibdeps on the binaries; DEPENDS and
+# RECOMMENDS are for what is not linked (another package of this project,
+# a program that is run); CONTROL_EXTRA takes maintainer scripts (postinst,
+# prerm, ...), e.g. to enable and stop a systemd unit.
 
 include(GNUInstallDirs)
 
@@ -38,7 +40,7 @@ set(QUILLET_DEB_COMPONENTS "")
 
 function(quillet_deb_package component)
   cmake_parse_arguments(P "" "NAME;SECTION;SUMMARY"
-                        "DESCRIPTION;TARGETS;DEPENDS;RECOMMENDS" ${ARGN})
+                        "DESCRIPTION;TARGETS;DEPENDS;RECOMMENDS;CONTROL_EXTRA" ${ARGN})
   string(TOUPPER "${component}" C)
   set(CPACK_DEBIAN_${C}_PACKAGE_NAME ${P_NAME} PARENT_SCOPE)
   set(CPACK_DEBIAN_${C}_PACKAGE_SECTION ${P_SECTION} PARENT_SCOPE)
@@ -53,6 +55,9 @@ function(quillet_deb_package component)
   if(P_RECOMMENDS)
     list(JOIN P_RECOMMENDS ", " _recs)
     set(CPACK_DEBIAN_${C}_PACKAGE_RECOMMENDS "${_recs}" PARENT_SCOPE)
+  endif()
+  if(P_CONTROL_EXTRA)
+    set(CPACK_DEBIAN_${C}_PACKAGE_CONTROL_EXTRA "${P_CONTROL_EXTRA}" PARENT_SCOPE)
   endif()
   # Only in the package: a source install has no Debian changelog.
   install(FILES ${_debian}/copyright ${_pkgdir}/changelog.gz

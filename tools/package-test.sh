@@ -111,9 +111,9 @@ fi
 dpkg -L "$pkg" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files"
 speaks_german "$filter"
 
-echo "== printing through a scheduler that uses the installed files"
+echo "== printing through a scheduler that uses the installed files (file and serial queues)"
 python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
-  --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue
+  --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue SchedulerJob.test_serial_queue
 
 echo "== removing $pkg"
 apt-get purge -y -qq "$pkg" </dev/null >/dev/null

@@ -22,11 +22,13 @@ import ctypes
 import os
 import random
 import re
+import select
 import shutil
 import signal
 import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -235,6 +237,56 @@ class SchedulerJob(unittest.TestCase):
         c.run(*readme.remove_with(c.host))
         self.assertNotIn(queue, c.run("lpstat", "-h", c.host, "-e").split())
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "conf", "ppd", queue + ".ppd")))
+
+    def test_serial_queue(self):
+        """The README's Bluetooth queue with a pseudo-terminal in place of
+        /dev/rfcomm0: the serial back end takes the URI's line settings
+        and passes the printer stream through unchanged (the same bytes as
+        a file queue with the same job)."""
+        c, readme = self.cupsd, self.readme
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        device = readme.device(readme.serial)
+        device = "serial:" + os.ttyname(slave) + device[device.index("?"):]
+        os.close(slave)
+        received = bytearray()
+
+        def drain():
+            while True:
+                ready, _, _ = select.select([master], [], [], 0.2)
+                if done.is_set() and not ready:
+                    return
+                if ready:
+                    try:
+                        received.extend(os.read(master, 65536))
+                    except OSError:  # EIO while no one holds the other side
+                        if done.is_set():
+                            return
+                        time.sleep(0.05)
+        done = threading.Event()
+        reader = threading.Thread(target=drain)
+        reader.start()
+        doc = cupskit.generate_doc(ARGS.testdoc, "markers", os.path.join(self.tmp, "serial.pdf"))
+        by_file = os.path.join(self.tmp, "file.prn")
+
+        def print_on(line, device):
+            queue = line[line.index("-p") + 1]
+            c.run(*readme.add_with(c.host, device, line=line))
+            reply = c.run(*readme.print_with(c.host, doc))
+            job_id = int(re.search(r"request id is %s-(\d+)" % queue, reply).group(1))
+            self.assertEqual(self.wait_for(queue, job_id), "completed", c.error_log())
+            c.run(*readme.remove_with(c.host))
+        try:
+            print_on(readme.serial, device)
+        finally:
+            done.set()
+            reader.join()
+        print_on(readme.add, "file://" + by_file)
+        with open(by_file, "rb") as f:
+            expected = f.read()
+        self.assertEqual(len(cupskit.decode(ARGS.decoder, by_file, os.path.join(self.tmp, "serial"))), 3)
+        self.assertTrue(received == expected, "%d bytes over the serial line, %d to the file"
+                        % (len(received), len(expected)))
 
     def test_random_jobs_through_queues(self):
         """Raster jobs with random pages and options through one queue per

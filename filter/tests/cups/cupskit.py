@@ -44,14 +44,15 @@ class ReadmeQueue:
     that the tests run exactly those.
 
     models: the model names of the README's table, in order;
-    add, print, remove: the argument lists of the USB lpadmin line, the lp
-    line and the lpadmin -x line (sudo dropped);
+    add, serial, print, remove: the argument lists of the USB lpadmin line,
+    the Bluetooth (serial:/dev/rfcomm) lpadmin line, the lp line and the
+    lpadmin -x line (sudo dropped);
     model_args: every lpadmin -m value the README uses.
     """
 
     def __init__(self, path):
         self.models, self.model_args = [], []
-        self.add = self.print = self.remove = None
+        self.add = self.serial = self.print = self.remove = None
         with open(path, encoding="utf-8") as f:
             for line in f:
                 m = re.match(r"\|[^|]+\| `([^`]+\.ppd)` \|\s*$", line)
@@ -66,11 +67,13 @@ class ReadmeQueue:
                     self.model_args.append(argv[argv.index("-m") + 1])
                     if self.add is None and self.device(argv).startswith("usb:"):
                         self.add = argv
+                    if self.serial is None and self.device(argv).startswith("serial:/dev/rfcomm"):
+                        self.serial = argv
                 elif argv[:1] == ["lpadmin"] and "-x" in argv and self.remove is None:
                     self.remove = argv
                 elif argv[:1] == ["lp"] and self.print is None:
                     self.print = argv
-        if not (self.models and self.add and self.print and self.remove):
+        if not (self.models and self.add and self.serial and self.print and self.remove):
             raise AssertionError("%s: no model table or no lpadmin/lp/lpadmin -x lines" % path)
 
     @staticmethod
@@ -80,9 +83,10 @@ class ReadmeQueue:
     def queue(self):
         return self.add[self.add.index("-p") + 1]
 
-    def add_with(self, host, device, *extra):
-        """The lpadmin line for the scheduler at host, with device as -v."""
-        argv = list(self.add)
+    def add_with(self, host, device, *extra, line=None):
+        """The lpadmin line (default: the USB one) for the scheduler at
+        host, with device as -v."""
+        argv = list(line or self.add)
         argv[argv.index("-v") + 1] = device
         return [argv[0], "-h", host] + argv[1:] + list(extra)
 
