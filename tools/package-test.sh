@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Install round trips on this machine, as a user would do them (root):
+# Install round trips on this machine, as a user would do them (as root,
+# or with sudo for the steps that need it):
 #  1. the Debian package: built and checked (tools/build-deb.sh), installed
 #     with apt; a scheduler using the system's filter and model folders
 #     runs the README's queue commands on a PDF and the installed
@@ -11,7 +12,8 @@
 # After each, nothing of ours may be left. Whatever happens, the exit trap
 # removes what was installed, so a second run starts from the same state.
 set -euo pipefail
-if [ "$(id -u)" != 0 ]; then exec sudo -- "$0" "$@"; fi
+sudo=()
+if [ "$(id -u)" != 0 ]; then sudo=(sudo --preserve-env=DEBIAN_FRONTEND); fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
@@ -35,11 +37,11 @@ folders() { find "${install_roots[@]}" -xdev -type d 2>/dev/null | sort; }
 
 remove_source_install() {
   if [ -f "$srcbuild/install_manifest.txt" ]; then
-    xargs rm -f <"$srcbuild/install_manifest.txt"
-    rm -f "$srcbuild/install_manifest.txt"
-    rmdir "$modeldir" 2>/dev/null || true
+    xargs "${sudo[@]}" rm -f <"$srcbuild/install_manifest.txt"
+    "${sudo[@]}" rm -f "$srcbuild/install_manifest.txt"
+    "${sudo[@]}" rmdir "$modeldir" 2>/dev/null || true
     if [ -f "$tmp/folders-before" ]; then
-      folders | comm -13 "$tmp/folders-before" - | sort -r | xargs -r rmdir 2>/dev/null || true
+      folders | comm -13 "$tmp/folders-before" - | sort -r | xargs -r "${sudo[@]}" rmdir 2>/dev/null || true
     fi
   fi
 }
@@ -49,7 +51,8 @@ cleanup() {
   trap - EXIT INT TERM
   if pkg_present; then
     echo "cleanup: purging $pkg" >&2
-    apt-get purge -y -qq "$pkg" </dev/null >/dev/null 2>&1 || dpkg --purge "$pkg" >&2 || true
+    "${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null 2>&1 ||
+      "${sudo[@]}" dpkg --purge "$pkg" >&2 || true
   fi
   remove_source_install
   rm -rf "$tmp"
@@ -92,7 +95,7 @@ nothing_left() {
 # An earlier run that was killed outright may have left its installs.
 if pkg_present; then
   echo "== removing $pkg left installed"
-  apt-get purge -y -qq "$pkg" </dev/null >/dev/null
+  "${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null
 fi
 remove_source_install
 
@@ -102,7 +105,7 @@ deb=$(ls build/deb/packages/"$pkg"_*.deb)
 dpkg-deb -c "$deb"
 
 echo "== installing $deb"
-apt-get install -y -qq --no-install-recommends "./$deb" </dev/null >/dev/null
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "./$deb" </dev/null >/dev/null
 mode=$(stat -c '%a %U:%G' "$filter")
 if [ "$mode" != "755 root:root" ]; then
   echo "FAIL: $filter is $mode, CUPS wants 755 root:root" >&2
@@ -112,11 +115,11 @@ dpkg -L "$pkg" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files
 speaks_german "$filter"
 
 echo "== printing through a scheduler that uses the installed files (file and serial queues)"
-python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
+"${sudo[@]}" python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
   --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue SchedulerJob.test_serial_queue
 
 echo "== removing $pkg"
-apt-get purge -y -qq "$pkg" </dev/null >/dev/null
+"${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null
 mapfile -t files <"$tmp/files"
 nothing_left "${files[@]}" "$modeldir" /usr/share/doc/"$pkg"
 echo "nothing of $pkg is left"
@@ -125,7 +128,7 @@ echo "== source install (prefix /usr/local)"
 cmake -S . -B "$srcbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
 cmake --build "$srcbuild" -j "$jobs" --target quillet-package-files
 folders >"$tmp/folders-before"
-cmake --install "$srcbuild"
+"${sudo[@]}" cmake --install "$srcbuild"
 mapfile -t files <"$srcbuild/install_manifest.txt"
 if ! printf '%s\n' "${files[@]}" | grep -q '^/usr/local/share/locale/de/'; then
   echo "FAIL: the German catalogue is not under /usr/local" >&2
