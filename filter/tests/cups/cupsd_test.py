@@ -209,9 +209,13 @@ class SchedulerJob(unittest.TestCase):
         prints (with a queue default and two job options added) and its
         removal leaves no queue."""
         c, readme = self.cupsd, self.readme
-        listed = {line.split()[0] for line in c.run("lpinfo", "-h", c.host, "-m").splitlines() if line}
+        models = c.run("lpinfo", "-h", c.host, "-m")
+        listed = {line.split()[0] for line in models.splitlines() if line}
         for model in readme.models + readme.model_args:
             self.assertIn(model, listed)
+        self.assertRegex(models, r"(?m)^quillet/qa4-203\.ppd Quillet A4 203dpi")
+        self.assertRegex(models, r"(?m)^quillet/qlbl-203\.ppd Quillet Label 203dpi")
+        # The page checks below are for the A4 203 dpi model.
         self.assertEqual(readme.model_args[0], "quillet/qa4-203.ppd")
         queue = readme.queue()
 
