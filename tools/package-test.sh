@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Install round trips on this machine, as a user would do them (as root,
 # or with sudo for the steps that need it):
-#  1. the Debian package: built and checked (tools/build-deb.sh), installed
+#  1. the Debian packages: built and checked (tools/build-deb.sh), installed
 #     with apt; a scheduler using the system's filter and model folders
 #     runs the README's queue commands on a PDF and the installed
 #     quillet-decode checks what the queue wrote; the installed filter
-#     speaks German; the queue and the package are removed;
+#     speaks German; the queue and the packages are removed;
 #  2. a source install (prefix /usr/local, as the README builds it): the
 #     installed filter speaks German; the files of the install manifest
 #     are removed.
@@ -17,17 +17,24 @@ if [ "$(id -u)" != 0 ]; then sudo=(sudo --preserve-env=DEBIAN_FRONTEND); fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
-pkg=quillet-filter
 srcbuild=build/srcinstall
 modeldir=$(cups-config --datadir 2>/dev/null || echo /usr/share/cups)/model/quillet
 filter=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)/filter/rastertoquillet
 export DEBIAN_FRONTEND=noninteractive
 tmp=$(mktemp -d)
 
-pkg_present() {
-  local st
-  st=$(dpkg-query -W -f='${db:Status-Status}' "$pkg" 2>/dev/null || true)
-  [ -n "$st" ] && [ "$st" != not-installed ]
+# Our packages on the system, in any state but purged.
+ours() {
+  dpkg-query -W -f='${Package} ${db:Status-Status}\n' 'quillet-*' 2>/dev/null |
+    awk '$2 != "" && $2 != "not-installed" { print $1 }'
+}
+
+purge_ours() {
+  local p
+  mapfile -t p < <(ours)
+  [ ${#p[@]} -eq 0 ] && return 0
+  echo "purging ${p[*]}"
+  "${sudo[@]}" apt-get purge -y -qq "${p[@]}" </dev/null >/dev/null
 }
 
 # Folders a source install may create; those it did create are removed
@@ -49,11 +56,7 @@ remove_source_install() {
 cleanup() {
   local status=$?
   trap - EXIT INT TERM
-  if pkg_present; then
-    echo "cleanup: purging $pkg" >&2
-    "${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null 2>&1 ||
-      "${sudo[@]}" dpkg --purge "$pkg" >&2 || true
-  fi
+  purge_ours >&2 || echo "cleanup: could not purge: $(ours | tr "\n" " ")" >&2
   remove_source_install
   rm -rf "$tmp"
   exit "$status"
@@ -93,36 +96,42 @@ nothing_left() {
 }
 
 # An earlier run that was killed outright may have left its installs.
-if pkg_present; then
-  echo "== removing $pkg left installed"
-  "${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null
-fi
+purge_ours
 remove_source_install
 
-echo "== building the Debian package"
+echo "== building the Debian packages"
 tools/build-deb.sh
-deb=$(ls build/deb/packages/"$pkg"_*.deb)
-dpkg-deb -c "$deb"
+debs=(build/deb/packages/*.deb)
+pkgs=()
+for deb in "${debs[@]}"; do
+  pkgs+=("$(dpkg-deb -f "$deb" Package)")
+  echo "-- $deb"
+  dpkg-deb -c "$deb"
+done
 
-echo "== installing $deb"
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "./$deb" </dev/null >/dev/null
+echo "== installing ${pkgs[*]}"
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${debs[@]/#/./}" </dev/null >/dev/null
 mode=$(stat -c '%a %U:%G' "$filter")
 if [ "$mode" != "755 root:root" ]; then
   echo "FAIL: $filter is $mode, CUPS wants 755 root:root" >&2
   exit 1
 fi
-dpkg -L "$pkg" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files"
+dpkg -L "${pkgs[@]}" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files"
 speaks_german "$filter"
 
 echo "== printing through a scheduler that uses the installed files (file and serial queues)"
 "${sudo[@]}" python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
   --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue SchedulerJob.test_serial_queue
 
-echo "== removing $pkg"
-"${sudo[@]}" apt-get purge -y -qq "$pkg" </dev/null >/dev/null
+echo "== removing ${pkgs[*]}"
+"${sudo[@]}" apt-get purge -y -qq "${pkgs[@]}" </dev/null >/dev/null
 mapfile -t files <"$tmp/files"
-nothing_left "${files[@]}" "$modeldir" /usr/share/doc/"$pkg"
-echo "nothing of $pkg is left"
+nothing_left "${files[@]}" "$modeldir" "${pkgs[@]/#//usr/share/doc/}"
+if [ -n "$(ours)" ]; then
+  echo "FAIL: still known to dpkg: $(ours | tr '\n' ' ')" >&2
+  exit 1
+fi
+echo "nothing of ${pkgs[*]} is left"
 
 echo "== source install (prefix /usr/local)"
 cmake -S . -B "$srcbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
