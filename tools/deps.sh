@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages a build needs, skipping what is there.
-#   tools/deps.sh demo   the filter and its preview
-#   tools/deps.sh all    everything: tests, sanitizers, the Windows cross
-#                        build and Wine
+#   tools/deps.sh demo     the filter and its preview
+#   tools/deps.sh package  the filter and its Debian package
+#   tools/deps.sh all      everything: tests, sanitizers, packages, the
+#                          Windows cross build and Wine
 set -euo pipefail
 what=${1:-all}
 
@@ -11,12 +12,16 @@ native=(cmake ninja-build g++ pkg-config make python3
         ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
+package=(dpkg-dev file lintian)
 windows=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
          librsvg2-bin python3-fonttools)
 
 pkgs=("${native[@]}")
-if [ "$what" = all ]; then pkgs+=("${tests[@]}" "${windows[@]}"); fi
+case "$what" in
+  package) pkgs+=("${package[@]}") ;;
+  all) pkgs+=("${tests[@]}" "${package[@]}" "${windows[@]}") ;;
+esac
 
 sudo=""
 if [ "$(id -u)" != 0 ]; then sudo=sudo; fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# the native build, the same tests under ASan+UBSan, and the Windows cross
-# build with its tests under Wine.
+# the native build, the Debian package and a source install round trip
+# (installed, used and removed again), the same tests under ASan+UBSan,
+# and the Windows cross build with its tests under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -13,6 +14,9 @@ echo "== native build"
 cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_WERROR=ON
 cmake --build build/native -j "$jobs"
 ctest --test-dir build/native --output-on-failure -j "$jobs"
+
+echo "== Debian package and source install: build, install, print, remove"
+tools/package-test.sh </dev/null
 
 echo "== sanitizer build (ASan + UBSan)"
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=ON -DQUILLET_WERROR=ON

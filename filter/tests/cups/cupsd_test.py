@@ -2,11 +2,16 @@
 """Jobs through a private CUPS scheduler.
 
 Starts cupsd in the foreground with its own ServerRoot, spool, cache,
-state and log folders on a free loopback port, finds our model with
+state and log folders on a free loopback port, finds our models with
 lpinfo -m, creates a queue with a file: device, prints a PDF with
-options, waits for the job to end, and decodes what the queue wrote;
-then a short soak: random raster jobs with random options through a
-queue for each model.
+options, waits for the job to end, decodes what the queue wrote and
+deletes the queue; then a short soak: random raster jobs with random
+options through a queue for each model.  The model names and the queue
+commands are the README's.
+
+By default the filter and PPDs come from the build tree (a private
+ServerBin and DataDir); with --installed the scheduler uses the system's
+ServerBin and DataDir, so it runs what an install put there.
 
 cupsd runs as root but drops to user lp for filters, so every folder the
 filter needs is made readable for lp; the file: device is written by the
@@ -17,11 +22,13 @@ import ctypes
 import os
 import random
 import re
+import select
 import shutil
 import signal
 import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -46,20 +53,32 @@ def die_with_parent():
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
 
 
-def private_datadir(root, ppd_dir):
-    """The system DataDir with a model folder holding our PPDs, so that
-    cups-driverd lists them the way an installed copy would be listed."""
-    sysdata = "/usr/share/cups"
+def system_datadir():
+    try:
+        out = subprocess.run(["cups-config", "--datadir"], capture_output=True, text=True, check=True)
+        return out.stdout.strip()
+    except (OSError, subprocess.CalledProcessError):
+        return "/usr/share/cups"
+
+
+def private_datadir(root, ppd_dir, models):
+    """The system DataDir with a model folder holding our PPDs under the
+    README's model names, where an install puts them."""
+    sysdata = system_datadir()
     data = os.path.join(root, "data")
-    os.makedirs(os.path.join(data, "model", "quillet"))
+    os.makedirs(os.path.join(data, "model"))
     for entry in sorted(os.listdir(sysdata)):
         if entry != "model":
             os.symlink(os.path.join(sysdata, entry), os.path.join(data, entry))
-    for name in sorted(os.listdir(ppd_dir)):
-        if name.endswith(".ppd"):
-            shutil.copyfile(os.path.join(ppd_dir, name), os.path.join(data, "model", "quillet", name))
-    for d in (data, os.path.join(data, "model"), os.path.join(data, "model", "quillet")):
-        os.chmod(d, 0o755)
+    for model in models:
+        path = os.path.join(data, "model", model)
+        os.makedirs(os.path.dirname(path), mode=0o755, exist_ok=True)
+        shutil.copyfile(os.path.join(ppd_dir, os.path.basename(model)), path)
+    for top, dirs, _ in os.walk(data):
+        for d in dirs:
+            if not os.path.islink(os.path.join(top, d)):
+                os.chmod(os.path.join(top, d), 0o755)
+    os.chmod(data, 0o755)
     return data
 
 
@@ -136,7 +155,7 @@ class Scheduler:
                                                              res.stderr.strip(), self.error_log()))
         return res.stdout
 
-    def job_state(self, job_id):
+    def job_state(self, queue, job_id):
         """IPP job-state (3 pending ... 7 canceled, 8 aborted, 9 completed)."""
         test = os.path.join(self.root, "job-state.test")
         if not os.path.exists(test):
@@ -148,7 +167,7 @@ class Scheduler:
                         " ATTR keyword requested-attributes job-state\n"
                         " STATUS successful-ok\n DISPLAY job-state\n}\n")
         out = self.run("ipptool", "-d", "job_id=%d" % job_id, "-c",
-                       "ipp://%s/printers/q" % self.host, test)
+                       "ipp://%s/printers/%s" % (self.host, queue), test)
         m = re.search(r"^(\w[\w-]*)$", out.strip().splitlines()[-1])
         return m.group(1) if m else out
 
@@ -157,10 +176,14 @@ class SchedulerJob(unittest.TestCase):
     def setUp(self):
         if not cupskit.is_root():
             self.skipTest("cupsd needs root")
+        self.readme = cupskit.ReadmeQueue(ARGS.readme)
         self.tmp = cupskit.make_tempdir("quillet-cupsd-")
-        serverbin = cupskit.make_serverbin(self.tmp, ARGS.filter)
-        datadir = private_datadir(self.tmp, ARGS.ppd_dir)
-        self.cupsd = Scheduler(self.tmp, serverbin, datadir)
+        if ARGS.installed:
+            serverbin, self.datadir = cupskit.system_serverbin(), system_datadir()
+        else:
+            serverbin = cupskit.make_serverbin(self.tmp, ARGS.filter)
+            self.datadir = private_datadir(self.tmp, ARGS.ppd_dir, self.readme.models)
+        self.cupsd = Scheduler(self.tmp, serverbin, self.datadir)
         self.addCleanup(self.cleanup)
         self.cupsd.start()
 
@@ -169,28 +192,40 @@ class SchedulerJob(unittest.TestCase):
         if not ARGS.keep:
             shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def wait_for(self, job_id):
+    def wait_for(self, queue, job_id):
         deadline = time.time() + JOB_TIMEOUT
-        state = self.cupsd.job_state(job_id)
+        state = self.cupsd.job_state(queue, job_id)
         while state not in ("completed", "aborted", "canceled") and time.time() < deadline:
             time.sleep(0.3)
-            state = self.cupsd.job_state(job_id)
+            state = self.cupsd.job_state(queue, job_id)
         return state
 
+    def ppd(self, model):
+        """The PPD file the scheduler uses for a model name."""
+        return os.path.join(self.datadir, "model", model)
+
     def test_print_job_through_a_queue(self):
-        c = self.cupsd
+        """The README's commands: its model names are listed, its queue
+        prints (with a queue default and two job options added) and its
+        removal leaves no queue."""
+        c, readme = self.cupsd, self.readme
         models = c.run("lpinfo", "-h", c.host, "-m")
+        listed = {line.split()[0] for line in models.splitlines() if line}
+        for model in readme.models + readme.model_args:
+            self.assertIn(model, listed)
         self.assertRegex(models, r"(?m)^quillet/qa4-203\.ppd Quillet A4 203dpi")
         self.assertRegex(models, r"(?m)^quillet/qlbl-203\.ppd Quillet Label 203dpi")
+        # The page checks below are for the A4 203 dpi model.
+        self.assertEqual(readme.model_args[0], "quillet/qa4-203.ppd")
+        queue = readme.queue()
 
         out = os.path.join(self.tmp, "out.prn")
-        c.run("lpadmin", "-h", c.host, "-p", "q", "-E", "-v", "file://" + out, "-m", "quillet/qa4-203.ppd",
-              "-o", "OP_PaperType-default=0")
+        c.run(*readme.add_with(c.host, "file://" + out, "-o", "OP_PaperType-default=0"))
         doc = cupskit.generate_doc(ARGS.testdoc, "markers", os.path.join(self.tmp, "markers.pdf"))
-        reply = c.run("lp", "-h", c.host, "-d", "q", "-n", "2", "-o", "OP_Mirror=1", "-o", "OP_Density=10", doc)
-        job_id = int(re.search(r"request id is q-(\d+)", reply).group(1))
+        reply = c.run(*readme.print_with(c.host, doc, "-n", "2", "-o", "OP_Density=10"))
+        job_id = int(re.search(r"request id is %s-(\d+)" % queue, reply).group(1))
 
-        self.assertEqual(self.wait_for(job_id), "completed", c.error_log())
+        self.assertEqual(self.wait_for(queue, job_id), "completed", c.error_log())
 
         pages = cupskit.decode(ARGS.decoder, out, os.path.join(self.tmp, "page"))
         self.assertEqual(len(pages), 3)
@@ -203,6 +238,60 @@ class SchedulerJob(unittest.TestCase):
         first, last = pages[0].column_extent(cupskit.dots(60, 203), cupskit.dots(130, 203))
         self.assertAlmostEqual(last, 1677 - cupskit.dots(40, 203), delta=3)
 
+        c.run(*readme.remove_with(c.host))
+        self.assertNotIn(queue, c.run("lpstat", "-h", c.host, "-e").split())
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "conf", "ppd", queue + ".ppd")))
+
+    def test_serial_queue(self):
+        """The README's Bluetooth queue with a pseudo-terminal in place of
+        /dev/rfcomm0: the serial back end takes the URI's line settings
+        and passes the printer stream through unchanged (the same bytes as
+        a file queue with the same job)."""
+        c, readme = self.cupsd, self.readme
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        device = readme.device(readme.serial)
+        device = "serial:" + os.ttyname(slave) + device[device.index("?"):]
+        os.close(slave)
+        received = bytearray()
+
+        def drain():
+            while True:
+                ready, _, _ = select.select([master], [], [], 0.2)
+                if done.is_set() and not ready:
+                    return
+                if ready:
+                    try:
+                        received.extend(os.read(master, 65536))
+                    except OSError:  # EIO while no one holds the other side
+                        if done.is_set():
+                            return
+                        time.sleep(0.05)
+        done = threading.Event()
+        reader = threading.Thread(target=drain)
+        reader.start()
+        doc = cupskit.generate_doc(ARGS.testdoc, "markers", os.path.join(self.tmp, "serial.pdf"))
+        by_file = os.path.join(self.tmp, "file.prn")
+
+        def print_on(line, device):
+            queue = line[line.index("-p") + 1]
+            c.run(*readme.add_with(c.host, device, line=line))
+            reply = c.run(*readme.print_with(c.host, doc))
+            job_id = int(re.search(r"request id is %s-(\d+)" % queue, reply).group(1))
+            self.assertEqual(self.wait_for(queue, job_id), "completed", c.error_log())
+            c.run(*readme.remove_with(c.host))
+        try:
+            print_on(readme.serial, device)
+        finally:
+            done.set()
+            reader.join()
+        print_on(readme.add, "file://" + by_file)
+        with open(by_file, "rb") as f:
+            expected = f.read()
+        self.assertEqual(len(cupskit.decode(ARGS.decoder, by_file, os.path.join(self.tmp, "serial"))), 3)
+        self.assertTrue(received == expected, "%d bytes over the serial line, %d to the file"
+                        % (len(received), len(expected)))
+
     def test_random_jobs_through_queues(self):
         """Raster jobs with random pages and options through one queue per
         model: each completes, and the queue writes exactly what the filter
@@ -212,13 +301,14 @@ class SchedulerJob(unittest.TestCase):
         c = self.cupsd
         rng = random.Random(20261207)
         queues = []
-        for ppd in ("qa4-203", "qa4-300", "qlbl-203"):
+        for model in self.readme.models:
+            ppd = os.path.splitext(os.path.basename(model))[0]
             out = os.path.join(self.tmp, ppd + ".prn")
-            c.run("lpadmin", "-h", c.host, "-p", ppd, "-E", "-v", "file://" + out,
-                  "-m", "quillet/%s.ppd" % ppd)
-            queues.append((ppd, out, cupskit.ppd_choices(os.path.join(ARGS.ppd_dir, ppd + ".ppd"))))
+            c.run("lpadmin", "-h", c.host, "-p", ppd, "-E", "-v", "file://" + out, "-m", model)
+            queues.append((ppd, out, self.ppd(model)))
         for job in range(SOAK_JOBS):
-            ppd, out, choices = queues[job % len(queues)]
+            ppd, out, ppd_path = queues[job % len(queues)]
+            choices = cupskit.ppd_choices(ppd_path)
             options = ["%s=%s" % (k, rng.choice(v)) for k, v in sorted(choices.items())
                        if rng.random() < 0.5]
             copies = rng.choice((1, 1, 2, 3))
@@ -233,12 +323,12 @@ class SchedulerJob(unittest.TestCase):
             reply = c.run(*(cmd + [raster]))
             job_id = int(re.search(r"request id is %s-(\d+)" % ppd, reply).group(1))
             what = "job %d (%s, seed %d, %d copies, %s)" % (job, ppd, seed, copies, " ".join(options))
-            self.assertEqual(self.wait_for(job_id), "completed", what + "\n" + c.error_log())
+            self.assertEqual(self.wait_for(ppd, job_id), "completed", what + "\n" + c.error_log())
 
             by_hand = subprocess.run(
                 [ARGS.filter, "1", "soak", "page", str(copies), " ".join(options), raster],
                 capture_output=True, timeout=60,
-                env=dict(os.environ, PPD=os.path.join(ARGS.ppd_dir, ppd + ".ppd"), LANG="C"))
+                env=dict(os.environ, PPD=ppd_path, LANG="C"))
             self.assertEqual(by_hand.returncode, 0, what)
             with open(out, "rb") as f:
                 written = f.read()

@@ -8,6 +8,7 @@ into the system.  Printer streams are checked with quillet-decode and its
 import argparse
 import os
 import re
+import shlex
 import shutil
 import struct
 import subprocess
@@ -16,16 +17,85 @@ import tempfile
 import zlib
 
 
+README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "README.md")
+
+
 def parse_args(argv):
     p = argparse.ArgumentParser()
-    p.add_argument("--filter", required=True, help="built rastertoquillet")
+    p.add_argument("--installed", action="store_true",
+                   help="test the installed filter and PPDs (system ServerBin and DataDir)")
+    p.add_argument("--filter", help="built rastertoquillet")
     p.add_argument("--decoder", required=True, help="built quillet-decode")
-    p.add_argument("--ppd-dir", required=True, help="folder of the generated PPDs")
+    p.add_argument("--ppd-dir", help="folder of the generated PPDs")
     p.add_argument("--testdoc", required=True, help="tools/demo/testdoc.py")
     p.add_argument("--rastergen", help="built quillet-rastergen (random pages)")
+    p.add_argument("--readme", default=README, help="README.md with the queue commands")
     p.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args, rest = p.parse_known_args(argv[1:])
+    if args.installed:
+        args.filter = os.path.join(system_serverbin(), "filter", "rastertoquillet")
+    elif not (args.filter and args.ppd_dir):
+        p.error("--filter and --ppd-dir are needed unless --installed")
     return args, [argv[0]] + rest
+
+
+class ReadmeQueue:
+    """The queue commands users are told to run, read from the README so
+    that the tests run exactly those.
+
+    models: the model names of the README's table, in order;
+    add, serial, print, remove: the argument lists of the USB lpadmin line,
+    the Bluetooth (serial:/dev/rfcomm) lpadmin line, the lp line and the
+    lpadmin -x line (sudo dropped);
+    model_args: every lpadmin -m value the README uses.
+    """
+
+    def __init__(self, path):
+        self.models, self.model_args = [], []
+        self.add = self.serial = self.print = self.remove = None
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                m = re.match(r"\|[^|]+\| `([^`]+\.ppd)` \|\s*$", line)
+                if m:
+                    self.models.append(m.group(1))
+                if not re.match(r"    (sudo )?lp(admin)? ", line):
+                    continue
+                argv = shlex.split(line.strip(), comments=True)
+                if argv[:1] == ["sudo"]:
+                    argv = argv[1:]
+                if argv[:1] == ["lpadmin"] and "-m" in argv:
+                    self.model_args.append(argv[argv.index("-m") + 1])
+                    if self.add is None and self.device(argv).startswith("usb:"):
+                        self.add = argv
+                    if self.serial is None and self.device(argv).startswith("serial:/dev/rfcomm"):
+                        self.serial = argv
+                elif argv[:1] == ["lpadmin"] and "-x" in argv and self.remove is None:
+                    self.remove = argv
+                elif argv[:1] == ["lp"] and self.print is None:
+                    self.print = argv
+        if not (self.models and self.add and self.serial and self.print and self.remove):
+            raise AssertionError("%s: no model table or no lpadmin/lp/lpadmin -x lines" % path)
+
+    @staticmethod
+    def device(argv):
+        return argv[argv.index("-v") + 1] if "-v" in argv else ""
+
+    def queue(self):
+        return self.add[self.add.index("-p") + 1]
+
+    def add_with(self, host, device, *extra, line=None):
+        """The lpadmin line (default: the USB one) for the scheduler at
+        host, with device as -v."""
+        argv = list(line or self.add)
+        argv[argv.index("-v") + 1] = device
+        return [argv[0], "-h", host] + argv[1:] + list(extra)
+
+    def print_with(self, host, document, *extra):
+        """The lp line for the scheduler at host, printing document."""
+        return [self.print[0], "-h", host] + self.print[1:-1] + list(extra) + [document]
+
+    def remove_with(self, host):
+        return [self.remove[0], "-h", host] + self.remove[1:]
 
 
 def system_serverbin():

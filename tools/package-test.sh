@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Install round trips on this machine, as a user would do them (as root,
+# or with sudo for the steps that need it):
+#  1. the Debian packages: built and checked (tools/build-deb.sh), installed
+#     with apt; a scheduler using the system's filter and model folders
+#     runs the README's queue commands on a PDF and the installed
+#     quillet-decode checks what the queue wrote; the installed filter
+#     speaks German; the queue and the packages are removed;
+#  2. a source install (prefix /usr/local, as the README builds it): the
+#     installed filter speaks German; the files of the install manifest
+#     are removed.
+# After each, nothing of ours may be left. Whatever happens, the exit trap
+# removes what was installed, so a second run starts from the same state.
+set -euo pipefail
+sudo=()
+if [ "$(id -u)" != 0 ]; then sudo=(sudo --preserve-env=DEBIAN_FRONTEND); fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${JOBS:-2}
+srcbuild=build/srcinstall
+modeldir=$(cups-config --datadir 2>/dev/null || echo /usr/share/cups)/model/quillet
+filter=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)/filter/rastertoquillet
+export DEBIAN_FRONTEND=noninteractive
+tmp=$(mktemp -d)
+
+# Our packages on the system, in any state but purged.
+ours() {
+  dpkg-query -W -f='${Package} ${db:Status-Status}\n' 'quillet-*' 2>/dev/null |
+    awk '$2 != "" && $2 != "not-installed" { print $1 }'
+}
+
+purge_ours() {
+  local p
+  mapfile -t p < <(ours)
+  [ ${#p[@]} -eq 0 ] && return 0
+  echo "purging ${p[*]}"
+  "${sudo[@]}" apt-get purge -y -qq "${p[@]}" </dev/null >/dev/null
+}
+
+# Folders a source install may create; those it did create are removed
+# with it when empty.
+install_roots=(/usr/local "$(dirname "$modeldir")" "$(dirname "$filter")")
+folders() { find "${install_roots[@]}" -xdev -type d 2>/dev/null | sort; }
+
+remove_source_install() {
+  if [ -f "$srcbuild/install_manifest.txt" ]; then
+    xargs "${sudo[@]}" rm -f <"$srcbuild/install_manifest.txt"
+    "${sudo[@]}" rm -f "$srcbuild/install_manifest.txt"
+    "${sudo[@]}" rmdir "$modeldir" 2>/dev/null || true
+    if [ -f "$tmp/folders-before" ]; then
+      folders | comm -13 "$tmp/folders-before" - | sort -r | xargs -r "${sudo[@]}" rmdir 2>/dev/null || true
+    fi
+  fi
+}
+
+cleanup() {
+  local status=$?
+  trap - EXIT INT TERM
+  purge_ours >&2 || echo "cleanup: could not purge: $(ours | tr "\n" " ")" >&2
+  remove_source_install
+  rm -rf "$tmp"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# The filter reports a missing PPD in the language LANG asks for, using
+# the catalogues it finds by itself.
+speaks_german() {
+  local out
+  out=$(env -u APPLE_LANGUAGE -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u RASTERTOQUILLET_LOCALEDIR \
+        LANG=de_DE.UTF-8 PPD="$tmp/absent.ppd" "$1" 1 user title 1 "" </dev/null 2>&1 || true)
+  if ! grep -q '^ERROR: PPD-Datei kann nicht geöffnet werden' <<<"$out"; then
+    echo "FAIL: $1 with LANG=de_DE.UTF-8 said: $out" >&2
+    return 1
+  fi
+  echo "$1 speaks German: $(head -n 1 <<<"$out")"
+}
+
+# Fails when any of the given paths exists, or anything under /etc/cups
+# still names our models (a queue's PPD copy, printers.conf).
+nothing_left() {
+  local left=0 p
+  for p in "$@"; do
+    if [ -e "$p" ] || [ -L "$p" ]; then
+      echo "FAIL: left behind: $p" >&2
+      left=1
+    fi
+  done
+  if grep -rlis 'quillet' /etc/cups 2>/dev/null; then
+    echo "FAIL: /etc/cups still names our models (files above)" >&2
+    left=1
+  fi
+  return $left
+}
+
+# An earlier run that was killed outright may have left its installs.
+purge_ours
+remove_source_install
+
+echo "== building the Debian packages"
+tools/build-deb.sh
+debs=(build/deb/packages/*.deb)
+pkgs=()
+for deb in "${debs[@]}"; do
+  pkgs+=("$(dpkg-deb -f "$deb" Package)")
+  echo "-- $deb"
+  dpkg-deb -c "$deb"
+done
+
+echo "== installing ${pkgs[*]}"
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${debs[@]/#/./}" </dev/null >/dev/null
+mode=$(stat -c '%a %U:%G' "$filter")
+if [ "$mode" != "755 root:root" ]; then
+  echo "FAIL: $filter is $mode, CUPS wants 755 root:root" >&2
+  exit 1
+fi
+dpkg -L "${pkgs[@]}" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files"
+speaks_german "$filter"
+
+echo "== printing through a scheduler that uses the installed files (file and serial queues)"
+"${sudo[@]}" python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
+  --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue SchedulerJob.test_serial_queue
+
+echo "== removing ${pkgs[*]}"
+"${sudo[@]}" apt-get purge -y -qq "${pkgs[@]}" </dev/null >/dev/null
+mapfile -t files <"$tmp/files"
+nothing_left "${files[@]}" "$modeldir" "${pkgs[@]/#//usr/share/doc/}"
+if [ -n "$(ours)" ]; then
+  echo "FAIL: still known to dpkg: $(ours | tr '\n' ' ')" >&2
+  exit 1
+fi
+echo "nothing of ${pkgs[*]} is left"
+
+echo "== source install (prefix /usr/local)"
+cmake -S . -B "$srcbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
+cmake --build "$srcbuild" -j "$jobs" --target quillet-package-files
+folders >"$tmp/folders-before"
+"${sudo[@]}" cmake --install "$srcbuild"
+mapfile -t files <"$srcbuild/install_manifest.txt"
+if ! printf '%s\n' "${files[@]}" | grep -q '^/usr/local/share/locale/de/'; then
+  echo "FAIL: the German catalogue is not under /usr/local" >&2
+  exit 1
+fi
+speaks_german "$filter"
+remove_source_install
+mapfile -t created < <(folders | comm -13 "$tmp/folders-before" -)
+nothing_left "${files[@]}" "$modeldir" "${created[@]}"
+echo "nothing of the source install is left"
