@@ -30,7 +30,7 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 echo "== fuzzing (libFuzzer with ASan+UBSan, bounded time per target)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLET_SANITIZE=ON -DQUILLET_FUZZ=ON -DQUILLET_FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-cmake --build build/fuzz -j "$jobs" --target fuzz_job fuzz_options
+cmake --build build/fuzz -j "$jobs" --target fuzz_job fuzz_options setup_fuzz_zip setup_fuzz_markup setup_fuzz_language
 ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs"
 
 echo "== Windows cross build, tests under Wine"
