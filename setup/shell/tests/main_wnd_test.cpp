@@ -447,8 +447,8 @@ struct ObserverListReceiver : ReceiverImplBase<int, SkinChangedParam> {
 };
 
 TEST(SkinObserver, AnObserverGoneFirstIsForgottenByItsReceivers) {
+  ObserverListReceiver listed;  // outlives the observers: it never leaves them itself
   SkinChangeObserver kept;
-  ObserverListReceiver listed;
   CountingReceiver counted;
   kept.AddReceiver(&listed);
   kept.AddReceiver(&counted);
