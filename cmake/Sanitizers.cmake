@@ -8,3 +8,14 @@ if(QUILLET_SANITIZE)
   add_compile_options(${_san})
   add_link_options(${_san})
 endif()
+
+# ThreadSanitizer for the setup program's tests, where worker threads and
+# the UI thread share the engine. It cannot be combined with ASan.
+if(QUILLET_TSAN)
+  if(WIN32 OR QUILLET_SANITIZE)
+    message(FATAL_ERROR "QUILLET_TSAN is for the native build only and excludes QUILLET_SANITIZE")
+  endif()
+  set(_tsan -fsanitize=thread -fno-omit-frame-pointer)
+  add_compile_options(${_tsan})
+  add_link_options(${_tsan})
+endif()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 # the native build, the Debian package and a source install round trip
-# (installed, used and removed again), the same tests under ASan+UBSan,
-# and the Windows cross build with its tests under Wine.
+# (installed, used and removed again), the same tests under ASan+UBSan, the
+# setup program's tests under TSan, the fuzz targets, and the Windows cross
+# build with its tests under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -24,10 +25,16 @@ cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs" -LE slow
 
+echo "== thread sanitizer (the setup program's toolkit, engine and shell tests)"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TSAN=ON -DQUILLET_WERROR=ON
+cmake --build build/tsan -j "$jobs" --target toolkit_tests engine_tests shell_tests
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build/tsan -L setup --output-on-failure -j "$jobs"
+
 echo "== fuzzing (libFuzzer with ASan+UBSan, bounded time per target)"
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLET_SANITIZE=ON -DQUILLET_FUZZ=ON -DQUILLET_FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-cmake --build build/fuzz -j "$jobs" --target fuzz_job fuzz_options
+cmake --build build/fuzz -j "$jobs" --target fuzz_job fuzz_options setup_fuzz_zip setup_fuzz_markup setup_fuzz_language
 ctest --test-dir build/fuzz -L fuzz --output-on-failure -j "$jobs"
 
 echo "== Windows cross build, tests under Wine"

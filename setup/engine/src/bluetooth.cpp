@@ -15,6 +15,8 @@ const uint32_t kAcceptedClasses[] = {0x001F1F, 0x040680, 0x100680};
 const int kAttempts = 41;
 const uint32_t kRetryMs = 250;
 const wchar_t kLocalServiceName[] = L"SPP slave";
+static_assert(sizeof kLocalServiceName / sizeof(wchar_t) - 1 <= platform::kMaxServiceTextChars,
+              "the service name fits the Windows record");
 
 }  // namespace
 
@@ -69,9 +71,11 @@ std::wstring SetupEngine::FormatBluetoothAddress(uint64_t address, bool upperCas
   return text;
 }
 
-// A device that is already paired answers "no more items".
+// A device that is already paired answers "no more items". Windows refuses
+// a passkey longer than it takes, so a longer one is cut to that size.
 bool SetupEngine::PairBluetoothDevice(const platform::BluetoothDevice& device, const std::wstring& passkey) {
-  const platform::ErrorCode result = platform_.bluetooth.Authenticate(device, passkey);
+  const platform::ErrorCode result =
+      platform_.bluetooth.Authenticate(device, engine_text::Cut(passkey, platform::kMaxPasskeyChars));
   return result == platform::err::kOk || result == platform::err::kNoMoreItems;
 }
 
@@ -97,13 +101,14 @@ bool SetupEngine::FindBluetoothComPort(const std::wstring& addressText, std::wst
   return false;
 }
 
-// Registers the local serial service under the COM port's name.
+// Registers the local serial service under the COM port's name, cut to
+// what the Windows record holds.
 void SetupEngine::RegisterSppService(const std::wstring& comName, const platform::BluetoothDevice& device) {
   platform::LocalServiceInfo info;
   info.enabled = true;
   info.address = device.address;
   info.name = kLocalServiceName;
-  info.deviceString = comName;
+  info.deviceString = engine_text::Cut(comName, platform::kMaxServiceTextChars);
   platform_.bluetooth.SetLocalServiceInfo(platform::guids::kSerialPortService, 1, info);
 }
 

@@ -20,6 +20,14 @@ std::wstring Format(const std::wstring& pattern, const std::wstring& argument) {
 // Text(key) used as a template.
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument) { return Format(Text(key), argument); }
 
+// A high surrogate left at the end would be half a character.
+std::wstring Cut(const std::wstring& text, size_t maxUnits) {
+  if (text.size() <= maxUnits) return text;
+  size_t end = maxUnits;
+  if (end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
+  return text.substr(0, end);
+}
+
 // Character by character, in the C library's locale.
 std::wstring Lower(const std::wstring& text) {
   std::wstring lower = text;

@@ -12,6 +12,8 @@ std::wstring Text(const wchar_t* key);
 std::wstring Format(const std::wstring& pattern, const std::wstring& argument);
 // A language key used as a template.
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument);
+// At most maxUnits code units of text, never ending inside a surrogate pair.
+std::wstring Cut(const std::wstring& text, size_t maxUnits);
 // Lower case for comparisons that ignore case.
 std::wstring Lower(const std::wstring& text);
 // A text to go between double quotes on a command line and come out of the

@@ -61,8 +61,19 @@ TEST_F(BluetoothStepTest, PairingCountsAlreadyPairedAndSendsAtMostSixteenCharact
   const platform::BluetoothDevice& device = engine.bluetoothDevices[0];
   EXPECT_TRUE(engine.PairBluetoothDevice(device, L"ABCDEFGHIJKLMNOPQRST"));
   EXPECT_EQ(machine.bluetooth.LastPasskeys().back(), L"ABCDEFGHIJKLMNOP");
+  // A character of two UTF-16 units across the limit is left out whole.
+  const std::wstring pair = {wchar_t(0xD83D), wchar_t(0xDE00)};
+  EXPECT_TRUE(engine.PairBluetoothDevice(device, std::wstring(15, L'7') + pair));
+  EXPECT_EQ(machine.bluetooth.LastPasskeys().back(), std::wstring(15, L'7'));
   machine.FailNext(Op::kAuthenticate, 1167);
   EXPECT_FALSE(engine.PairBluetoothDevice(device, L"4826"));
+}
+
+TEST_F(BluetoothStepTest, ServiceRecordTextIsCutToTheWindowsRecord) {
+  AddPrinter();
+  engine.RegisterSppService(L"COM" + std::wstring(300, L'9'), engine.bluetoothDevices[0]);
+  ASSERT_EQ(machine.bluetooth.LocalServices().size(), 1u);
+  EXPECT_EQ(machine.bluetooth.LocalServices()[0].info.deviceString, L"COM" + std::wstring(252, L'9'));
 }
 
 TEST_F(BluetoothStepTest, ComPortIsLookedFor41TimesAQuarterSecondApart) {

@@ -222,8 +222,6 @@ TEST_F(DialogsTest, AddButtonPassesTheChosenMonitorOrNoneAndStaysOpen) {
   EXPECT_FALSE(IsWindow(h));
 }
 
-TEST_F(DialogsTest, MainWindowGivesTheEngineAnAddPortOpener) { EXPECT_TRUE(static_cast<bool>(engine.showAddPortDialog)); }
-
 TEST_F(DialogsTest, SkinButtonOpensAChooserThatClosesWhenItLosesTheFocus) {
   const int windows = toolkit::headless::WindowCount();
   main->GetPaintManager().SendNotify(main->GetPaintManager().FindControl(L"skinbtn"), DUI_MSGTYPE_CLICK);

@@ -437,13 +437,31 @@ TEST(SkinObserver, BroadcastsInOrderAndReceiversLeaveWhenDestroyed) {
   EXPECT_EQ(a.count, 2);
 }
 
+// A receiver that keeps the observers it is told about, in order.
+struct ObserverListReceiver : ReceiverImplBase<int, SkinChangedParam> {
+  using Observer = ObserverImplBase<int, SkinChangedParam>;
+  void AddObserver(Observer* o) override { observers.push_back(o); }
+  void RemoveObserver(Observer* o) override { observers.erase(std::remove(observers.begin(), observers.end(), o), observers.end()); }
+  int Receive(SkinChangedParam) override { return 0; }
+  std::vector<Observer*> observers;
+};
+
 TEST(SkinObserver, AnObserverGoneFirstIsForgottenByItsReceivers) {
-  CountingReceiver r;
+  ObserverListReceiver listed;  // outlives the observers: it never leaves them itself
+  SkinChangeObserver kept;
+  CountingReceiver counted;
+  kept.AddReceiver(&listed);
+  kept.AddReceiver(&counted);
   {
-    SkinChangeObserver observer;
-    observer.AddReceiver(&r);
+    SkinChangeObserver gone;
+    gone.AddReceiver(&listed);
+    gone.AddReceiver(&counted);
+    EXPECT_EQ(listed.observers.size(), 2u);
   }
-  // r's destructor must not reach the destroyed observer (ASan checks).
+  EXPECT_EQ(listed.observers, std::vector<ObserverListReceiver::Observer*>{&kept});
+  kept.Broadcast(SkinChangedParam{});
+  EXPECT_EQ(counted.count, 1);
+  // counted's destructor leaves kept and must not reach gone (ASan checks).
 }
 
 }  // namespace

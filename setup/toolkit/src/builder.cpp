@@ -38,6 +38,9 @@ void CControlFactory::Release() { m_classes.clear(); }
 namespace {
 
 const int kMaxBuildDepth = 64;  // also stops Include cycles
+// Nested Includes with counts multiply; the program's largest window has a
+// few hundred controls.
+const int kMaxBuildControls = 10000;
 
 std::map<std::wstring, std::shared_ptr<XmlNode>>& MarkupCache() {
   static std::map<std::wstring, std::shared_ptr<XmlNode>> cache;
@@ -134,6 +137,7 @@ CControlUI* CDialogBuilder::Create(const std::wstring& markup, IDialogBuilderCal
                                    CPaintManagerUI* manager, CControlUI* parent) {
   m_callback = callback;
   m_error.clear();
+  m_built = 0;
   std::shared_ptr<XmlNode> doc = LoadMarkup(markup, m_error);
   if (!doc) return nullptr;
   CControlUI* result = nullptr;
@@ -142,6 +146,12 @@ CControlUI* CDialogBuilder::Create(const std::wstring& markup, IDialogBuilderCal
     result = BuildChildren(*doc, parent, manager, 0);
   } else {
     result = BuildElement(*doc, parent, manager, 0);
+  }
+  if (m_built > kMaxBuildControls) {
+    // What was built so far is dropped, or stays with the parent that owns it.
+    if (!parent) delete result;
+    m_error = "markup builds more than " + std::to_string(kMaxBuildControls) + " controls";
+    return nullptr;
   }
   if (!result && m_error.empty()) m_error = "the markup holds no control";
   return result;
@@ -203,7 +213,7 @@ CControlUI* CDialogBuilder::BuildElement(const XmlNode& node, CControlUI* parent
     const std::wstring* countAttr = node.AttrNoCase(L"count");
     int count = countAttr ? static_cast<int>(std::wcstol(countAttr->c_str(), nullptr, 10)) : 1;
     CControlUI* first = nullptr;
-    for (int i = 0; i < count && i < 100; ++i) {
+    for (int i = 0; i < count && i < 100 && m_built <= kMaxBuildControls; ++i) {
       std::shared_ptr<XmlNode> doc = LoadMarkup(*source, m_error);
       if (!doc) return nullptr;
       CControlUI* c = EqualsNoCase(doc->name, L"Window") ? BuildChildren(*doc, parent, manager, depth + 1)
@@ -214,10 +224,12 @@ CControlUI* CDialogBuilder::BuildElement(const XmlNode& node, CControlUI* parent
   }
   if (IsWindowSetting(node.name)) return nullptr;
 
+  if (m_built > kMaxBuildControls) return nullptr;
   CControlUI* control = CreateBuiltin(node.name);
   if (!control && m_callback) control = m_callback->CreateControl(node.name.c_str());
   if (!control) control = CControlFactory::GetInstance().CreateControl(L"C" + node.name + L"UI");
   if (!control) return nullptr;  // unknown element: skipped with its children
+  ++m_built;
 
   control->SetManager(manager, nullptr, false);
   if (manager) {

@@ -30,6 +30,13 @@ class Reader {
   explicit Reader(const std::wstring& text) : s_(text) {}
 
   bool Document(XmlNode& root) {
+    // XML has no NUL character, written or referenced; a name or value
+    // holding one could never be looked up as a C string.
+    const size_t nul = s_.find(L'\0');
+    if (nul != std::wstring::npos) {
+      pos_ = nul;
+      return Fail("NUL character");
+    }
     SkipMisc();
     if (!Peek(L'<')) return Fail("no root element");
     if (!Element(root, 0)) return false;

@@ -205,13 +205,4 @@ bool ZipArchive::Read(const Entry& e, std::vector<uint8_t>& out) const {
   return true;
 }
 
-int FuzzZipArchive(const uint8_t* data, size_t size) {
-  ZipArchive zip;
-  if (zip.Open(data, size, "fuzz")) {
-    std::vector<uint8_t> out;
-    for (const auto& e : zip.Entries()) zip.Read(e, out);
-  }
-  return 0;
-}
-
 }  // namespace toolkit

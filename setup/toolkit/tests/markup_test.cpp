@@ -308,5 +308,16 @@ TEST_F(MarkupTest, IncludesComeFromTheArchiveThroughTheIndex) {
   CDialogBuilder builder;  // a markup including itself ends instead of recursing forever
   CPaintManagerUI pm;
   CControlUI* loop = builder.Create(L"XML_LOOP", nullptr, &pm);
+  EXPECT_NE(builder.GetLastError().find("nested too deeply"), std::string::npos);
   delete loop;
+
+  // Includes whose counts multiply (a million labels here) are refused.
+  std::wstring bomb = L"<Label/>";
+  for (int level = 0; level < 3; ++level) {
+    std::wstring quoted;
+    for (wchar_t c : bomb) quoted += c == L'&' ? L"&amp;" : c == L'<' ? L"&lt;" : c == L'"' ? L"&quot;" : std::wstring(1, c);
+    bomb = L"<VerticalLayout><Include count=\"100\" source=\"" + quoted + L"\"/></VerticalLayout>";
+  }
+  EXPECT_EQ(builder.Create(bomb, nullptr, &pm), nullptr);
+  EXPECT_EQ(builder.GetLastError(), "markup builds more than 10000 controls");
 }

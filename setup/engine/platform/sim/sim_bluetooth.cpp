@@ -43,11 +43,13 @@ ErrorCode SimBluetooth::SearchDevices(const BluetoothSearch& search, std::vector
   return out.empty() ? err::kNoMoreItems : err::kOk;
 }
 
-// A paired device answers "no more items"; a wrong passkey is refused.
+// A paired device answers "no more items"; a wrong or over-long passkey
+// is refused. Passkeys are recorded as they were given.
 ErrorCode SimBluetooth::Authenticate(const BluetoothDevice& device, const std::wstring& passkey) {
   if (auto injected = core_.calls.Enter(Op::kAuthenticate)) return *injected;
-  const std::wstring sent = passkey.substr(0, kMaxPasskeyChars);
+  const std::wstring& sent = passkey;
   passkeys_.push_back(sent);
+  if (sent.size() > kMaxPasskeyChars) return err::kInvalidParameter;
   SimBluetoothDevice* found = FindDevice(device.address);
   if (!found || !found->inRange) return kDeviceNotConnected;
   if (found->info.authenticated) return err::kNoMoreItems;
@@ -76,16 +78,14 @@ DynamicResult SimBluetooth::SetServiceState(const BluetoothDevice& device, const
   return {DynamicStatus::kCalled, err::kOk};
 }
 
-// Registrations are kept as made, texts cut to the record's 255 characters.
+// Registrations are recorded as they were given, so that tests see any
+// text longer than the Windows record would hold.
 DynamicResult SimBluetooth::SetLocalServiceInfo(const Guid& service, uint32_t instance,
                                                 const LocalServiceInfo& info) {
   if (auto injected = core_.calls.Enter(Op::kSetLocalServiceInfo))
     return {DynamicStatus::kCalled, *injected};
   if (!library_) return {DynamicStatus::kLibraryMissing, err::kModNotFound};
-  LocalServiceInfo kept = info;
-  kept.name = kept.name.substr(0, 255);
-  kept.deviceString = kept.deviceString.substr(0, 255);
-  localServices_.push_back(SimLocalService{service, instance, kept});
+  localServices_.push_back(SimLocalService{service, instance, info});
   return {DynamicStatus::kCalled, err::kOk};
 }
 

@@ -296,8 +296,8 @@ TEST_F(SimMachineTest, BluetoothPairingAndSerialService) {
   EXPECT_EQ(bt.Authenticate(found[0], L"0000"), 1244u);
   EXPECT_EQ(bt.Authenticate(found[0], L"4826"), 0u);
   EXPECT_EQ(bt.Authenticate(found[0], L"4826"), err::kNoMoreItems);  // already paired
-  bt.Authenticate(found[0], std::wstring(20, L'9'));
-  EXPECT_EQ(bt.LastPasskeys().back(), std::wstring(16, L'9'));
+  EXPECT_EQ(bt.Authenticate(found[0], std::wstring(17, L'9')), err::kInvalidParameter);
+  EXPECT_EQ(bt.LastPasskeys().back(), std::wstring(17, L'9'));
 
   DynamicResult on = bt.SetServiceState(found[0], guids::kSerialPortService, true);
   EXPECT_EQ(on.status, DynamicStatus::kCalled);

@@ -18,6 +18,8 @@ constexpr ULONG kServiceEnable = 0x01;  // BLUETOOTH_SERVICE_ENABLE, missing fro
 using AuthenticateDevice = DWORD(WINAPI*)(HWND, HANDLE, BLUETOOTH_DEVICE_INFO*, PWSTR, ULONG);
 
 static_assert(sizeof(BLUETOOTH_DEVICE_INFO) == 560, "BLUETOOTH_DEVICE_INFO has the size Windows expects");
+static_assert(BLUETOOTH_MAX_SERVICE_NAME_SIZE == kMaxServiceTextChars + 1, "the engine cuts service texts to the record");
+static_assert(BTH_MAX_PIN_SIZE == kMaxPasskeyChars, "the engine cuts passkeys to what Windows takes");
 
 // Bounded copy into a fixed WCHAR field, always terminated.
 template <size_t N>
@@ -101,14 +103,14 @@ ErrorCode Win32Bluetooth::SearchDevices(const BluetoothSearch& search, std::vect
   return err::kOk;
 }
 
-// Any radio, no parent window, at most kMaxPasskeyChars of the passkey.
+// Any radio, no parent window; the passkey as the engine cut it.
 ErrorCode Win32Bluetooth::Authenticate(const BluetoothDevice& device, const std::wstring& passkey) {
   Library library(kLibrary);
   if (!library.Loaded()) return GetLastError();
   auto authenticate = library.Entry<AuthenticateDevice>("BluetoothAuthenticateDevice");
   if (!authenticate) return ERROR_PROC_NOT_FOUND;
   BLUETOOTH_DEVICE_INFO info = ToRecord(device);
-  std::wstring key = passkey.substr(0, kMaxPasskeyChars);
+  std::wstring key = passkey;
   return authenticate(nullptr, nullptr, &info, key.empty() ? nullptr : &key[0], static_cast<ULONG>(key.size()));
 }
 

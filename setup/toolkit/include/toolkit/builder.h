@@ -38,6 +38,8 @@ class CControlFactory {
 // tries, in order: the built-in controls (Button, Label, ...), the
 // callback's CreateControl, and the factory under "C" + element + "UI".
 // Elements that none of them creates are skipped with their children.
+// Markup that would make more than 10000 controls (Includes with counts
+// multiply) is refused.
 class CDialogBuilder {
  public:
   // manager may be null (the tree is then attached later); parent, when
@@ -58,4 +60,5 @@ class CDialogBuilder {
 
   IDialogBuilderCallback* m_callback = nullptr;
   std::string m_error;
+  int m_built = 0;  // controls created by the current Create
 };

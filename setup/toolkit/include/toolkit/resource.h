@@ -53,10 +53,6 @@ class ZipArchive {
   bool open_ = false;
 };
 
-// libFuzzer-style entry: opens the bytes as an archive (password "fuzz")
-// and reads every entry. Returns 0.
-int FuzzZipArchive(const uint8_t* data, size_t size);
-
 }  // namespace toolkit
 
 enum UILIB_RESOURCETYPE {

@@ -10,6 +10,9 @@ namespace platform {
 
 // Longest passkey BluetoothAuthenticateDevice takes, in characters.
 constexpr size_t kMaxPasskeyChars = 16;
+// Longest name or device string a local service record holds, in
+// characters (the record's fields keep one more for the terminator).
+constexpr size_t kMaxServiceTextChars = 255;
 
 // A remote device as the search reports it (BLUETOOTH_DEVICE_INFO).
 struct BluetoothDevice {
@@ -34,8 +37,8 @@ struct BluetoothSearch {
 struct LocalServiceInfo {
   bool enabled = true;
   uint64_t address = 0;
-  std::wstring name;          // at most 255 characters are kept
-  std::wstring deviceString;  // at most 255 characters are kept
+  std::wstring name;          // at most kMaxServiceTextChars characters
+  std::wstring deviceString;  // at most kMaxServiceTextChars characters
 };
 
 class Bluetooth {
@@ -48,13 +51,14 @@ class Bluetooth {
   // All devices the search returns, in order; the error of the first search
   // call (259 when nothing was found).
   virtual ErrorCode SearchDevices(const BluetoothSearch& search, std::vector<BluetoothDevice>& out) = 0;
-  // BluetoothAuthenticateDevice with any radio and no parent window; at most
-  // kMaxPasskeyChars characters of the passkey are passed.
+  // BluetoothAuthenticateDevice with any radio and no parent window. The
+  // passkey is passed as given: one longer than kMaxPasskeyChars is refused.
   virtual ErrorCode Authenticate(const BluetoothDevice& device, const std::wstring& passkey) = 0;
   // BluetoothSetServiceState, looked up in "bthprops.cpl" for each call.
   virtual DynamicResult SetServiceState(const BluetoothDevice& device, const Guid& service,
                                         bool enable) = 0;
-  // BluetoothSetLocalServiceInfo, looked up in "bthprops.cpl".
+  // BluetoothSetLocalServiceInfo, looked up in "bthprops.cpl". Texts longer
+  // than the record's fields are cut there.
   virtual DynamicResult SetLocalServiceInfo(const Guid& service, uint32_t instance,
                                             const LocalServiceInfo& info) = 0;
 };
