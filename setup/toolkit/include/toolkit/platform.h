@@ -161,6 +161,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define MB_OK 0x0L
 #define MB_YESNO 0x4L
 #define MB_ICONERROR 0x10L
+#define MB_ICONQUESTION 0x20L
 #define MB_ICONINFORMATION 0x40L
 #define MB_ICONWARNING 0x30L
 
