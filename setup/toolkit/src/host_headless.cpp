@@ -57,6 +57,7 @@ struct Host {
   LANGID uiLanguage = 0x0409;
   RECT workArea{0, 0, 1920, 1040};
   int systemDpi = 96;
+  bool failCreation = false;
 };
 
 Host& H() {
@@ -441,6 +442,7 @@ HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle,
   {
     std::lock_guard<std::mutex> g(H().lock);
     EnsureUiThread();
+    if (H().failCreation) return nullptr;
     auto w = std::make_unique<Window>();
     w->object = this;
     w->parent = hwndParent;
@@ -572,6 +574,11 @@ RECT GetWorkArea() {
 void SetSystemDpi(int dpi) {
   std::lock_guard<std::mutex> g(H().lock);
   H().systemDpi = dpi;
+}
+
+void FailWindowCreation(bool fail) {
+  std::lock_guard<std::mutex> g(H().lock);
+  H().failCreation = fail;
 }
 
 int WindowCount() {

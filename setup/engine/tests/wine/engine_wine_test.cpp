@@ -144,3 +144,23 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The workers launch programs through ShellExecuteExW, which needs COM on
+// the calling thread: a second initialisation there reports S_FALSE.
+TEST(EngineOnWindows, WorkerThreadsHaveComInitialised) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(done, nullptr);
+  HRESULT again = E_FAIL;
+  ASSERT_TRUE(StartWorkerThread([&again, done]() {
+    again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(again)) CoUninitialize();
+    SetEvent(done);
+  }));
+  ASSERT_EQ(WaitForSingleObject(done, 10000), WAIT_OBJECT_0);
+  CloseHandle(done);
+  EXPECT_EQ(again, S_FALSE);
+}
+
+}  // namespace
