@@ -247,12 +247,17 @@ BOOL IsWindowVisible(HWND hWnd) {
   return w && w->visible;
 }
 
+// A change of state is announced with WM_ENABLE, as on Windows.
 BOOL EnableWindow(HWND hWnd, BOOL enable) {
-  std::lock_guard<std::mutex> g(H().lock);
-  Window* w = Find(hWnd);
-  if (!w) return FALSE;
-  bool wasDisabled = !w->enabled;
-  w->enabled = enable != FALSE;
+  bool wasDisabled;
+  {
+    std::lock_guard<std::mutex> g(H().lock);
+    Window* w = Find(hWnd);
+    if (!w) return FALSE;
+    wasDisabled = !w->enabled;
+    w->enabled = enable != FALSE;
+  }
+  if (wasDisabled == (enable != FALSE)) Dispatch(hWnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
   return wasDisabled ? TRUE : FALSE;
 }
 
@@ -646,6 +651,7 @@ POINT ScreenToClientPoint(HWND hWnd, POINT pt) {
 }
 
 void CaptureMouse(HWND, bool) {}
+void TrackMouseLeave(HWND) {}
 void ShutdownHost() {}
 
 }  // namespace render

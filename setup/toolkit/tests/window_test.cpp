@@ -188,6 +188,27 @@ TEST_F(WindowTest, AltF4OnAModalWindowGivesTheOwnerItsInputBeforeItGoes) {
   ::DestroyWindow(ho);
 }
 
+// A dialog opened from a button disables the window under the mouse;
+// the button must not stay highlighted behind it and after it.
+TEST_F(WindowTest, HoverEndsWhenTheWindowIsDisabledOrTheMouseLeaves) {
+  TestWnd wnd(kMain);
+  HWND h = wnd.Open();
+  auto* button = wnd.Find<CButtonUI>(L"dpi_btn");
+  wnd.pm().UpdateLayout();
+  const RECT rc = button->GetPos();
+  const LPARAM inside = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, inside);
+  ASSERT_TRUE(button->IsHot());
+  ::EnableWindow(h, FALSE);
+  EXPECT_FALSE(button->IsHot());
+  ::EnableWindow(h, TRUE);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, inside);
+  ASSERT_TRUE(button->IsHot());
+  ::SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(button->IsHot());
+  ::DestroyWindow(h);
+}
+
 TEST_F(WindowTest, MessagesFromWorkerThreadsRunOnTheUiThread) {
   struct Wnd : TestWnd {
     using TestWnd::TestWnd;

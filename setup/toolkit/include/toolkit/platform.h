@@ -90,6 +90,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define WM_NCPAINT 0x0085
 #define WM_NCACTIVATE 0x0086
 #define WM_KEYDOWN 0x0100
+#define VK_ESCAPE 0x1B
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_COMMAND 0x0111
