@@ -98,10 +98,4 @@ TEST_F(ClosingTest, CancelDuringAScanClosesWhenTheScanHasEnded) {
   EXPECT_EQ(engine.RunningWorkers(), 0);
 }
 
-TEST_F(ClosingTest, WithoutAWorkerTheWindowClosesAtOnce) {
-  toolkit::headless::SetMessageBoxAnswer(IDNO);
-  Click(L"btn_setup_cancel");
-  EXPECT_FALSE(IsWindow(hwnd));
-}
-
 }  // namespace
