@@ -13,7 +13,7 @@ native=(cmake ninja-build g++ pkg-config make python3
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
 package=(dpkg-dev file lintian)
-windows=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
+windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
          librsvg2-bin python3-fonttools)
 

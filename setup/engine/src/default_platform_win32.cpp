@@ -4,6 +4,7 @@
 
 #include "win32_platform.h"
 
+#include <objbase.h>
 #include <windows.h>
 
 // One set of real services for the whole process.
@@ -15,11 +16,16 @@ platform::Platform& DefaultPlatform() {
 
 namespace {
 
-// Runs and frees the body handed to CreateThread.
+// Runs and frees the body handed to CreateThread. The install run starts
+// certutil and rundll32 through ShellExecuteExW, which may hand the work
+// to shell extensions and so needs COM on the calling thread, set up as
+// its documentation asks.
 DWORD WINAPI WorkerMain(LPVOID parameter) {
   auto* body = static_cast<std::function<void()>*>(parameter);
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   (*body)();
   delete body;
+  if (SUCCEEDED(com)) CoUninitialize();
   return 0;
 }
 

@@ -115,7 +115,11 @@ void SetupEngine::RunWorker(std::function<void()> body) {
   ++runningWorkers_;
   const std::function<void()> counted = [this, body]() {
     body();
+    // Read before the count drops: once it is zero the window may close
+    // and the program end, so the engine is not touched after that.
+    const HWND window = hMainWnd;
     --runningWorkers_;
+    if (window) PostMessageW(window, UIMSG_WORKER_ENDED, 0, 0);
   };
   if (!startWorker || !startWorker(counted)) counted();
 }
@@ -172,19 +176,31 @@ bool SetupEngine::CheckBeforeInstallPage(int kind) {
     return false;
   }
   if (portType == kPortNetwork && kind == kPrinterNamePage && !CheckNetworkPage()) return false;
-  if (kind == kSummaryPage && PrinterExists(printerName)) {
-    ShowPrinterNameStatus(true);
-    return false;
-  }
+  if (kind == kSummaryPage && !CheckPrinterName(false)) return false;
   return true;
 }
 
-// The label under the name edit: taken (red) or free (green).
-void SetupEngine::ShowPrinterNameStatus(bool taken) {
+// Empty, over 220 characters, or with a comma or a backslash (the
+// separators of "\\server\printer" and "printer,driver,port"): the
+// spooler refuses such a name, and the run would fail only at its end.
+bool SetupEngine::IsValidPrinterName(const std::wstring& name) {
+  return !name.empty() && name.size() <= 220 && name.find_first_of(L",\\") == std::wstring::npos;
+}
+
+// The label under the name edit: unusable or taken (red), or free (green).
+bool SetupEngine::CheckPrinterName(bool showFree) {
   TUiMsgParam record;
-  record.text = engine_text::Format(taken ? kTakenName : kFreeName, printerName);
-  record.isError = taken;
-  Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
+  record.isError = true;
+  if (!IsValidPrinterName(printerName)) {
+    record.text = engine_text::KeyFormat(L"tip.printername.invalid", printerName);
+  } else if (PrinterExists(printerName)) {
+    record.text = engine_text::Format(kTakenName, printerName);
+  } else {
+    record.text = engine_text::Format(kFreeName, printerName);
+    record.isError = false;
+  }
+  if (record.isError || showFree) Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
+  return !record.isError;
 }
 
 // One step forward in the current wizard, or from the start page into one.
@@ -223,6 +239,9 @@ void SetupEngine::Previous() {
     return;
   }
   --stepIndex;
+  // The scan page only passes forward: going back to it would scan again
+  // and land on the list page the user wanted to leave.
+  if (WizardMode == 1 && KindAt(stepIndex) == kScanPage) --stepIndex;
   if (WizardMode == 1) {
     const int kind = KindAt(stepIndex);
     if (tabSwitchInstall) tabSwitchInstall->SelectItem(kind);
@@ -460,6 +479,9 @@ void SetupEngine::ShowRemovalPage(int page) {
     case kRemovalRunPage:
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
+      // Hidden here, before the worker exists: a click on Previous in the
+      // meantime would change the lists the run works through.
+      Send(UIMSG_SHOW_ROW_H2, 0);
       RunWorker([this]() {
         RunRemoval();
         // The next removal starts from a clean choice; emptied before the
@@ -492,7 +514,7 @@ void SetupEngine::FillPrinterList() {
     row->SetName(L"listex_delete_printer_item");
     row->SetUserData(L"0");
     list->Add(row);
-    row->SetText(0, printer.name);
+    row->SetText(1, printer.name);  // column 0 is the narrow check-box column
     row->SetCheck(std::find(selectedPrinters.begin(), selectedPrinters.end(), printer.name) !=
                   selectedPrinters.end());
   }
@@ -514,7 +536,7 @@ void SetupEngine::FillDriverList() {
     row->SetName(L"listex_delete_driver_item");
     row->SetUserData(L"0");
     list->Add(row);
-    row->SetText(0, driver.name);
+    row->SetText(1, driver.name);
     row->SetCheck(selectedDrivers.count(driver.name) != 0);
   }
 }
@@ -524,7 +546,7 @@ void SetupEngine::FillDriverList() {
 void SetupEngine::OnRemovalRowNotify(TNotifyUI& msg, bool printerList) {
   auto* row = dynamic_cast<CListTextExtElementUI*>(msg.pSender);
   if (!row) return;
-  const std::wstring name = row->GetText(0);
+  const std::wstring name = row->GetText(1);
   auto select = [&](bool on) {
     if (printerList) {
       auto it = std::find(selectedPrinters.begin(), selectedPrinters.end(), name);
@@ -596,7 +618,7 @@ void SetupEngine::OnClick(TNotifyUI& msg) {
   } else if (name == L"btn_setup_testpage") {
     OpenPrinterUi(L" printui.dll, PrintUIEntry /k /n\"%s\" ");
   } else if (name == L"btn_checked_printer_name") {
-    ShowPrinterNameStatus(PrinterExists(printerName));
+    CheckPrinterName(true);
   }
 }
 

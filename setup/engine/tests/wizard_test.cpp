@@ -2,6 +2,8 @@
 #include "engine_fixture.h"
 #include "localization.h"
 
+#include <algorithm>
+
 namespace {
 
 const wchar_t kUsbA[] = L"USB\\VID_1A2B&PID_3C4D\\0001";
@@ -35,9 +37,14 @@ TEST_F(EngineTest, UsbScanWithoutPrintersShowsAnEmptyListAndNoNext) {
   // The scan always waits a second for Windows to list new devices.
   EXPECT_GE(machine.core.clock.TotalSleptMs(), 1000u);
 
-  Click(L"btn_setup_previous");  // back to the scan, which comes back here
+  // Back leads past the scan to the port type page, and from there home.
+  Click(L"btn_setup_previous");
   WaitWorkers();
-  EXPECT_EQ(InstallKind(), kUsbListPage);
+  EXPECT_EQ(InstallKind(), kPortTypePage);
+  EXPECT_EQ(engine.stepIndex, 0);
+  EXPECT_TRUE(Visible(L"btn_setup_next"));
+  Click(L"btn_setup_previous");
+  EXPECT_EQ(engine.WizardMode, 0);
 }
 
 TEST_F(EngineTest, UsbScanListsPrintersWithPortNamesAndIdentity) {
@@ -196,6 +203,32 @@ TEST_F(EngineTest, PrinterNameProposalSkipsTakenNamesAndNextRefusesATakenName) {
   EXPECT_EQ(InstallKind(), kSummaryPage);
 }
 
+// Names the spooler would refuse stop the wizard on the name page with
+// the reason, before any driver is installed.
+TEST_F(EngineTest, PrinterNamesWindowsRefusesAreRefusedOnTheNamePage) {
+  ToPortKind(L"option_port_com");
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kPrinterNamePage);
+  std::wstring refusal = Text(L"tip.printername.invalid");
+  ASSERT_NE(refusal.find(L"%s"), std::wstring::npos);
+  for (const wchar_t* name : {L"Office,2", L"Front\\Desk", L""}) {
+    wnd->nameStatus.clear();
+    Type(L"edit_install_printer_name", name);
+    NextPage();
+    EXPECT_EQ(InstallKind(), kPrinterNamePage);
+    Click(L"btn_checked_printer_name");
+    ASSERT_EQ(wnd->nameStatus.size(), 2u);
+    for (const TUiMsgParam& status : wnd->nameStatus) {
+      EXPECT_EQ(status.text, std::wstring(refusal).replace(refusal.find(L"%s"), 2, name));
+      EXPECT_TRUE(status.isError);
+    }
+  }
+  Type(L"edit_install_printer_name", L"Office 2");
+  NextPage();
+  EXPECT_EQ(InstallKind(), kSummaryPage);
+}
+
 TEST_F(EngineTest, SummaryShowsTheChoicesAndHomeKeepsThem) {
   ToPortKind(L"option_port_com");
   ClickRow(L"listex_install_driver_moudel", 1);
@@ -344,6 +377,47 @@ TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
   Click(L"option_install");
   NextPage();
   EXPECT_EQ(Find(L"btn_setup_next")->GetText(), Text(L"main.btn.next"));
+}
+
+// What each row shows under the header column titled with the key (the
+// narrow first column holds only the check box).
+std::vector<std::wstring> CellsUnder(CListUI* list, const wchar_t* titleKey) {
+  std::vector<std::wstring> cells;
+  CListHeaderUI* header = list->GetHeader();
+  int column = -1;
+  for (int i = 0; header && i < header->GetCount(); ++i) {
+    if (auto* item = dynamic_cast<CLabelUI*>(header->GetItemAt(i)); item && item->GetRawText() == titleKey) column = i;
+  }
+  for (int i = 0; column >= 0 && i < list->GetCount(); ++i)
+    cells.push_back(dynamic_cast<CListTextElementUI*>(list->GetItemAt(i))->GetText(column));
+  return cells;
+}
+
+TEST_F(EngineTest, RemovalRowsShowTheirNamesUnderTheTitleColumn) {
+  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Office", L"COM3:", L"Generic / Text Only");
+  Click(L"option_delete");
+  NextPage();
+  // The search field has a label in front of it.
+  wnd->GetPaintManager().UpdateLayout();
+  CControlUI* search = Find(L"label_find_deletePrinter");
+  ASSERT_NE(search, nullptr);
+  EXPECT_TRUE(search->IsVisible());
+  EXPECT_EQ(search->GetText(), Text(L"ui.del.search"));
+  EXPECT_GT(search->GetPos().right, search->GetPos().left);
+  EXPECT_LE(search->GetPos().right, Find(L"edit_find_deletePrinter")->GetPos().left);
+  auto* printers = FindAs<CListUI>(L"listex_delete_printer");
+  EXPECT_EQ(CellsUnder(printers, L"gb.title.printer"), std::vector<std::wstring>{L"Front"});
+  Click(L"option_showAll_deletePrinter");
+  EXPECT_EQ(CellsUnder(printers, L"gb.title.printer"), (std::vector<std::wstring>{L"Front", L"Office"}));
+  wnd->GetPaintManager().SendNotify(printers->GetItemAt(1), DUI_MSGTYPE_ITEMCLICK);
+  EXPECT_EQ(engine.selectedPrinters, std::vector<std::wstring>{L"Office"});
+  NextPage();
+  auto* drivers = FindAs<CListUI>(L"listex_delete_driver");
+  Click(L"option_showAll_deleteDriver");
+  std::vector<std::wstring> names = CellsUnder(drivers, L"gb.title.driver");
+  EXPECT_NE(std::find(names.begin(), names.end(), L"Generic / Text Only"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), L"A4 Printer(203dpi)"), names.end());
 }
 
 // The Next button holds a text key, so a language switch renames it.

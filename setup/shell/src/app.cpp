@@ -21,9 +21,19 @@ void SetUpResources(const std::wstring& moduleFolder, const void* archive, size_
 }
 
 int RunMainWindow() {
-  FillLanguageTable(SetupEngine::Instance());
+  SetupEngine& engine = SetupEngine::Instance();
+  FillLanguageTable(engine);
   auto* frame = new CMainWnd();
-  frame->Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  if (!frame->Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400)) {
+    // Without a window nothing would ever end the message loop: say so
+    // (the window would have chosen the language) and end.
+    delete frame;
+    ChooseStartupLanguage(engine);
+    MessageBoxW(nullptr, LangText(L"tip.windowfail").c_str(), LangText(L"tip.dlgtitle").c_str(),
+                MB_OK | MB_ICONERROR);
+    CPaintManagerUI::Shutdown();
+    return 1;
+  }
   frame->CenterWindow();
   CPaintManagerUI::MessageLoop();
   delete frame;

@@ -19,5 +19,6 @@ void SetUpResources(const std::wstring& moduleFolder, const void* archive, size_
 
 // Fills the language table, creates and centres the main window, runs
 // the message loop until the window is destroyed, deletes the window and
-// shuts the toolkit down. Returns 0.
+// shuts the toolkit down. Returns 0; 1 when the window could not be
+// created, which is reported in a message box.
 int RunMainWindow();

@@ -159,7 +159,7 @@ void CMainWnd::Notify(TNotifyUI& msg) {
       }
     } else if (type == DUI_MSGTYPE_CLICK) {
       if (is(L"closebtn")) {
-        DestroyWindow(m_hWnd);
+        RequestClose();
         return;
       }
       if (is(L"minbtn") || is(L"maxbtn") || is(L"restorebtn")) {
@@ -216,7 +216,7 @@ bool CMainWnd::RouteClick(TNotifyUI& msg) {
   } else if (is(L"btn_setup_index")) {
     engine_.Home();
   } else if (is(L"btn_setup_cancel")) {
-    DestroyWindow(m_hWnd);
+    RequestClose();
     return true;
   }
   return false;
@@ -246,6 +246,30 @@ void CMainWnd::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   }
   m_pm.NeedUpdate();
+}
+
+// A worker stopped half-way would leave a half-made printer or, during a
+// removal, the print spooler stopped; and it would go on using the window
+// and the engine after they are gone. So a close during a run waits for
+// its end, if the user wants it at all.
+void CMainWnd::RequestClose() {
+  if (engine_.RunningWorkers() == 0) {
+    DestroyWindow(m_hWnd);
+    return;
+  }
+  if (closeWhenIdle_) return;
+  const int answer = MessageBoxW(m_hWnd, LangText(L"tip.closeafterrun").c_str(), LangText(L"tip.dlgtitle").c_str(),
+                                 MB_YESNO | MB_ICONQUESTION);
+  if (answer != IDYES) return;
+  closeWhenIdle_ = true;
+  if (engine_.RunningWorkers() == 0) DestroyWindow(m_hWnd);  // ended while the question was open
+}
+
+// The system close (Alt+F4, the task bar) takes the same way as the buttons.
+LRESULT CMainWnd::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+  bHandled = TRUE;
+  RequestClose();
+  return 0;
 }
 
 // The window's end ends the program.
@@ -316,6 +340,9 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
       break;
     case UIMSG_WIZARD_PREVIOUS:
       engine_.Previous();
+      break;
+    case UIMSG_WORKER_ENDED:
+      if (closeWhenIdle_ && engine_.RunningWorkers() == 0) DestroyWindow(m_hWnd);
       break;
     case UIMSG_BLUETOOTH_ADAPTER:
       ShowWhenOne(bluetoothRow_, wParam);

@@ -38,11 +38,15 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   std::wstring GetSkinFile() override { return L"XML_MAIN"; }
   void InitWindow() override;
   void OnClick(TNotifyUI& msg) override;
+  LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
   LRESULT OnDestroy(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
   LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
 
  private:
   bool RouteClick(TNotifyUI& msg);
+  // Every way of closing the window: at once when no worker runs,
+  // otherwise only when the user agrees, and then once the work is done.
+  void RequestClose();
   void ApplyTitle();
   void ApplyFonts();
   void SetDpiFromUserData(CControlUI* sender);
@@ -77,4 +81,5 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   CLabelUI* printerNameInfo_ = nullptr;
   CControlUI* bluetoothRow_ = nullptr;
   CLabelUI* bluetoothInfo_ = nullptr;
+  bool closeWhenIdle_ = false;
 };

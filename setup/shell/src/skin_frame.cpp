@@ -51,8 +51,8 @@ void CSkinFrame::PlaceBelowAnchor() {
   ::SetWindowPos(m_hWnd, nullptr, corner.x - cx, corner.y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Focus loss closes; no frame; everything else goes to the paint manager
-// and then to the default handling.
+// Focus loss, Esc and Alt+F4 close; no frame; everything else goes to the
+// paint manager and then to the default handling.
 LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
   switch (uMsg) {
     case WM_CREATE:
@@ -60,6 +60,20 @@ LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
       Close();
       return 0;
+    // Esc and Alt+F4 close it like a menu. Wine's default handling ignores
+    // the close command of this frameless popup, so it is taken here.
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) {
+        Close();
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        Close();
+        return 0;
+      }
+      break;
 #ifdef _WIN32
     case WM_NCCALCSIZE:
     case WM_NCPAINT:

@@ -235,6 +235,19 @@ TEST_F(DialogsTest, SkinButtonOpensAChooserThatClosesWhenItLosesTheFocus) {
   EXPECT_FALSE(IsWindow(chooser));
 }
 
+TEST_F(DialogsTest, SkinChooserClosesWithEscAndAltF4) {
+  for (const UINT msg : {WM_KEYDOWN, WM_SYSCOMMAND}) {
+    CSkinFrame* frame = CSkinFrame::Open(mainHwnd, main->GetPaintManager().FindControl(L"skinbtn"));
+    ASSERT_NE(frame, nullptr);
+    HWND h = frame->GetHWND();
+    dialogs.push_back(h);
+    SendMessageW(h, msg, msg == WM_KEYDOWN ? VK_ESCAPE : SC_CLOSE, 0);
+    toolkit::headless::PumpPending();
+    EXPECT_FALSE(IsWindow(h)) << msg;
+    EXPECT_TRUE(IsWindow(mainHwnd));
+  }
+}
+
 TEST_F(DialogsTest, SkinChooserHangsBelowItsButtonAndBroadcasts) {
   CControlUI* skinbtn = main->GetPaintManager().FindControl(L"skinbtn");
   ASSERT_NE(skinbtn, nullptr);

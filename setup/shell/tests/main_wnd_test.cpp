@@ -1,5 +1,6 @@
 // CMainWnd on the headless host: initialisation, the UIMSG_* protocol,
 // notification and click routing, DPI, skin changes and the log boxes.
+#include "app.h"
 #include "localization.h"
 #include "main_wnd.h"
 #include "test_support.h"
@@ -465,3 +466,21 @@ TEST(SkinObserver, AnObserverGoneFirstIsForgottenByItsReceivers) {
 }
 
 }  // namespace
+
+// A main window Windows refuses (its class or the window itself) would
+// leave a process without a window that never ends.
+TEST(MainWindowStart, AWindowThatCannotBeCreatedIsReportedAndEndsWithOne) {
+  ASSERT_TRUE(OpenRealArchive());
+  toolkit::headless::FailWindowCreation(true);
+  ::PostQuitMessage(0);  // would end a message loop started all the same
+  const int result = RunMainWindow();
+  toolkit::headless::FailWindowCreation(false);
+  EXPECT_EQ(result, 1);
+  if (result == 1) CPaintManagerUI::MessageLoop();  // takes the quit posted above
+  // The text is the user's language's (English here), read before the
+  // program shut its resources down.
+  ASSERT_TRUE(OpenRealArchive());
+  CResourceManager::GetInstance().LoadLanguage(L"lan_en.xml");
+  EXPECT_NE(LangText(L"tip.windowfail"), L"tip.windowfail");
+  EXPECT_EQ(toolkit::headless::LastMessageBoxText(), LangText(L"tip.windowfail"));
+}

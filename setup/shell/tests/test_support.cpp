@@ -29,6 +29,7 @@ const std::vector<std::wstring>& ProgramTextKeys() {
       L"tip.installdriversuccess", L"tip.startinstallprinter", L"tip.installprintersuccess",
       L"tip.installprinterfail", L"tip.startdeleteprinter", L"tip.deletesuccess", L"tip.deletefail",
       L"tip.failreason", L"tip.startdeletedriver", L"tip.startdeletepack", L"tip.tryrestartprintservice",
-      L"tip.startprintserviceok", L"tip.startprintservicefail", L"tip.stopprintservicefail"};
+      L"tip.startprintserviceok", L"tip.startprintservicefail", L"tip.stopprintservicefail",
+      L"tip.closeafterrun", L"tip.printername.invalid", L"tip.windowfail"};
   return keys;
 }

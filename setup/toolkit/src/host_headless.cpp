@@ -57,6 +57,7 @@ struct Host {
   LANGID uiLanguage = 0x0409;
   RECT workArea{0, 0, 1920, 1040};
   int systemDpi = 96;
+  bool failCreation = false;
 };
 
 Host& H() {
@@ -246,12 +247,17 @@ BOOL IsWindowVisible(HWND hWnd) {
   return w && w->visible;
 }
 
+// A change of state is announced with WM_ENABLE, as on Windows.
 BOOL EnableWindow(HWND hWnd, BOOL enable) {
-  std::lock_guard<std::mutex> g(H().lock);
-  Window* w = Find(hWnd);
-  if (!w) return FALSE;
-  bool wasDisabled = !w->enabled;
-  w->enabled = enable != FALSE;
+  bool wasDisabled;
+  {
+    std::lock_guard<std::mutex> g(H().lock);
+    Window* w = Find(hWnd);
+    if (!w) return FALSE;
+    wasDisabled = !w->enabled;
+    w->enabled = enable != FALSE;
+  }
+  if (wasDisabled == (enable != FALSE)) Dispatch(hWnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
   return wasDisabled ? TRUE : FALSE;
 }
 
@@ -441,6 +447,7 @@ HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle,
   {
     std::lock_guard<std::mutex> g(H().lock);
     EnsureUiThread();
+    if (H().failCreation) return nullptr;
     auto w = std::make_unique<Window>();
     w->object = this;
     w->parent = hwndParent;
@@ -574,6 +581,11 @@ void SetSystemDpi(int dpi) {
   H().systemDpi = dpi;
 }
 
+void FailWindowCreation(bool fail) {
+  std::lock_guard<std::mutex> g(H().lock);
+  H().failCreation = fail;
+}
+
 int WindowCount() {
   std::lock_guard<std::mutex> g(H().lock);
   return static_cast<int>(H().windows.size());
@@ -639,6 +651,7 @@ POINT ScreenToClientPoint(HWND hWnd, POINT pt) {
 }
 
 void CaptureMouse(HWND, bool) {}
+void TrackMouseLeave(HWND) {}
 void ShutdownHost() {}
 
 }  // namespace render

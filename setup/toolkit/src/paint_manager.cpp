@@ -267,17 +267,12 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       DispatchMouse(uMsg, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, wParam);
       return false;
     case WM_MOUSELEAVE:
-      if (m_pHover) {
-        TEventUI e;
-        e.Type = UIEVENT_MOUSELEAVE;
-        e.pSender = m_pHover;
-        e.dwTimestamp = GetTickCount();
-        CControlUI* hover = m_pHover;
-        m_pHover = nullptr;
-        BeginEvent();
-        hover->DoEvent(e);
-        EndEvent();
-      }
+      ClearHover();
+      return false;
+    case WM_ENABLE:
+      // A modal dialog or message box disables the window: the mouse is
+      // on the dialog now, and no leave would come for the control below.
+      if (!wParam) ClearHover();
       return false;
     case WM_MOUSEWHEEL: {
       POINT pt = render::ScreenToClientPoint(m_hWnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -341,6 +336,19 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
   }
 }
 
+void CPaintManagerUI::ClearHover() {
+  if (!m_pHover) return;
+  TEventUI e;
+  e.Type = UIEVENT_MOUSELEAVE;
+  e.pSender = m_pHover;
+  e.dwTimestamp = GetTickCount();
+  CControlUI* hover = m_pHover;
+  m_pHover = nullptr;
+  BeginEvent();
+  hover->DoEvent(e);
+  EndEvent();
+}
+
 // Hover, press and release: the pressed control keeps the mouse until
 // the button is released.
 void CPaintManagerUI::DispatchMouse(UINT uMsg, POINT pt, WPARAM wParam) {
@@ -357,6 +365,7 @@ void CPaintManagerUI::DispatchMouse(UINT uMsg, POINT pt, WPARAM wParam) {
       m_pCapture->DoEvent(e);
     } else {
       CControlUI* c = FindControl(pt);
+      if (c && !m_pHover) render::TrackMouseLeave(m_hWnd);
       if (c != m_pHover) {
         if (m_pHover) {
           e.Type = UIEVENT_MOUSELEAVE;

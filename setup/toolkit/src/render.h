@@ -64,6 +64,8 @@ bool PaintWindow(HWND hWnd, CControlUI* root);
 bool HandleNativeCommand(WPARAM wParam, LPARAM lParam);
 POINT ScreenToClientPoint(HWND hWnd, POINT pt);
 void CaptureMouse(HWND hWnd, bool capture);
+// Asks for a WM_MOUSELEAVE when the mouse leaves the window's client area.
+void TrackMouseLeave(HWND hWnd);
 // Releases what the host started (GDI+).
 void ShutdownHost();
 }  // namespace render

@@ -290,4 +290,12 @@ void CaptureMouse(HWND hWnd, bool capture) {
   else if (!capture && GetCapture() == hWnd) ReleaseCapture();
 }
 
+void TrackMouseLeave(HWND hWnd) {
+  TRACKMOUSEEVENT track{};
+  track.cbSize = sizeof track;
+  track.dwFlags = TME_LEAVE;
+  track.hwndTrack = hWnd;
+  TrackMouseEvent(&track);
+}
+
 }  // namespace render

@@ -34,6 +34,7 @@ UINT CWindowWnd::ShowModal() {
 #endif
   UINT code = IDOK;
   m_pModalCode = &code;
+  m_hModalOwner = owner;
   ::ShowWindow(hWnd, SW_SHOWNORMAL);
   if (owner) ::EnableWindow(owner, FALSE);
   MSG msg{};
@@ -42,12 +43,6 @@ UINT CWindowWnd::ShowModal() {
     if (!::GetMessageW(&msg, nullptr, 0, 0)) {
       quit = true;
       break;
-    }
-    if (msg.message == WM_CLOSE && msg.hwnd == hWnd && owner) {
-      // Re-enable first so that the owner, not some other program, gets
-      // the activation when the dialog goes.
-      ::EnableWindow(owner, TRUE);
-      ::SetFocus(owner);
     }
 #ifdef _WIN32
     ::TranslateMessage(&msg);
@@ -106,11 +101,24 @@ void CWindowWnd::OnFinalMessage(HWND) {}
 // deleted object.
 LRESULT CWindowWnd::DispatchToWindow(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (!m_hWnd) m_hWnd = hWnd;
+  // A modal window closing by any way (its button, Alt+F4, the system
+  // menu) gives the owner back its input first, so that the owner, not
+  // some other program, is activated when this window goes.
+  HWND owner = uMsg == WM_CLOSE && m_pModalCode ? m_hModalOwner : nullptr;
+  if (owner) {
+    ::EnableWindow(owner, TRUE);
+    ::SetFocus(owner);
+  }
   ++m_nDispatchDepth;
   LRESULT r = HandleMessage(uMsg, wParam, lParam);
   --m_nDispatchDepth;
+  if (owner && ::IsWindow(hWnd)) {
+    ::EnableWindow(owner, FALSE);  // the window refused to close
+    ::SetFocus(hWnd);
+  }
   if (uMsg == WM_NCDESTROY) {
     m_pModalCode = nullptr;
+    m_hModalOwner = nullptr;
     m_bFinalPending = true;
   }
   if (m_bFinalPending && m_nDispatchDepth == 0) {

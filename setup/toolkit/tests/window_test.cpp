@@ -160,6 +160,55 @@ TEST_F(WindowTest, ModalLoopDisablesTheOwnerAndReturnsTheCloseCode) {
   ::DestroyWindow(ho);
 }
 
+// Alt+F4 closes through WM_SYSCOMMAND and a sent WM_CLOSE, outside the
+// modal loop's queue: the owner must still have its input back before
+// the dialog goes, or Windows activates another program's window.
+TEST_F(WindowTest, AltF4OnAModalWindowGivesTheOwnerItsInputBeforeItGoes) {
+  struct Dialog : TestWnd {
+    using TestWnd::TestWnd;
+    HWND owner = nullptr;
+    bool ownerEnabled = false;
+    HWND focus = nullptr;
+    LRESULT OnDestroy(UINT msg, WPARAM w, LPARAM l, BOOL& handled) override {
+      ownerEnabled = ::IsWindowEnabled(owner) != FALSE;
+      focus = ::GetFocus();
+      return TestWnd::OnDestroy(msg, w, l, handled);
+    }
+  };
+  TestWnd owner(kMain);
+  HWND ho = owner.Open();
+  Dialog dlg(kMain);
+  dlg.owner = ho;
+  HWND hd = dlg.Open(WS_POPUP | WS_VISIBLE, ho);
+  ::PostMessageW(hd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  dlg.ShowModal();
+  EXPECT_FALSE(::IsWindow(hd));
+  EXPECT_TRUE(dlg.ownerEnabled);
+  EXPECT_EQ(dlg.focus, ho);
+  ::DestroyWindow(ho);
+}
+
+// A dialog opened from a button disables the window under the mouse;
+// the button must not stay highlighted behind it and after it.
+TEST_F(WindowTest, HoverEndsWhenTheWindowIsDisabledOrTheMouseLeaves) {
+  TestWnd wnd(kMain);
+  HWND h = wnd.Open();
+  auto* button = wnd.Find<CButtonUI>(L"dpi_btn");
+  wnd.pm().UpdateLayout();
+  const RECT rc = button->GetPos();
+  const LPARAM inside = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, inside);
+  ASSERT_TRUE(button->IsHot());
+  ::EnableWindow(h, FALSE);
+  EXPECT_FALSE(button->IsHot());
+  ::EnableWindow(h, TRUE);
+  ::SendMessageW(h, WM_MOUSEMOVE, 0, inside);
+  ASSERT_TRUE(button->IsHot());
+  ::SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(button->IsHot());
+  ::DestroyWindow(h);
+}
+
 TEST_F(WindowTest, MessagesFromWorkerThreadsRunOnTheUiThread) {
   struct Wnd : TestWnd {
     using TestWnd::TestWnd;

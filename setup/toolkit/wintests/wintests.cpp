@@ -211,3 +211,42 @@ int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+namespace {
+
+// Notes, as its window goes, whether its owner has the input back.
+class ModalProbe : public TestWnd {
+ public:
+  HWND owner = nullptr;
+  bool ownerEnabled = false;
+  HWND active = nullptr;
+
+ protected:
+  const wchar_t* GetWindowClassName() const override { return L"ToolkitModalProbe"; }
+  LRESULT OnDestroy(UINT msg, WPARAM w, LPARAM l, BOOL& handled) override {
+    ownerEnabled = IsWindowEnabled(owner) != FALSE;
+    active = GetActiveWindow();
+    return TestWnd::OnDestroy(msg, w, l, handled);
+  }
+};
+
+}  // namespace
+
+// Alt+F4 reaches a skinned dialog as WM_SYSCOMMAND and a sent WM_CLOSE:
+// the owner must be enabled and active before the dialog is destroyed,
+// or Windows hands the activation to another program.
+TEST_F(Win32Host, AltF4OnAModalDialogActivatesTheOwnerBeforeTheDialogGoes) {
+  HWND owner = wnd.Create(nullptr, L"owner", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(owner, nullptr);
+  SetForegroundWindow(owner);
+  ModalProbe dialog;
+  dialog.owner = owner;
+  HWND hd = dialog.Create(owner, L"dialog", WS_POPUP | WS_VISIBLE | WS_SYSMENU, 0, 0, 0, 300, 200);
+  ASSERT_NE(hd, nullptr);
+  PostMessageW(hd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  dialog.ShowModal();
+  EXPECT_FALSE(IsWindow(hd));
+  EXPECT_TRUE(dialog.ownerEnabled);
+  EXPECT_EQ(dialog.active, owner);
+  EXPECT_EQ(GetActiveWindow(), owner);
+}

@@ -110,6 +110,8 @@ class SetupEngine {
 
   // Queues and drivers.
   bool PrinterExists(const std::wstring& name);
+  // Whether Windows accepts the text as a queue name at all.
+  static bool IsValidPrinterName(const std::wstring& name);
   void OpenPrinterUi(const wchar_t* parameterTemplate);
   void RefreshPrinters();
   void RefreshDrivers();
@@ -185,7 +187,9 @@ class SetupEngine {
   const std::vector<int>& Sequence() const;
   int KindAt(int index) const;
   bool CheckBeforeInstallPage(int kind);
-  void ShowPrinterNameStatus(bool taken);
+  // Shows under the name edit whether printerName can be used; true when
+  // it can (a free name in the summary check changes nothing on screen).
+  bool CheckPrinterName(bool showFree);
   void FillPrinterList();
   void FillDriverList();
   void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);

@@ -23,6 +23,9 @@ enum : UINT {
   UIMSG_WIZARD_NEXT = 768,      // same value as WM_CUT; only this meaning here
   UIMSG_WIZARD_PREVIOUS = 769,  // same value as WM_COPY
   UIMSG_BLUETOOTH_ADAPTER = 770,
+  // Posted (not sent) when a worker thread has finished with the engine
+  // and the window; a close that waited for the run goes ahead then.
+  UIMSG_WORKER_ENDED = 771,
 };
 
 struct TUiMsgParam {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "device_detail.h"
 #include "platform/bytes.h"
 #include "win32_platform.h"
 #include "win32_util.h"
@@ -65,8 +66,7 @@ ErrorCode Win32Devices::EnumInterfaces(const Guid& interfaceClass, std::vector<D
     device.cbSize = sizeof device;
     DWORD required = 0;
     SetupDiGetDeviceInterfaceDetailW(list, &item, nullptr, 0, &required, nullptr);
-    // cbSize is the fixed part only (6 on 32-bit), whatever the padding.
-    const DWORD fixed = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + sizeof(WCHAR);
+    const DWORD fixed = kInterfaceDetailFixedSize;
     std::vector<BYTE> buffer(required > fixed ? required : fixed + sizeof(WCHAR));
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(buffer.data());
     detail->cbSize = fixed;

@@ -144,3 +144,125 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The workers launch programs through ShellExecuteExW, which needs COM on
+// the calling thread: a second initialisation there reports S_FALSE.
+TEST(EngineOnWindows, WorkerThreadsHaveComInitialised) {
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(done, nullptr);
+  HRESULT again = E_FAIL;
+  ASSERT_TRUE(StartWorkerThread([&again, done]() {
+    again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(again)) CoUninitialize();
+    SetEvent(done);
+  }));
+  ASSERT_EQ(WaitForSingleObject(done, 10000), WAIT_OBJECT_0);
+  CloseHandle(done);
+  EXPECT_EQ(again, S_FALSE);
+}
+
+}  // namespace
+
+namespace {
+
+const wchar_t kProbeDriver[] = L"Closing Probe Driver";
+const wchar_t kProbeQueue[] = L"Closing Probe Queue";
+
+// The main window, noting how many workers still ran when it went.
+class WatchedWnd : public CMainWnd {
+ public:
+  explicit WatchedWnd(SetupEngine& engine) : CMainWnd(engine), engine_(engine) {}
+  int workersAtDestroy = -1;
+
+ protected:
+  LRESULT OnDestroy(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) override {
+    workersAtDestroy = engine_.RunningWorkers();
+    return CMainWnd::OnDestroy(msg, wParam, lParam, handled);
+  }
+
+ private:
+  SetupEngine& engine_;
+};
+
+// Answers "Yes" to the question the window asks before closing.
+DWORD WINAPI AnswerYes(LPVOID title) {
+  for (int i = 0; i < 200; ++i) {
+    if (HWND box = FindWindowW(L"#32770", static_cast<const wchar_t*>(title))) {
+      PostMessageW(box, WM_COMMAND, IDYES, 0);
+      return 1;
+    }
+    Sleep(50);
+  }
+  return 0;
+}
+
+// Alt+F4 while the removal run has the spooler to restart: the window
+// asks, stays until the worker is done, and the spooler runs at the end.
+TEST(EngineOnWindows, ClosingDuringARemovalWaitsForTheRunAndTheSpooler) {
+  MSG left;
+  while (PeekMessageW(&left, nullptr, 0, 0, PM_REMOVE)) {
+  }  // an earlier test's quit would end the question box at once
+  OleInitialize(nullptr);
+  ASSERT_TRUE(OpenOwnArchive());
+  SetupEngine& engine = SetupEngine::Instance();
+  FillLanguageTable(engine);
+  platform::Platform& machine = DefaultPlatform();
+  DeleteQueue(kProbeQueue);
+  machine.spooler.DeleteDriver(kProbeDriver, 0, 0);
+  platform::DriverSetup driver;
+  driver.name = kProbeDriver;
+  driver.driverPath = L"UNIDRV.DLL";
+  driver.dataFile = L"probe.gpd";
+  driver.configFile = L"UNIDRVUI.DLL";
+  ASSERT_EQ(machine.spooler.AddDriver(driver, platform::kCopyAllFiles), 0u);
+  platform::PrinterInfo queue;
+  queue.name = kProbeQueue;
+  queue.port = L"COM1:";
+  queue.driver = kProbeDriver;
+  queue.printProcessor = L"WinPrint";
+  queue.dataType = L"RAW";
+  ASSERT_EQ(machine.spooler.AddQueue(queue), 0u);
+  engine.StartSpooler();  // the run restarts it only when it stops it itself
+
+  auto* wnd = new WatchedWnd(engine);
+  HWND hwnd = wnd->Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(hwnd, nullptr);
+  engine.installChosen = 0;
+  engine.Next();  // printers
+  engine.Next();  // drivers
+  engine.selectedDrivers = {kProbeDriver};
+  engine.Next();  // summary: the queue of the driver is added
+  ASSERT_EQ(engine.selectedPrinters, std::vector<std::wstring>{kProbeQueue});
+  engine.Next();  // the run, on its worker thread
+  ASSERT_EQ(engine.RunningWorkers(), 1);
+
+  const std::wstring title = LangText(L"tip.dlgtitle");
+  HANDLE answer = CreateThread(nullptr, 0, AnswerYes, const_cast<wchar_t*>(title.c_str()), 0, nullptr);
+  ASSERT_NE(answer, nullptr);
+  SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  WaitForSingleObject(answer, 15000);
+  DWORD answered = 0;
+  GetExitCodeThread(answer, &answered);
+  CloseHandle(answer);
+  EXPECT_EQ(answered, 1u);
+
+  const DWORD start = GetTickCount();
+  while (IsWindow(hwnd) && GetTickCount() - start < 60000) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_EQ(wnd->workersAtDestroy, 0);
+  std::wstring driverName, port;
+  EXPECT_FALSE(QueueOf(kProbeQueue, driverName, port));
+  EXPECT_EQ(engine.StartSpooler(), -1);  // running: not stopped by the run
+  delete wnd;
+  machine.spooler.DeleteDriver(kProbeDriver, 0, 0);
+  CPaintManagerUI::Shutdown();
+  OleUninitialize();
+}
+
+}  // namespace

@@ -167,6 +167,34 @@ if [ "$id" = en ]; then
   alive "$main" || fail "the main window went with the skin chooser"
   shot "$main" main-skin
   echo "Skin chooser: opened, applied a colour, closed"
+  # Esc and Alt+F4 close the chooser only, like a menu.
+  for keys in Escape alt+F4; do
+    skin=$(open_dialog "$(button_x 5)" 20) || fail "the skin chooser did not open again"
+    xdotool windowfocus --sync "$skin" 2>/dev/null || true
+    xdotool key --window "$skin" "$keys"
+    gone "$skin" || fail "$keys did not close the skin chooser"
+    alive "$main" || fail "$keys on the skin chooser closed the main window"
+  done
+  echo "Skin chooser: closed with Esc and with Alt+F4"
+
+  # A title bar button clicked to open a dialog must not stay highlighted
+  # once the dialog is gone and the mouse is elsewhere.
+  about_button() {
+    import -window root -crop "24x24+$((MAINX + $(button_x 3) - 12))+$((MAINY + 8))" "$outdir/$id-about-button-$1.png"
+  }
+  xdotool mousemove --window "$main" 280 320   # a blank point of the start page
+  sleep 0.5
+  about_button before
+  about=$(open_dialog "$(button_x 3)" 20) || fail "the About dialog did not open"
+  xdotool mousemove --window "$about" 40 60
+  sleep 0.3
+  close_dialog "$about" "About dialog"
+  sleep 0.8
+  about_button after
+  changed=$(compare -metric AE "$outdir/$id-about-button-before.png" "$outdir/$id-about-button-after.png" null: 2>&1 || true)
+  [ "$changed" = 0 ] || fail "the About button stayed highlighted after its dialog closed ($changed pixels differ)"
+  rm -f "$outdir/$id-about-button-before.png" "$outdir/$id-about-button-after.png"
+  echo "Hover: no highlight left after the About dialog"
 fi
 
 # Add-port dialog: from the wizard's port list page (COM port, model

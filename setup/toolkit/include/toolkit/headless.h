@@ -31,6 +31,9 @@ RECT GetWorkArea();
 void SetSystemDpi(int dpi);
 // Number of live windows.
 int WindowCount();
+// Makes every window creation fail, as Windows does when it refuses the
+// window class or the window itself.
+void FailWindowCreation(bool fail);
 
 }  // namespace headless
 }  // namespace toolkit

@@ -166,6 +166,9 @@ class CPaintManagerUI {
 
  private:
   void DispatchMouse(UINT uMsg, POINT pt, WPARAM wParam);
+  // The control under the mouse loses its highlight (the mouse left, or
+  // the window was disabled under it by a dialog).
+  void ClearHover();
   void BeginEvent();
   void EndEvent();
   void RebuildFonts();

@@ -90,6 +90,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define WM_NCPAINT 0x0085
 #define WM_NCACTIVATE 0x0086
 #define WM_KEYDOWN 0x0100
+#define VK_ESCAPE 0x1B
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_COMMAND 0x0111
@@ -161,6 +162,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define MB_OK 0x0L
 #define MB_YESNO 0x4L
 #define MB_ICONERROR 0x10L
+#define MB_ICONQUESTION 0x20L
 #define MB_ICONINFORMATION 0x40L
 #define MB_ICONWARNING 0x30L
 

@@ -55,6 +55,7 @@ class CWindowWnd {
   HWND m_hWnd = nullptr;
   UINT m_nCloseCode = IDOK;
   UINT* m_pModalCode = nullptr;  // ShowModal's result while it runs
+  HWND m_hModalOwner = nullptr;   // the owner ShowModal disabled
 
  public:
   // Used by the hosts' window procedures.
