@@ -178,14 +178,14 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   else
     staging = kStagingFallback;
   if (!CreateDirectories(staging)) {
-    LogInstall(L"Failed to create directory", true);
+    LogInstall(engine_text::Text(L"tip.createdirfail"), true);
     return false;
   }
 
   LogInstall(engine_text::Text(L"tip.startcopyfile"));
   for (const std::wstring& family : model.families) {
     if (!CreateDirectories(staging + family)) {
-      LogInstall(L"Failed to create directory", true);
+      LogInstall(engine_text::Text(L"tip.createdirfail"), true);
       return false;
     }
   }

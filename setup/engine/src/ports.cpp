@@ -112,12 +112,14 @@ bool SetupEngine::AddTcpIpPort(const std::wstring& name, const std::wstring& add
   std::vector<uint8_t> record;
   const platform::PortDataField refused = platform::EncodePortData1(settings, record);
   if (refused != platform::PortDataField::kNone) {
+    const wchar_t* key = refused == platform::PortDataField::kPortName      ? L"tip.toolong.portname"
+                         : refused == platform::PortDataField::kHostAddress ? L"tip.toolong.hostaddress"
+                                                                            : L"tip.toolong.ipaddress";
     const size_t limit = refused == platform::PortDataField::kPortName      ? platform::kPortNameLen - 1
                          : refused == platform::PortDataField::kHostAddress ? platform::kHostAddressLen - 1
                                                                             : platform::kIpAddressLen - 1;
-    LogInstall(L"The " + toolkit::Utf8ToWide(platform::PortDataFieldName(refused)) + L" \"" +
-                   (refused == platform::PortDataField::kPortName ? name : address) + L"\" is longer than " +
-                   std::to_wstring(limit) + L" characters.",
+    LogInstall(engine_text::Format(engine_text::Text(key), {refused == platform::PortDataField::kPortName ? name : address,
+                                                             std::to_wstring(limit)}),
                true);
     return false;
   }

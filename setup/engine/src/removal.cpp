@@ -94,6 +94,7 @@ void SetupEngine::LogDelete(const std::wstring& text, bool isError, bool clear) 
   record.text = text;
   record.isError = isError;
   record.clear = clear;
+  if (isError) ++removalErrors_;
   Send(UIMSG_DELETE_LOG, 0, &record);
 }
 

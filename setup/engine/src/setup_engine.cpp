@@ -12,8 +12,6 @@ std::atomic<LANGID> g_currentLangId{1033};
 
 namespace {
 
-const wchar_t kTakenName[] = L"*打印机名称:%s 不可以使用，请更换名称";
-const wchar_t kFreeName[] = L"打印机名称:%s 可以使用";
 const wchar_t kDefaultModelDriver[] = L"A4 Printer(203dpi)";
 const wchar_t kDefaultIp[] = L"192.168.1.100";
 
@@ -95,6 +93,22 @@ void SetupEngine::LogInstall(const std::wstring& text, bool isError, bool clear)
   Send(UIMSG_INSTALL_LOG, 0, &record);
 }
 
+// The heading of a run page (0 install, 1 removal) as a text key, red for
+// a run that failed.
+void SetupEngine::ShowRunHeading(WPARAM page, const wchar_t* key, bool failed) {
+  TUiMsgParam record;
+  record.text = key;
+  record.isError = failed;
+  Send(UIMSG_RUN_HEADING, page, &record);
+}
+
+// After a language switch: the texts the wizard formatted itself are
+// formatted again in the new language (texts set as keys follow anyway).
+void SetupEngine::LanguageChanged() {
+  if (nameStatusShown_) ShowPrinterNameStatus(nameStatusTaken_);
+  if (WizardMode == 2 && stepIndex == kRemovalSummaryPage) ShowRemovalPage(kRemovalSummaryPage);
+}
+
 // A message box owned by the main window with the program's title.
 int SetupEngine::Box(const std::wstring& text, UINT type) {
   const std::wstring title = engine_text::Text(L"tip.dlgtitle");
@@ -122,8 +136,9 @@ void SetupEngine::RunWorker(std::function<void()> body) {
 
 // "Code: N - " and the system's message in the current UI language.
 std::wstring SetupEngine::ErrorText(platform::ErrorCode code) {
-  return L"Code: " + std::to_wstring(code) + L" - " +
-         platform_.system.ErrorMessage(code, static_cast<uint16_t>(g_currentLangId.load()));
+  return engine_text::Format(engine_text::Text(L"tip.errorcode"),
+                             {std::to_wstring(code),
+                              platform_.system.ErrorMessage(code, static_cast<uint16_t>(g_currentLangId.load()))});
 }
 
 // The install page kinds in order for the chosen connection.
@@ -181,8 +196,10 @@ bool SetupEngine::CheckBeforeInstallPage(int kind) {
 
 // The label under the name edit: taken (red) or free (green).
 void SetupEngine::ShowPrinterNameStatus(bool taken) {
+  nameStatusShown_ = true;
+  nameStatusTaken_ = taken;
   TUiMsgParam record;
-  record.text = engine_text::Format(taken ? kTakenName : kFreeName, printerName);
+  record.text = engine_text::KeyFormat(taken ? L"tip.printername.taken" : L"tip.printername.free", printerName);
   record.isError = taken;
   Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
 }
@@ -349,9 +366,7 @@ void SetupEngine::ShowInstallPage(int kind) {
     case kNetworkPage: {
       if (ipAddress.empty()) {
         ipAddress = kDefaultIp;
-        portName = kDefaultIp;
-        for (int counter = 1; PortExists(portName); ++counter)
-          portName = std::wstring(kDefaultIp) + L"_" + std::to_wstring(counter);
+        portName = followedPortName_ = FreePortName(kDefaultIp);
       }
       if (auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip")) ip->SetText(ipAddress);
       if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
@@ -380,6 +395,7 @@ void SetupEngine::ShowInstallPage(int kind) {
       const std::pair<const wchar_t*, std::wstring> labels[] = {
           {L"label_ready_driverName", driver},
           {L"label_ready_portName", portName},
+          {L"label_ready_ipAddress", ipAddress},
           {L"label_ready_printerName", printerName}};
       for (const auto& label : labels) {
         if (CControlUI* control = Find(label.first)) {
@@ -387,12 +403,16 @@ void SetupEngine::ShowInstallPage(int kind) {
           control->SetToolTip(label.second);
         }
       }
+      // The address row belongs to network ports only.
+      if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(portType == kPortNetwork);
+      // A key: the label resolves it when drawn, so it follows a switch.
       if (CControlUI* control = Find(L"label_ready_prinerDefault"))
-        control->SetText(engine_text::Text(setDefault == 1 ? L"tip.yes" : L"tip.no"));
+        control->SetText(setDefault == 1 ? L"tip.yes" : L"tip.no");
       break;
     }
 
     case kRunPage:
+      ShowRunHeading(0, L"ui.run.install", false);
       Send(UIMSG_INSTALL_ANIMATION, 1);
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
@@ -406,6 +426,8 @@ void SetupEngine::ShowInstallPage(int kind) {
           ipAddress.clear();
         }
         Send(UIMSG_INSTALL_ANIMATION, 0);
+        ShowRunHeading(0, result.printerCreated ? L"ui.run.install.done" : L"ui.run.install.failed",
+                       !result.printerCreated);
         Send(UIMSG_SHOW_ROW_H1, 1);
         if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
       });
@@ -458,10 +480,13 @@ void SetupEngine::ShowRemovalPage(int page) {
     }
 
     case kRemovalRunPage:
+      ShowRunHeading(1, L"ui.del.run", false);
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
       RunWorker([this]() {
+        removalErrors_ = 0;
         RunRemoval();
+        ShowRunHeading(1, removalErrors_ == 0 ? L"ui.del.run.done" : L"ui.del.run.failed", removalErrors_ != 0);
         // The next removal starts from a clean choice; emptied before the
         // start-page button is shown, after which the UI thread may use them.
         selectedPrinters.clear();
@@ -630,7 +655,7 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
   } else if (textChanged && name == L"edit_install_printer_name") {
     printerName = sender->GetText();
   } else if (textChanged && name == L"edit_install_lan_ip") {
-    ipAddress = sender->GetText();
+    OnAddressTyped(sender->GetText());
   } else if (textChanged && name == L"edit_install_lan_portName") {
     portName = sender->GetText();
   } else if (textChanged && name == L"edit_usecustom_pin") {

@@ -263,6 +263,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
   const TUiMsgParam* record = Record(lParam);
   switch (uMsg) {
     case UIMSG_LANGUAGE_CHANGED:
+      engine_.LanguageChanged();
       ApplyFonts();
       m_pm.RepaintAll();
       m_pm.NeedUpdate();
@@ -305,6 +306,14 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         if (record) {
           btnNext_->SetEnabled(record->enabled);
           if (!record->text.empty()) btnNext_->SetText(record->text);
+        }
+      }
+      break;
+    case UIMSG_RUN_HEADING:
+      if (CLabelUI* heading = Find<CLabelUI>(wParam == 0 ? L"label_install_heading" : L"label_delete_heading")) {
+        if (record) {
+          heading->SetText(record->text);
+          heading->SetAttribute(L"textcolor", record->isError ? L"#FFE5484D" : L"#FF1F2937");
         }
       }
       break;

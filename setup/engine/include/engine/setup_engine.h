@@ -105,6 +105,8 @@ class SetupEngine {
   // Network page.
   static bool IsValidIpv4(const std::wstring& text);
   bool CheckNetworkPage();
+  void OnAddressTyped(const std::wstring& address);
+  std::wstring FreePortName(const std::wstring& address);
   bool ProbePrinterPort(const std::wstring& ipText);
   void CheckPrinterReachable();
 
@@ -119,6 +121,9 @@ class SetupEngine {
   void RunRemoval();
   int StopSpooler();
   int StartSpooler();
+
+  // Formats the wizard's own texts again after a language switch (UI thread).
+  void LanguageChanged();
 
   // "Code: N - message" in the current UI language.
   std::wstring ErrorText(platform::ErrorCode code);
@@ -186,6 +191,8 @@ class SetupEngine {
   int KindAt(int index) const;
   bool CheckBeforeInstallPage(int kind);
   void ShowPrinterNameStatus(bool taken);
+  void ShowNetworkStatus(const wchar_t* key);
+  void ShowRunHeading(WPARAM page, const wchar_t* key, bool failed);
   void FillPrinterList();
   void FillDriverList();
   void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);
@@ -195,4 +202,12 @@ class SetupEngine {
 
   platform::Platform platform_;
   std::atomic<int> runningWorkers_{0};
+  // The port name the network page derived from the address; while the
+  // port name is this one, it follows the typed address.
+  std::wstring followedPortName_;
+  // The printer-name check's last outcome, formatted again on a switch.
+  bool nameStatusShown_ = false;
+  bool nameStatusTaken_ = false;
+  // Error lines of the current removal run.
+  std::atomic<int> removalErrors_{0};
 };

@@ -23,6 +23,7 @@ enum : UINT {
   UIMSG_WIZARD_NEXT = 768,      // same value as WM_CUT; only this meaning here
   UIMSG_WIZARD_PREVIOUS = 769,  // same value as WM_COPY
   UIMSG_BLUETOOTH_ADAPTER = 770,
+  UIMSG_RUN_HEADING = 771,  // wParam 0 install, 1 removal; text = key, isError = failed
 };
 
 struct TUiMsgParam {
