@@ -33,6 +33,7 @@ class ScreenTextsTest : public EngineTest {
     }
     ASSERT_GT(keys, 100);
     SendMessageW(hwnd, UIMSG_LANGUAGE_CHANGED, 0, 0);
+    MessageBoxW(nullptr, L"", L"", 0);  // forgets an earlier test's box
     data_ = {kVersionText, L"A4 Printer(203dpi)", L"A4 Printer(300dpi)", L"Shop"};
     for (platform::ErrorCode code : {5u, 1796u}) data_.push_back(machine.system.ErrorMessage(code, 1033));
   }
