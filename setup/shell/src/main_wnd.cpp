@@ -58,6 +58,10 @@ void AppendLogLine(CRichEditUI* box, const TUiMsgParam& request, const SYSTEMTIM
   format.effects = 0;
   format.heightTwips = kLogHeightTwips;
   format.textColor = request.isError ? RGB(255, 0, 0) : RGB(0, 0, 255);
+  // The interface's own face, which the language's set-up makes able to
+  // draw its script; an empty face leaves the choice to the rich edit,
+  // which may take one without those glyphs.
+  if (box->GetManager()) format.faceName = box->GetManager()->GetFontFace(-1);
   box->SetSelectionCharFormat(format);
   box->AppendText(FormatLogTimestamp(now), false);
   box->AppendText(request.text, false);

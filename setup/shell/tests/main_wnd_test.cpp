@@ -245,7 +245,8 @@ TEST_F(MainWndTest, LogLinesAreTimeStampedColouredAndClearable) {
   EXPECT_EQ(first.mask, 0xE0000007u);
   EXPECT_EQ(first.heightTwips, 225);
   EXPECT_EQ(first.effects, 0u);
-  EXPECT_TRUE(first.faceName.empty());
+  EXPECT_FALSE(first.faceName.empty());
+  EXPECT_EQ(first.faceName, wnd->GetPaintManager().GetFontFace(-1));
 
   TUiMsgParam clear;
   clear.clear = true;

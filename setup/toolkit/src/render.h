@@ -37,6 +37,9 @@ SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font);
 void DrawPalette(HDC hDC, const RECT& rc);
 
 HFONT CreateFontFor(const TFontInfo& info, int scalePercent);
+// The face a font of this description is created with: its own, else the
+// system GUI font's.
+std::wstring FaceOf(const TFontInfo& info);
 void DeleteFontHandle(HFONT font);
 
 // Control timers: start/stop a timer of the window that arrives as

@@ -229,6 +229,13 @@ HFONT CreateFontFor(const TFontInfo& info, int scalePercent) {
   return CreateFontIndirectW(&lf);
 }
 
+std::wstring FaceOf(const TFontInfo& info) {
+  if (!info.face.empty()) return info.face;
+  LOGFONTW lf{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  return lf.lfFaceName;
+}
+
 void DeleteFontHandle(HFONT font) {
   if (font) DeleteObject(font);
 }

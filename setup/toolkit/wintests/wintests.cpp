@@ -7,6 +7,7 @@
 #include "toolkit/toolkit.h"
 
 #include <richedit.h>
+#include <cstdlib>
 #include "zip_test_util.h"
 
 namespace {
@@ -16,7 +17,7 @@ const wchar_t kMarkup[] = LR"(<Window size="560,400" caption="0,0,0,30">
   <VerticalLayout name="root" bkcolor="#FFF0F0F0">
     <Label name="title_lb" font="3" text="Title" height="30" textcolor="#FF000000"/>
     <Button name="dpi_btn" userdata="144" text="DPI" height="40" bkimage="common/dot.png" bordersize="1" bordercolor="#FF0000FF"/>
-    <Edit name="edit_name" height="26" text="edit"/>
+    <Edit name="edit_name" height="40" text="edit"/>
     <RichEdit name="wordedit_log" height="80"/>
     <Progress name="progress" height="10" value="40" forecolor="#FF00FF00"/>
     <ColorPalette name="Pallet" height="30"/>
@@ -169,6 +170,42 @@ TEST_F(Win32Host, DpiSwitchScalesTheWindowAboutItsTopLeftCorner) {
   rc = WindowRect(h);
   EXPECT_EQ(rc.right - rc.left, 560);
   EXPECT_EQ(rc.left, 40);
+}
+
+// The edit box follows every rebuild of the window's fonts (a new default
+// font, a new DPI) and keeps its one-line box centred in the field.
+TEST_F(Win32Host, EditTakesEachNewFontAndStaysCentred) {
+  HWND h = wnd.Create(nullptr, L"edit", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  auto* edit = wnd.pm().FindControlAs<CEditUI>(L"edit_name");
+  ASSERT_NE(edit, nullptr);
+  auto settle = [&]() {
+    wnd.pm().NeedUpdate();
+    UpdateWindow(h);
+    wnd.pm().UpdateLayout();
+  };
+  auto fontOf = [&]() { return reinterpret_cast<HFONT>(SendMessageW(edit->GetNativeWindow(), WM_GETFONT, 0, 0)); };
+  settle();
+  ASSERT_NE(edit->GetNativeWindow(), nullptr);
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  wnd.pm().SetDefaultFont(L"", 20, false, false, false);
+  settle();
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  wnd.pm().SetDPI(144);
+  settle();
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  LOGFONTW lf{};
+  GetObjectW(fontOf(), sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -30);
+
+  RECT box{};
+  GetWindowRect(edit->GetNativeWindow(), &box);
+  MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&box), 2);
+  const RECT field = edit->GetPos();
+  EXPECT_GT(box.top, field.top);
+  EXPECT_LT(box.bottom, field.bottom);
+  EXPECT_LE(std::abs((box.top - field.top) - (field.bottom - box.bottom)), 1);
+  wnd.pm().SetDPI(96);
 }
 
 TEST_F(Win32Host, LoadsPngVariantsFromTheArchive) {
