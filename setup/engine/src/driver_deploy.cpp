@@ -99,12 +99,12 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   std::wstring directory;
   const platform::ErrorCode dirError = platform_.spooler.GetDriverDirectory(directory);
   if (dirError != platform::err::kOk) {
-    LogInstall(engine_text::KeyFormat(L"tip.readdriverdirfail", ErrorText(dirError)), true);
+    LogInstallKey(L"tip.readdriverdirfail", {ErrorText(dirError)}, true);
     return DeployByStaging(model);
   }
   directory += L"\\";
 
-  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  LogInstallKey(L"tip.startcopyfile", {});
   std::vector<std::wstring> dependent;
   bool allCopied = true;
   for (const std::wstring& path : files) {
@@ -120,15 +120,15 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(path, directory, dependent, error)) {
       LogInstall(path);
-      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      LogInstallKey(L"tip.copyfilefail", {ErrorText(error)}, true);
       allCopied = false;
     }
   }
   // The registration is still tried (an older copy may be in place), but
   // the log must not claim a copy that failed.
-  if (allCopied) LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+  if (allCopied) LogInstallKey(L"tip.copyfilesuccess", {});
 
-  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  LogInstallKey(L"tip.startinstalldriver", {});
   platform::DriverSetup setup;
   setup.version = 3;
   setup.name = model.driverName;
@@ -143,10 +143,10 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   setup.provider = L"QX";
   const platform::ErrorCode addError = platform_.spooler.AddDriver(setup, platform::kCopyAllFiles);
   if (addError == platform::err::kOk) {
-    LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+    LogInstallKey(L"tip.installdriversuccess", {});
     return true;
   }
-  LogInstall(engine_text::KeyFormat(L"tip.installdriverfail", ErrorText(addError)), true);
+  LogInstallKey(L"tip.installdriverfail", {ErrorText(addError)}, true);
   return DeployByStaging(model);
 }
 
@@ -178,14 +178,14 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   else
     staging = kStagingFallback;
   if (!CreateDirectories(staging)) {
-    LogInstall(engine_text::Text(L"tip.createdirfail"), true);
+    LogInstallKey(L"tip.createdirfail", {}, true);
     return false;
   }
 
-  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  LogInstallKey(L"tip.startcopyfile", {});
   for (const std::wstring& family : model.families) {
     if (!CreateDirectories(staging + family)) {
-      LogInstall(engine_text::Text(L"tip.createdirfail"), true);
+      LogInstallKey(L"tip.createdirfail", {}, true);
       return false;
     }
   }
@@ -203,11 +203,11 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   for (const auto& job : jobs) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(job.first, job.second, unused, error)) {
-      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      LogInstallKey(L"tip.copyfilefail", {ErrorText(error)}, true);
       return false;
     }
   }
-  LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+  LogInstallKey(L"tip.copyfilesuccess", {});
 
   // Windows 8 and later refuse an untrusted publisher's package silently.
   platform::OsVersion version;
@@ -221,7 +221,7 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
     platform_.processes.Launch(certutil);
   }
 
-  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  LogInstallKey(L"tip.startinstalldriver", {});
   bool wow64 = false;
   if (platform_.system.IsWow64(wow64) != platform::err::kOk) wow64 = false;
   const std::wstring inf = staging + (wow64 ? L"Driver64" : L"Driver32") + L"\\" + model.infFile;
@@ -237,10 +237,10 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   const std::wstring wanted = engine_text::Lower(model.driverName);
   for (const platform::DriverInfo& driver : installed) {
     if (engine_text::Lower(driver.name) == wanted) {
-      LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+      LogInstallKey(L"tip.installdriversuccess", {});
       return true;
     }
   }
-  LogInstall(engine_text::Text(L"tip.installdriverfail2"), true);
+  LogInstallKey(L"tip.installdriverfail2", {}, true);
   return false;
 }

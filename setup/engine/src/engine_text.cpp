@@ -17,7 +17,7 @@ std::wstring Format(const std::wstring& pattern, const std::wstring& argument) {
   return text;
 }
 
-std::wstring Format(const std::wstring& pattern, std::initializer_list<std::wstring> arguments) {
+std::wstring Format(const std::wstring& pattern, const std::vector<std::wstring>& arguments) {
   std::wstring text;
   size_t from = 0;
   for (const std::wstring& argument : arguments) {

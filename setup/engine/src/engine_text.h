@@ -1,8 +1,8 @@
 // Texts of the engine: language keys, "%s" templates, case folding.
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace engine_text {
 
@@ -13,7 +13,7 @@ std::wstring Text(const wchar_t* key);
 std::wstring Format(const std::wstring& pattern, const std::wstring& argument);
 // The template with its "%s" replaced by the arguments in order; text put
 // in is never searched again.
-std::wstring Format(const std::wstring& pattern, std::initializer_list<std::wstring> arguments);
+std::wstring Format(const std::wstring& pattern, const std::vector<std::wstring>& arguments);
 // A language key used as a template.
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument);
 // Lower case for comparisons that ignore case.

@@ -118,9 +118,7 @@ bool SetupEngine::AddTcpIpPort(const std::wstring& name, const std::wstring& add
     const size_t limit = refused == platform::PortDataField::kPortName      ? platform::kPortNameLen - 1
                          : refused == platform::PortDataField::kHostAddress ? platform::kHostAddressLen - 1
                                                                             : platform::kIpAddressLen - 1;
-    LogInstall(engine_text::Format(engine_text::Text(key), {refused == platform::PortDataField::kPortName ? name : address,
-                                                             std::to_wstring(limit)}),
-               true);
+    LogInstallKey(key, {refused == platform::PortDataField::kPortName ? name : address, std::to_wstring(limit)}, true);
     return false;
   }
   uint32_t status = 0;

@@ -109,6 +109,17 @@ void SetupEngine::LanguageChanged() {
   if (WizardMode == 2 && stepIndex == kRemovalSummaryPage) ShowRemovalPage(kRemovalSummaryPage);
 }
 
+// A log line from a language text: the window formats it again after a
+// language switch.
+void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
+  TUiMsgParam record;
+  record.text = engine_text::Format(engine_text::Text(key), args);
+  record.key = key;
+  record.args = std::move(args);
+  record.isError = isError;
+  Send(UIMSG_INSTALL_LOG, 0, &record);
+}
+
 // A message box owned by the main window with the program's title.
 int SetupEngine::Box(const std::wstring& text, UINT type) {
   const std::wstring title = engine_text::Text(L"tip.dlgtitle");
@@ -688,12 +699,12 @@ InstallResult SetupEngine::RunInstall() {
   LogInstall(std::wstring(), false, true);
   if (portType == kPortBluetooth && !PrepareBluetoothPort()) return result;
   if (portType == kPortNetwork) {
-    LogInstall(engine_text::Text(L"tip.startaddlanport"));
+    LogInstallKey(L"tip.startaddlanport", {});
     if (!AddTcpIpPort(portName, ipAddress)) {
-      LogInstall(engine_text::Text(L"tip.addlanportfail"), true);
+      LogInstallKey(L"tip.addlanportfail", {}, true);
       return result;
     }
-    LogInstall(engine_text::Text(L"tip.addlanportsuccess"));
+    LogInstallKey(L"tip.addlanportsuccess", {});
     result.networkPortAdded = true;
   }
   if (modelId < 0 || modelId >= static_cast<int>(models.size())) return result;

@@ -143,6 +143,19 @@ void CMainWnd::ApplyTitle() {
   if (titleLabel_) titleLabel_->SetText(title);
 }
 
+// Each line keeps its time; lines from a language text take the new text.
+void CMainWnd::RewriteLogs() {
+  for (auto [box, lines] : {std::make_pair(installLog_, &installLines_), std::make_pair(deleteLog_, &deleteLines_)}) {
+    if (!box || lines->empty()) continue;
+    box->SetText(L"");
+    for (const LogEntry& entry : *lines) {
+      TUiMsgParam line = entry.request;
+      if (!line.key.empty()) line.text = LangFormat(line.key, line.args);
+      AppendLogLine(box, line, entry.time);
+    }
+  }
+}
+
 void CMainWnd::ApplyFonts() { ApplyLanguageFonts(m_pm, titleLabel_, CurrentLanguageInfo(engine_)); }
 
 // Every notification of the window's controls: the window's own handling
@@ -269,6 +282,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case UIMSG_LANGUAGE_CHANGED:
       engine_.LanguageChanged();
       ApplyFonts();
+      RewriteLogs();
       m_pm.RepaintAll();
       m_pm.NeedUpdate();
       ApplyTitle();
@@ -278,6 +292,9 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
       if (record) {
         SYSTEMTIME now;
         GetLocalTime(&now);
+        std::vector<LogEntry>& lines = uMsg == UIMSG_INSTALL_LOG ? installLines_ : deleteLines_;
+        if (record->clear) lines.clear();
+        else lines.push_back({now, *record});
         AppendLogLine(uMsg == UIMSG_INSTALL_LOG ? installLog_ : deleteLog_, *record, now);
       }
       break;

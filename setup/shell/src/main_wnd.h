@@ -9,6 +9,7 @@
 #include "toolkit/toolkit.h"
 
 #include <string>
+#include <vector>
 
 extern const wchar_t kVersionText[];  // "V1.0.9"
 
@@ -45,6 +46,7 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   bool RouteClick(TNotifyUI& msg);
   void ApplyTitle();
   void ApplyFonts();
+  void RewriteLogs();
   void SetDpiFromUserData(CControlUI* sender);
   void OnDpiChanged(WPARAM wParam, LPARAM lParam);
   template <class T>
@@ -77,4 +79,12 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   CLabelUI* printerNameInfo_ = nullptr;
   CControlUI* bluetoothRow_ = nullptr;
   CLabelUI* bluetoothInfo_ = nullptr;
+  // The lines of each log since it was last emptied, so that a language
+  // switch can write them again in the new language.
+  struct LogEntry {
+    SYSTEMTIME time;
+    TUiMsgParam request;
+  };
+  std::vector<LogEntry> installLines_;
+  std::vector<LogEntry> deleteLines_;
 };

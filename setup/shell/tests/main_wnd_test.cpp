@@ -222,6 +222,31 @@ TEST_F(MainWndTest, WizardStepMessagesRunTheEngine) {
   EXPECT_EQ(engine.calls, (std::vector<std::wstring>{L"next", L"previous"}));
 }
 
+// Lines from language texts are written again after a switch, at their
+// own time and colour; other lines stay as they were.
+TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
+  auto* log = FindAs<CRichEditUI>(L"wordedit_deleteInfo_start");
+  TUiMsgParam line;
+  line.key = L"tip.deletefail";
+  line.args = {L"Front"};
+  line.text = LangFormat(line.key, line.args);
+  line.isError = true;
+  Send(UIMSG_DELETE_LOG, 0, &line);
+  TUiMsgParam data;
+  data.text = L"driver\\a4.pcd";
+  Send(UIMSG_DELETE_LOG, 0, &data);
+  const std::wstring before = log->GetText();
+  SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
+  const std::wstring japanese = LangFormat(L"tip.deletefail", {L"Front"});
+  SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
+  ASSERT_NE(japanese, line.text);
+  SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
+  EXPECT_EQ(log->GetText(), before.substr(0, 15) + japanese + L"\r\n" + before.substr(before.size() - 15 - 13 - 2));
+  EXPECT_EQ(log->GetRuns().front().format.textColor, RGB(255, 0, 0));
+  SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
+  EXPECT_EQ(log->GetText(), before);
+}
+
 TEST_F(MainWndTest, LogLinesAreTimeStampedColouredAndClearable) {
   auto* log = FindAs<CRichEditUI>(L"wordedit_installInfo");
   TUiMsgParam line;

@@ -181,6 +181,8 @@ class SetupEngine {
   void ShowPrevious(bool show);
   void LogInstall(const std::wstring& text, bool isError = false, bool clear = false);
   void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
+  void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
   void RestartSpooler();
   int Box(const std::wstring& text, UINT type);
   CControlUI* Find(const wchar_t* name) const;

@@ -7,6 +7,7 @@
 #include "toolkit/platform.h"
 
 #include <string>
+#include <vector>
 
 enum : UINT {
   UIMSG_LANGUAGE_CHANGED = 750,
@@ -31,4 +32,8 @@ struct TUiMsgParam {
   bool isError = false;  // log: red line; name check: failed
   bool clear = false;    // log: empty the box instead of appending
   bool enabled = true;   // next button: enabled state
+  // Log: when set, text is this key's language text with args in its "%s"
+  // in order, and the window formats it again after a language switch.
+  std::wstring key;
+  std::vector<std::wstring> args;
 };
