@@ -8,6 +8,7 @@
 
 #include <richedit.h>
 #include <cstdlib>
+#include "render.h"
 #include "zip_test_util.h"
 
 namespace {
@@ -206,6 +207,40 @@ TEST_F(Win32Host, EditTakesEachNewFontAndStaysCentred) {
   EXPECT_LT(box.bottom, field.bottom);
   EXPECT_LE(std::abs((box.top - field.top) - (field.bottom - box.bottom)), 1);
   wnd.pm().SetDPI(96);
+}
+
+// A label that mixes Thai with another script: each Thai run is drawn in
+// a font that has its glyphs (Wine's Tahoma has none), the rest in the
+// label's own font, and the runs give back the whole text.
+TEST_F(Win32Host, MixedScriptTextGetsAFaceForItsThai) {
+  LOGFONTW lf{};
+  lf.lfHeight = -14;
+  lstrcpyW(lf.lfFaceName, L"Tahoma");
+  HFONT tahoma = CreateFontIndirectW(&lf);
+  HDC dc = GetDC(nullptr);
+  auto covers = [&](HFONT font, const std::wstring& text) {
+    HGDIOBJ old = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    for (size_t i = 0; i < text.size(); ++i)
+      if (glyphs[i] == 0xFFFF && text[i] != L' ') return false;
+    return true;
+  };
+  for (const std::wstring text : {L"Thai (\u0e44\u0e17\u0e22)", L"\u0e0d\u0e35\u0e48\u0e1b\u0e38\u0e48\u0e19 (\u65e5\u672c\u8a9e)"}) {
+    const std::vector<render::TextRun> runs = render::SplitByScript(dc, tahoma, text);
+    std::wstring joined;
+    for (const render::TextRun& run : runs) {
+      joined += run.text;
+      const bool thai = run.text[0] >= 0x0E00 && run.text[0] <= 0x0E7F;
+      if (thai) EXPECT_TRUE(covers(run.font, run.text)) << "a Thai run in a font without Thai";
+      else EXPECT_EQ(run.font, tahoma);
+    }
+    EXPECT_EQ(joined, text);
+  }
+  EXPECT_EQ(render::SplitByScript(dc, tahoma, L"Japanese (\u65e5\u672c\u8a9e)").size(), 1u);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(tahoma);
 }
 
 TEST_F(Win32Host, LoadsPngVariantsFromTheArchive) {
