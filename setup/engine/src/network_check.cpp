@@ -100,7 +100,9 @@ void SetupEngine::CheckPrinterReachable() {
     ip->SetFocus();
     return;
   }
+  // The address is valid now, whatever the probe finds.
+  CControlUI* label = Find(L"label_show_lanPort_info");
+  if (label && label->GetText() == engine_text::Text(L"tip.ip.invalid")) ShowNetworkStatus(L"");
   const bool reached = ProbePrinterPort(ip->GetText());
-  if (reached) ShowNetworkStatus(L"");
   Box(engine_text::Text(reached ? L"tip.lancheckedok" : L"tip.lancheckedfail"), MB_ICONINFORMATION);
 }

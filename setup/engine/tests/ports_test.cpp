@@ -239,6 +239,12 @@ TEST_F(PortsTest, CheckSaysAnInvalidAddressIsInvalidAndASuccessClearsTheText) {
   Click(L"btn_checked_ip");
   EXPECT_EQ(toolkit::headless::LastMessageBoxText(), Text(L"tip.lancheckedok"));
   EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), L"");
+  // A taken port name is not the address's business.
+  machine.spooler.AddPortOf(L"Standard TCP/IP Port", L"shop", L"Standard TCP/IP Port");
+  Type(L"edit_install_lan_portName", L"shop");
+  NextPage();
+  Click(L"btn_checked_ip");
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.port.exists"));
 }
 
 TEST_F(PortsTest, PortExistsComparesTheWholeNameWithCase) {
