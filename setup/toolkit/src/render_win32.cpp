@@ -324,6 +324,10 @@ SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font) {
     size = MeasureRuns(dc, runs, nullptr);
   }
   ReleaseDC(nullptr, dc);
+  // The measure is of advance widths; the ink of a last glyph or of a
+  // shaped Thai cluster can reach a pixel or two further, which a control
+  // sized to the text would cut.
+  if (size.cx > 0) size.cx += 2;
   return size;
 }
 

@@ -5,6 +5,7 @@
 // Wine once per prefix language (wine-run.sh picks the face for LANG), with
 // the language id as argument, or with none for all seven.
 #include "app.h"
+#include "dialogs.h"
 #include "engine/setup_engine.h"
 #include "localization.h"
 #include "main_wnd.h"
@@ -97,10 +98,10 @@ class TextFitTest : public ::testing::Test {
   }
 
   // Checks every visible text control under a control.
-  void CheckTree(CControlUI* control, const std::string& where) {
+  void CheckTree(CPaintManagerUI& pm, CControlUI* control, const std::string& where) {
     if (!control || !control->IsVisible()) return;
     if (auto* container = dynamic_cast<IContainerUI*>(control)) {
-      for (int i = 0; i < container->GetCount(); ++i) CheckTree(container->GetItemAt(i), where);
+      for (int i = 0; i < container->GetCount(); ++i) CheckTree(pm, container->GetItemAt(i), where);
       return;
     }
     auto* label = dynamic_cast<CLabelUI*>(control);
@@ -109,7 +110,6 @@ class TextFitTest : public ::testing::Test {
     // Texts that end in an ellipsis show data (names) that may be long.
     const UINT style = label->GetTextStyle();
     if (style & DT_END_ELLIPSIS_UI) return;
-    CPaintManagerUI& pm = wnd->Manager();
     RECT rc = label->GetPos();
     const RECT pad = label->GetTextPadding();
     rc.left += pm.ScaleValue(pad.left);
@@ -144,7 +144,7 @@ class TextFitTest : public ::testing::Test {
     for (const wchar_t* key : {L"main.btn.startDelete", L"main.btn.next"}) {
       next->SetText(key);
       wnd->Manager().UpdateLayout();
-      CheckTree(wnd->Manager().GetRoot(), where);
+      CheckTree(wnd->Manager(), wnd->Manager().GetRoot(), where);
     }
   }
 
@@ -174,6 +174,27 @@ TEST_F(TextFitTest, EveryPageInEveryLanguageAndScale) {
       }
     }
     wnd->Manager().SetDPI(96);
+  }
+}
+
+// The language dialog lists every language in its own script besides the
+// current one.
+class LanguageDialog : public CPopLanguage {
+ public:
+  using CPopLanguage::CPopLanguage;
+  CPaintManagerUI& Manager() { return m_pm; }
+};
+
+TEST_F(TextFitTest, LanguageDialogInEveryLanguage) {
+  for (const auto& entry : engine.languages) {
+    if (g_only && entry.first != g_only) continue;
+    SwitchLanguage(engine, entry.first, nullptr, hwnd);
+    auto* dialog = new LanguageDialog(engine);
+    HWND h = dialog->Create(hwnd, L"", kPopupDialogStyle, 0, 0, 0, 0, 0);
+    ASSERT_NE(h, nullptr);
+    dialog->Manager().UpdateLayout();
+    CheckTree(dialog->Manager(), dialog->Manager().GetRoot(), toolkit::WideToUtf8(entry.second.code) + " language dialog");
+    DestroyWindow(h);  // the dialog deletes itself
   }
 }
 
