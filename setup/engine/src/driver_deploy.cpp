@@ -99,7 +99,7 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   std::wstring directory;
   const platform::ErrorCode dirError = platform_.spooler.GetDriverDirectory(directory);
   if (dirError != platform::err::kOk) {
-    LogInstallKey(L"tip.readdriverdirfail", {ErrorText(dirError)}, true);
+    LogInstallError(L"tip.readdriverdirfail", dirError);
     return DeployByStaging(model);
   }
   directory += L"\\";
@@ -120,7 +120,7 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(path, directory, dependent, error)) {
       LogInstall(path);
-      LogInstallKey(L"tip.copyfilefail", {ErrorText(error)}, true);
+      LogInstallError(L"tip.copyfilefail", error);
       allCopied = false;
     }
   }
@@ -146,7 +146,7 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
     LogInstallKey(L"tip.installdriversuccess", {});
     return true;
   }
-  LogInstallKey(L"tip.installdriverfail", {ErrorText(addError)}, true);
+  LogInstallError(L"tip.installdriverfail", addError);
   return DeployByStaging(model);
 }
 
@@ -203,7 +203,7 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   for (const auto& job : jobs) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(job.first, job.second, unused, error)) {
-      LogInstallKey(L"tip.copyfilefail", {ErrorText(error)}, true);
+      LogInstallError(L"tip.copyfilefail", error);
       return false;
     }
   }

@@ -128,7 +128,7 @@ bool SetupEngine::AddTcpIpPort(const std::wstring& name, const std::wstring& add
   // The call itself can succeed while the monitor reports that the port
   // was not made.
   if (status != platform::err::kOk) {
-    LogInstall(ErrorText(status), true);
+    LogInstallError(nullptr, status);
     return false;
   }
   return true;

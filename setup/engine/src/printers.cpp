@@ -20,7 +20,7 @@ bool SetupEngine::CreatePrinter() {
   printer.attributes = platform::kPrinterAttributeLocal;
   const platform::ErrorCode error = platform_.spooler.AddQueue(printer);
   if (error != platform::err::kOk) {
-    LogInstallKey(L"tip.installprinterfail", {ErrorText(error)}, true);
+    LogInstallError(L"tip.installprinterfail", error);
     if (error == platform::err::kUnknownPort && !PortExists(portName))
       Box(engine_text::Text(L"tip.port.unidentification"), MB_ICONINFORMATION);
     return false;

@@ -98,14 +98,25 @@ void SetupEngine::LogDelete(const std::wstring& text, bool isError, bool clear) 
   Send(UIMSG_DELETE_LOG, 0, &record);
 }
 
-// As LogInstallKey, in the removal log.
+// As LogInstallKey and LogInstallError, in the removal log.
 void SetupEngine::LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
   TUiMsgParam record;
-  record.text = engine_text::Format(engine_text::Text(key), args);
   record.key = key;
   record.args = std::move(args);
+  record.text = LogLineText(record);
   record.isError = isError;
   if (isError) ++removalErrors_;
+  Send(UIMSG_DELETE_LOG, 0, &record);
+}
+
+void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
+  TUiMsgParam record;
+  record.key = key ? key : L"";
+  record.hasErrorCode = true;
+  record.errorCode = code;
+  record.text = LogLineText(record);
+  record.isError = true;
+  ++removalErrors_;
   Send(UIMSG_DELETE_LOG, 0, &record);
 }
 
@@ -271,7 +282,7 @@ void SetupEngine::RunRemoval() {
       const platform::ErrorCode error = platform_.spooler.DeleteQueue(name);
       if (error != platform::err::kOk) {
         LogDeleteKey(L"tip.deletefail", {name}, true);
-        LogDeleteKey(L"tip.failreason", {ErrorText(error)}, true);
+        LogDeleteError(L"tip.failreason", error);
       } else {
         LogDeleteKey(L"tip.deletesuccess", {name});
       }
@@ -289,7 +300,7 @@ void SetupEngine::RunRemoval() {
       if (error == platform::err::kPrinterDriverInUse) RestartSpooler();
       if (error != platform::err::kOk) {
         LogDeleteKey(L"tip.deletefail", {name}, true);
-        LogDeleteKey(L"tip.failreason", {ErrorText(error)}, true);
+        LogDeleteError(L"tip.failreason", error);
       } else {
         LogDeleteKey(L"tip.deletesuccess", {name});
         if (packages && !entry.infPath.empty()) {
@@ -302,7 +313,7 @@ void SetupEngine::RunRemoval() {
           if (result.status == platform::DynamicStatus::kEntryMissing) packageError = kProcNotFound;
           if (packageError != platform::err::kOk) {
             LogDeleteKey(L"tip.deletefail", {name}, true);
-            LogDeleteKey(L"tip.failreason", {ErrorText(packageError)}, true);
+            LogDeleteError(L"tip.failreason", packageError);
           } else {
             LogDeleteKey(L"tip.deletesuccess", {name});
           }

@@ -113,11 +113,28 @@ void SetupEngine::LanguageChanged() {
 // language switch.
 void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
   TUiMsgParam record;
-  record.text = engine_text::Format(engine_text::Text(key), args);
   record.key = key;
   record.args = std::move(args);
+  record.text = LogLineText(record);
   record.isError = isError;
   Send(UIMSG_INSTALL_LOG, 0, &record);
+}
+
+void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) {
+  TUiMsgParam record;
+  record.key = key ? key : L"";
+  record.hasErrorCode = true;
+  record.errorCode = code;
+  record.text = LogLineText(record);
+  record.isError = true;
+  Send(UIMSG_INSTALL_LOG, 0, &record);
+}
+
+std::wstring SetupEngine::LogLineText(const TUiMsgParam& line) {
+  std::vector<std::wstring> args = line.args;
+  if (line.hasErrorCode) args.push_back(ErrorText(line.errorCode));
+  if (line.key.empty()) return line.hasErrorCode ? args.back() : line.text;
+  return engine_text::Format(engine_text::Text(line.key.c_str()), args);
 }
 
 // A message box owned by the main window with the program's title.

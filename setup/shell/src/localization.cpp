@@ -62,20 +62,6 @@ std::wstring LangText(const wchar_t* key) {
   return CResourceManager::GetInstance().GetText(key);
 }
 
-// Arguments are never searched for "%s" themselves.
-std::wstring LangFormat(const std::wstring& key, const std::vector<std::wstring>& args) {
-  const std::wstring pattern = LangText(key.c_str());
-  std::wstring text;
-  size_t from = 0;
-  for (const std::wstring& arg : args) {
-    const size_t at = pattern.find(L"%s", from);
-    if (at == std::wstring::npos) break;
-    text += pattern.substr(from, at - from) + arg;
-    from = at + 2;
-  }
-  return text + pattern.substr(from);
-}
-
 // Regular weight, no underline or italic; the face is the system's
 // default GUI font (the toolkit's empty face).
 void ApplyLanguageFonts(CPaintManagerUI& pm, CLabelUI* titleLabel, const LanguageInfo& row) {

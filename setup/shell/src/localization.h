@@ -25,8 +25,6 @@ LANGID ChooseStartupLanguage(SetupEngine& engine);
 // The text of a key in the current language; the key itself when no file
 // has it; empty for a null key. Safe from any thread.
 std::wstring LangText(const wchar_t* key);
-// A key's text with its "%s" replaced by the arguments in order.
-std::wstring LangFormat(const std::wstring& key, const std::vector<std::wstring>& args);
 
 // Sets the window's default font to the row's size and picks the title
 // label's markup font (3 for size 14, 22 otherwise).

@@ -150,7 +150,7 @@ void CMainWnd::RewriteLogs() {
     box->SetText(L"");
     for (const LogEntry& entry : *lines) {
       TUiMsgParam line = entry.request;
-      if (!line.key.empty()) line.text = LangFormat(line.key, line.args);
+      line.text = engine_.LogLineText(line);
       AppendLogLine(box, line, entry.time);
     }
   }

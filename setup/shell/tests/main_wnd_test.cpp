@@ -227,9 +227,10 @@ TEST_F(MainWndTest, WizardStepMessagesRunTheEngine) {
 TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
   auto* log = FindAs<CRichEditUI>(L"wordedit_deleteInfo_start");
   TUiMsgParam line;
-  line.key = L"tip.deletefail";
-  line.args = {L"Front"};
-  line.text = LangFormat(line.key, line.args);
+  line.key = L"tip.failreason";
+  line.hasErrorCode = true;
+  line.errorCode = 5;
+  line.text = engine.LogLineText(line);
   line.isError = true;
   Send(UIMSG_DELETE_LOG, 0, &line);
   TUiMsgParam data;
@@ -237,9 +238,10 @@ TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
   Send(UIMSG_DELETE_LOG, 0, &data);
   const std::wstring before = log->GetText();
   SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
-  const std::wstring japanese = LangFormat(L"tip.deletefail", {L"Front"});
+  const std::wstring japanese = engine.LogLineText(line);
   SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
   ASSERT_NE(japanese, line.text);
+  EXPECT_NE(japanese.find(L"\u30b3\u30fc\u30c9: 5 - "), std::wstring::npos);  // the error text's own words too
   SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
   EXPECT_EQ(log->GetText(), before.substr(0, 15) + japanese + L"\r\n" + before.substr(before.size() - 15 - 13 - 2));
   EXPECT_EQ(log->GetRuns().front().format.textColor, RGB(255, 0, 0));

@@ -124,6 +124,9 @@ class SetupEngine {
 
   // Formats the wizard's own texts again after a language switch (UI thread).
   void LanguageChanged();
+  // A log line's text in the current language from its key, arguments and
+  // error code; the text as it was for a line without a key.
+  std::wstring LogLineText(const TUiMsgParam& line);
 
   // "Code: N - message" in the current UI language.
   std::wstring ErrorText(platform::ErrorCode code);
@@ -183,6 +186,10 @@ class SetupEngine {
   void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
   void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
   void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  // An error line: the key's text with the code's error text as its
+  // argument, or the error text alone for a null key.
+  void LogInstallError(const wchar_t* key, platform::ErrorCode code);
+  void LogDeleteError(const wchar_t* key, platform::ErrorCode code);
   void RestartSpooler();
   int Box(const std::wstring& text, UINT type);
   CControlUI* Find(const wchar_t* name) const;

@@ -6,6 +6,7 @@
 
 #include "toolkit/platform.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -36,4 +37,8 @@ struct TUiMsgParam {
   // in order, and the window formats it again after a language switch.
   std::wstring key;
   std::vector<std::wstring> args;
+  // Log: the error text of this system error code follows args (it is
+  // asked for again in the new language too).
+  bool hasErrorCode = false;
+  uint32_t errorCode = 0;
 };
