@@ -6,7 +6,6 @@
 #include "toolkit/toolkit.h"
 
 #include <string>
-#include <vector>
 
 // Fills the engine's language table with its seven rows.
 void FillLanguageTable(SetupEngine& engine);
