@@ -126,14 +126,14 @@ void SetupEngine::EnableSerialService(const platform::BluetoothDevice& device) {
 // The Bluetooth step of the install run: pair, switch the serial service
 // on, and take its COM port as the queue's port.
 bool SetupEngine::PrepareBluetoothPort() {
-  LogInstall(engine_text::Text(L"tip.startpairbluetooth"));
+  LogInstallKey(L"tip.startpairbluetooth", {});
   if (bluetoothIndex < 0 || bluetoothIndex >= static_cast<int>(bluetoothDevices.size())) return false;
   const platform::BluetoothDevice device = bluetoothDevices[static_cast<size_t>(bluetoothIndex)];
   if (!PairBluetoothDevice(device, pin)) {
-    LogInstall(engine_text::KeyFormat(L"tip.pairbluetoothfailpinis", pin), true);
+    LogInstallKey(L"tip.pairbluetoothfailpinis", {pin}, true);
     return false;
   }
-  LogInstall(engine_text::Text(L"tip.pairbluetoothsuccess"));
+  LogInstallKey(L"tip.pairbluetoothsuccess", {});
   EnableSerialService(device);
 
   const std::wstring address = FormatBluetoothAddress(device.address, false);
@@ -144,11 +144,11 @@ bool SetupEngine::PrepareBluetoothPort() {
     if (!found) platform_.clock.SleepMs(kRetryMs);
   }
   if (!found) {
-    LogInstall(engine_text::Text(L"tip.getbluetoothserialportfail"), true);
+    LogInstallKey(L"tip.getbluetoothserialportfail", {}, true);
     return false;
   }
   portName = com + L":";
   if (!PortExists(portName)) RegisterSppService(com, device);
-  LogInstall(engine_text::KeyFormat(L"tip.readbluetoothserialport", portName));
+  LogInstallKey(L"tip.readbluetoothserialport", {portName});
   return true;
 }

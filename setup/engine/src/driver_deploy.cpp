@@ -129,12 +129,12 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   std::wstring directory;
   const platform::ErrorCode dirError = platform_.spooler.GetDriverDirectory(directory);
   if (dirError != platform::err::kOk) {
-    LogInstall(engine_text::KeyFormat(L"tip.readdriverdirfail", ErrorText(dirError)), true);
+    LogInstallError(L"tip.readdriverdirfail", dirError);
     return DeployByStaging(model);
   }
   directory += L"\\";
 
-  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  LogInstallKey(L"tip.startcopyfile", {});
   std::vector<std::wstring> dependent;
   bool allCopied = true;
   for (const std::wstring& path : files) {
@@ -150,15 +150,15 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(path, directory, dependent, error)) {
       LogInstall(path);
-      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      LogInstallError(L"tip.copyfilefail", error);
       allCopied = false;
     }
   }
   // The registration is still tried (an older copy may be in place), but
   // the log must not claim a copy that failed.
-  if (allCopied) LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+  if (allCopied) LogInstallKey(L"tip.copyfilesuccess", {});
 
-  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  LogInstallKey(L"tip.startinstalldriver", {});
   platform::DriverSetup setup;
   setup.version = 3;
   setup.name = model.driverName;
@@ -173,10 +173,10 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   setup.provider = L"QX";
   const platform::ErrorCode addError = platform_.spooler.AddDriver(setup, platform::kCopyAllFiles);
   if (addError == platform::err::kOk) {
-    LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+    LogInstallKey(L"tip.installdriversuccess", {});
     return true;
   }
-  LogInstall(engine_text::KeyFormat(L"tip.installdriverfail", ErrorText(addError)), true);
+  LogInstallError(L"tip.installdriverfail", addError);
   return DeployByStaging(model);
 }
 
@@ -215,14 +215,14 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
     return false;
   }
   if (!CreateDirectories(staging)) {
-    LogInstall(L"Failed to create directory", true);
+    LogInstallKey(L"tip.createdirfail", {}, true);
     return false;
   }
 
-  LogInstall(engine_text::Text(L"tip.startcopyfile"));
+  LogInstallKey(L"tip.startcopyfile", {});
   for (const std::wstring& family : model.families) {
     if (!CreateDirectories(staging + family)) {
-      LogInstall(L"Failed to create directory", true);
+      LogInstallKey(L"tip.createdirfail", {}, true);
       return false;
     }
   }
@@ -240,11 +240,11 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   for (const auto& job : jobs) {
     platform::ErrorCode error = platform::err::kOk;
     if (!ExtractArchiveFile(job.first, job.second, unused, error)) {
-      LogInstall(engine_text::KeyFormat(L"tip.copyfilefail", ErrorText(error)), true);
+      LogInstallError(L"tip.copyfilefail", error);
       return false;
     }
   }
-  LogInstall(engine_text::Text(L"tip.copyfilesuccess"));
+  LogInstallKey(L"tip.copyfilesuccess", {});
 
   // Windows 8 and later refuse an untrusted publisher's package silently.
   platform::OsVersion version;
@@ -261,7 +261,7 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
     }
   }
 
-  LogInstall(engine_text::Text(L"tip.startinstalldriver"));
+  LogInstallKey(L"tip.startinstalldriver", {});
   bool wow64 = false;
   if (platform_.system.IsWow64(wow64) != platform::err::kOk) wow64 = false;
   const std::wstring inf = staging + (wow64 ? L"Driver64" : L"Driver32") + L"\\" + model.infFile;
@@ -279,10 +279,10 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   const std::wstring wanted = engine_text::Lower(model.driverName);
   for (const platform::DriverInfo& driver : installed) {
     if (engine_text::Lower(driver.name) == wanted) {
-      LogInstall(engine_text::Text(L"tip.installdriversuccess"));
+      LogInstallKey(L"tip.installdriversuccess", {});
       return true;
     }
   }
-  LogInstall(engine_text::Text(L"tip.installdriverfail2"), true);
+  LogInstallKey(L"tip.installdriverfail2", {}, true);
   return false;
 }

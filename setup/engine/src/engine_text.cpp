@@ -17,6 +17,18 @@ std::wstring Format(const std::wstring& pattern, const std::wstring& argument) {
   return text;
 }
 
+std::wstring Format(const std::wstring& pattern, const std::vector<std::wstring>& arguments) {
+  std::wstring text;
+  size_t from = 0;
+  for (const std::wstring& argument : arguments) {
+    const size_t at = pattern.find(L"%s", from);
+    if (at == std::wstring::npos) break;
+    text += pattern.substr(from, at - from) + argument;
+    from = at + 2;
+  }
+  return text + pattern.substr(from);
+}
+
 // Text(key) used as a template.
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument) { return Format(Text(key), argument); }
 

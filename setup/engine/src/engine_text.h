@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace engine_text {
 
@@ -10,6 +11,9 @@ std::wstring Text(const wchar_t* key);
 // The template with its first "%s" replaced by the argument; the argument
 // is never read as a format, so any character in it is safe.
 std::wstring Format(const std::wstring& pattern, const std::wstring& argument);
+// The template with its "%s" replaced by the arguments in order; text put
+// in is never searched again.
+std::wstring Format(const std::wstring& pattern, const std::vector<std::wstring>& arguments);
 // A language key used as a template.
 std::wstring KeyFormat(const wchar_t* key, const std::wstring& argument);
 // At most maxUnits code units of text, never ending inside a surrogate pair.

@@ -12,8 +12,6 @@ namespace {
 
 const uint16_t kRawPrintPort = 9100;
 const uint32_t kProbeWaitMs = 1000;
-const wchar_t kInvalidAddress[] = L"IP地址无效";
-const wchar_t kPortTaken[] = L"端口已存在，请重新输入";
 
 // One part as the C library reads a decimal number.
 bool ReadPart(const std::wstring& part) {
@@ -47,20 +45,43 @@ bool SetupEngine::IsValidIpv4(const std::wstring& text) {
 bool SetupEngine::CheckNetworkPage() {
   auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip");
   auto* name = FindAs<CEditUI>(L"edit_install_lan_portName");
-  CControlUI* label = Find(L"label_show_lanPort_info");
   if (!ip || !name) return false;
   if (!IsValidIpv4(ip->GetText())) {
-    if (label) label->SetText(kInvalidAddress);
+    ShowNetworkStatus(L"tip.ip.invalid");
     ip->SetFocus();
     return false;
   }
   if (PortExists(name->GetText())) {
-    if (label) label->SetText(kPortTaken);
+    ShowNetworkStatus(L"tip.port.exists");
     name->SetFocus();
     return false;
   }
-  if (label) label->SetText(std::wstring());
+  ShowNetworkStatus(L"");
   return true;
+}
+
+// The label under the network edits shows a text key, so it follows a
+// language switch; an empty key clears it.
+void SetupEngine::ShowNetworkStatus(const wchar_t* key) {
+  if (CControlUI* label = Find(L"label_show_lanPort_info")) label->SetText(key);
+}
+
+// The first port name not yet taken among the address, then the address
+// with "_1", "_2", ...
+std::wstring SetupEngine::FreePortName(const std::wstring& address) {
+  std::wstring name = address;
+  for (int counter = 1; !address.empty() && PortExists(name); ++counter)
+    name = address + L"_" + std::to_wstring(counter);
+  return name;
+}
+
+// Typing an address renames the port after it, unless the user has given
+// the port a name of his own.
+void SetupEngine::OnAddressTyped(const std::wstring& address) {
+  ipAddress = address;
+  if (portName != followedPortName_) return;
+  portName = followedPortName_ = FreePortName(address);
+  if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
 }
 
 // Whether something accepts a connection on port 9100 within a second.
@@ -72,6 +93,16 @@ bool SetupEngine::ProbePrinterPort(const std::wstring& ipText) {
 void SetupEngine::CheckPrinterReachable() {
   auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip");
   if (!ip) return;
+  // Nothing is asked of the network for an address that is not one.
+  if (!IsValidIpv4(ip->GetText())) {
+    ShowNetworkStatus(L"tip.ip.invalid");
+    Box(engine_text::Text(L"tip.ip.invalid"), MB_ICONINFORMATION);
+    ip->SetFocus();
+    return;
+  }
+  // The address is valid now, whatever the probe finds.
+  CControlUI* label = Find(L"label_show_lanPort_info");
+  if (label && label->GetText() == engine_text::Text(L"tip.ip.invalid")) ShowNetworkStatus(L"");
   const bool reached = ProbePrinterPort(ip->GetText());
   Box(engine_text::Text(reached ? L"tip.lancheckedok" : L"tip.lancheckedfail"), MB_ICONINFORMATION);
 }

@@ -112,13 +112,13 @@ bool SetupEngine::AddTcpIpPort(const std::wstring& name, const std::wstring& add
   std::vector<uint8_t> record;
   const platform::PortDataField refused = platform::EncodePortData1(settings, record);
   if (refused != platform::PortDataField::kNone) {
+    const wchar_t* key = refused == platform::PortDataField::kPortName      ? L"tip.toolong.portname"
+                         : refused == platform::PortDataField::kHostAddress ? L"tip.toolong.hostaddress"
+                                                                            : L"tip.toolong.ipaddress";
     const size_t limit = refused == platform::PortDataField::kPortName      ? platform::kPortNameLen - 1
                          : refused == platform::PortDataField::kHostAddress ? platform::kHostAddressLen - 1
                                                                             : platform::kIpAddressLen - 1;
-    LogInstall(L"The " + toolkit::Utf8ToWide(platform::PortDataFieldName(refused)) + L" \"" +
-                   (refused == platform::PortDataField::kPortName ? name : address) + L"\" is longer than " +
-                   std::to_wstring(limit) + L" characters.",
-               true);
+    LogInstallKey(key, {refused == platform::PortDataField::kPortName ? name : address, std::to_wstring(limit)}, true);
     return false;
   }
   uint32_t status = 0;
@@ -128,7 +128,7 @@ bool SetupEngine::AddTcpIpPort(const std::wstring& name, const std::wstring& add
   // The call itself can succeed while the monitor reports that the port
   // was not made.
   if (status != platform::err::kOk) {
-    LogInstall(ErrorText(status), true);
+    LogInstallError(nullptr, status);
     return false;
   }
   return true;

@@ -8,7 +8,7 @@
 // The queue on the chosen port with the model's driver, made the default
 // printer on request.
 bool SetupEngine::CreatePrinter() {
-  LogInstall(engine_text::Text(L"tip.startinstallprinter"));
+  LogInstallKey(L"tip.startinstallprinter", {});
   platform::PrinterInfo printer;
   printer.name = printerName;
   printer.port = portName;
@@ -21,12 +21,12 @@ bool SetupEngine::CreatePrinter() {
   printer.attributes = platform::kPrinterAttributeLocal;
   const platform::ErrorCode error = platform_.spooler.AddQueue(printer);
   if (error != platform::err::kOk) {
-    LogInstall(engine_text::KeyFormat(L"tip.installprinterfail", ErrorText(error)), true);
+    LogInstallError(L"tip.installprinterfail", error);
     if (error == platform::err::kUnknownPort && !PortExists(portName))
       Box(engine_text::Text(L"tip.port.unidentification"), MB_ICONINFORMATION);
     return false;
   }
-  LogInstall(engine_text::Text(L"tip.installprintersuccess"));
+  LogInstallKey(L"tip.installprintersuccess", {});
   if (setDefault == 1) platform_.spooler.SetDefaultQueue(printerName);
   return true;
 }

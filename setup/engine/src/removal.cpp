@@ -94,6 +94,29 @@ void SetupEngine::LogDelete(const std::wstring& text, bool isError, bool clear) 
   record.text = text;
   record.isError = isError;
   record.clear = clear;
+  if (isError) ++removalErrors_;
+  Send(UIMSG_DELETE_LOG, 0, &record);
+}
+
+// As LogInstallKey and LogInstallError, in the removal log.
+void SetupEngine::LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
+  TUiMsgParam record;
+  record.key = key;
+  record.args = std::move(args);
+  record.text = LogLineText(record);
+  record.isError = isError;
+  if (isError) ++removalErrors_;
+  Send(UIMSG_DELETE_LOG, 0, &record);
+}
+
+void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
+  TUiMsgParam record;
+  record.key = key ? key : L"";
+  record.hasErrorCode = true;
+  record.errorCode = code;
+  record.text = LogLineText(record);
+  record.isError = true;
+  ++removalErrors_;
   Send(UIMSG_DELETE_LOG, 0, &record);
 }
 
@@ -218,13 +241,13 @@ int SetupEngine::StartSpooler() {
 // Stop, a short pause, start; a spooler this call did not stop (also one
 // that was stopped already) is left as it is.
 void SetupEngine::RestartSpooler() {
-  LogDelete(engine_text::Text(L"tip.tryrestartprintservice"));
+  LogDeleteKey(L"tip.tryrestartprintservice", {});
   if (StopSpooler() != 1) {
-    LogDelete(engine_text::Text(L"tip.stopprintservicefail"));
+    LogDeleteKey(L"tip.stopprintservicefail", {});
     return;
   }
   platform_.clock.SleepMs(kPauseBeforeStartMs);
-  LogDelete(engine_text::Text(StartSpooler() == 1 ? L"tip.startprintserviceok" : L"tip.startprintservicefail"));
+  LogDeleteKey(StartSpooler() == 1 ? L"tip.startprintserviceok" : L"tip.startprintservicefail", {});
 }
 
 // The removal thread's body: queues first, then (after one spooler
@@ -255,13 +278,13 @@ void SetupEngine::RunRemoval() {
     }
 
     for (const std::wstring& name : selectedPrinters) {
-      LogDelete(engine_text::KeyFormat(L"tip.startdeleteprinter", name));
+      LogDeleteKey(L"tip.startdeleteprinter", {name});
       const platform::ErrorCode error = platform_.spooler.DeleteQueue(name);
       if (error != platform::err::kOk) {
-        LogDelete(engine_text::KeyFormat(L"tip.deletefail", name), true);
-        LogDelete(engine_text::KeyFormat(L"tip.failreason", ErrorText(error)), true);
+        LogDeleteKey(L"tip.deletefail", {name}, true);
+        LogDeleteError(L"tip.failreason", error);
       } else {
-        LogDelete(engine_text::KeyFormat(L"tip.deletesuccess", name));
+        LogDeleteKey(L"tip.deletesuccess", {name});
       }
       platform_.clock.SleepMs(kPauseAfterItemMs);
     }
@@ -269,19 +292,19 @@ void SetupEngine::RunRemoval() {
     if (!driverMap.empty()) RestartSpooler();
 
     for (const auto& [name, entry] : driverMap) {
-      LogDelete(engine_text::KeyFormat(L"tip.startdeletedriver", name));
+      LogDeleteKey(L"tip.startdeletedriver", {name});
       const platform::ErrorCode error = platform_.spooler.DeleteDriver(
           name, platform::kDeleteUnusedFiles | platform::kDeleteSpecificVersion, 3);
       // The spooler still holds the driver's files: a restart frees them
       // for the next run; this one reports the driver as not removed.
       if (error == platform::err::kPrinterDriverInUse) RestartSpooler();
       if (error != platform::err::kOk) {
-        LogDelete(engine_text::KeyFormat(L"tip.deletefail", name), true);
-        LogDelete(engine_text::KeyFormat(L"tip.failreason", ErrorText(error)), true);
+        LogDeleteKey(L"tip.deletefail", {name}, true);
+        LogDeleteError(L"tip.failreason", error);
       } else {
-        LogDelete(engine_text::KeyFormat(L"tip.deletesuccess", name));
+        LogDeleteKey(L"tip.deletesuccess", {name});
         if (packages && !entry.infPath.empty()) {
-          LogDelete(engine_text::KeyFormat(L"tip.startdeletepack", name));
+          LogDeleteKey(L"tip.startdeletepack", {name});
           const platform::DynamicResult result = platform_.spooler.DeleteDriverPackage(entry.infPath);
           // A system with packages that lacks the deletion call has kept the
           // package: say so rather than report it removed.
@@ -289,10 +312,10 @@ void SetupEngine::RunRemoval() {
           if (result.status == platform::DynamicStatus::kLibraryMissing) packageError = kModuleNotFound;
           if (result.status == platform::DynamicStatus::kEntryMissing) packageError = kProcNotFound;
           if (packageError != platform::err::kOk) {
-            LogDelete(engine_text::KeyFormat(L"tip.deletefail", name), true);
-            LogDelete(engine_text::KeyFormat(L"tip.failreason", ErrorText(packageError)), true);
+            LogDeleteKey(L"tip.deletefail", {name}, true);
+            LogDeleteError(L"tip.failreason", packageError);
           } else {
-            LogDelete(engine_text::KeyFormat(L"tip.deletesuccess", name));
+            LogDeleteKey(L"tip.deletesuccess", {name});
           }
         }
       }

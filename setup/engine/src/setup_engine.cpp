@@ -12,8 +12,6 @@ std::atomic<LANGID> g_currentLangId{1033};
 
 namespace {
 
-const wchar_t kTakenName[] = L"*打印机名称:%s 不可以使用，请更换名称";
-const wchar_t kFreeName[] = L"打印机名称:%s 可以使用";
 const wchar_t kDefaultModelDriver[] = L"A4 Printer(203dpi)";
 const wchar_t kDefaultIp[] = L"192.168.1.100";
 
@@ -95,6 +93,50 @@ void SetupEngine::LogInstall(const std::wstring& text, bool isError, bool clear)
   Send(UIMSG_INSTALL_LOG, 0, &record);
 }
 
+// The heading of a run page (0 install, 1 removal) as a text key, red for
+// a run that failed.
+void SetupEngine::ShowRunHeading(WPARAM page, const wchar_t* key, bool failed) {
+  TUiMsgParam record;
+  record.text = key;
+  record.isError = failed;
+  Send(UIMSG_RUN_HEADING, page, &record);
+}
+
+// After a language switch: the texts the wizard formatted itself are
+// formatted again in the new language (texts set as keys follow anyway).
+void SetupEngine::LanguageChanged() {
+  if (nameStatusShown_) ShowPrinterNameStatus(nameStatus_);
+  if (WizardMode == 2 && stepIndex == kRemovalSummaryPage) ShowRemovalPage(kRemovalSummaryPage);
+}
+
+// A log line from a language text: the window formats it again after a
+// language switch.
+void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
+  TUiMsgParam record;
+  record.key = key;
+  record.args = std::move(args);
+  record.text = LogLineText(record);
+  record.isError = isError;
+  Send(UIMSG_INSTALL_LOG, 0, &record);
+}
+
+void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) {
+  TUiMsgParam record;
+  record.key = key ? key : L"";
+  record.hasErrorCode = true;
+  record.errorCode = code;
+  record.text = LogLineText(record);
+  record.isError = true;
+  Send(UIMSG_INSTALL_LOG, 0, &record);
+}
+
+std::wstring SetupEngine::LogLineText(const TUiMsgParam& line) {
+  std::vector<std::wstring> args = line.args;
+  if (line.hasErrorCode) args.push_back(ErrorText(line.errorCode));
+  if (line.key.empty()) return line.hasErrorCode ? args.back() : line.text;
+  return engine_text::Format(engine_text::Text(line.key.c_str()), args);
+}
+
 // A message box owned by the main window with the program's title.
 int SetupEngine::Box(const std::wstring& text, UINT type) {
   const std::wstring title = engine_text::Text(L"tip.dlgtitle");
@@ -126,8 +168,9 @@ void SetupEngine::RunWorker(std::function<void()> body) {
 
 // "Code: N - " and the system's message in the current UI language.
 std::wstring SetupEngine::ErrorText(platform::ErrorCode code) {
-  return L"Code: " + std::to_wstring(code) + L" - " +
-         platform_.system.ErrorMessage(code, static_cast<uint16_t>(g_currentLangId.load()));
+  return engine_text::Format(engine_text::Text(L"tip.errorcode"),
+                             {std::to_wstring(code),
+                              platform_.system.ErrorMessage(code, static_cast<uint16_t>(g_currentLangId.load()))});
 }
 
 // The install page kinds in order for the chosen connection.
@@ -187,20 +230,26 @@ bool SetupEngine::IsValidPrinterName(const std::wstring& name) {
   return !name.empty() && name.size() <= 220 && name.find_first_of(L",\\") == std::wstring::npos;
 }
 
-// The label under the name edit: unusable or taken (red), or free (green).
+// Shows under the name edit whether printerName can be used; true when it
+// can (a free name in the summary check changes nothing on screen).
 bool SetupEngine::CheckPrinterName(bool showFree) {
+  const NameStatus status = !IsValidPrinterName(printerName) ? kNameRefused
+                            : PrinterExists(printerName)     ? kNameTaken
+                                                             : kNameFree;
+  if (status != kNameFree || showFree) ShowPrinterNameStatus(status);
+  return status == kNameFree;
+}
+
+// The label under the name edit: refused or taken (red), or free (green).
+void SetupEngine::ShowPrinterNameStatus(NameStatus status) {
+  static const wchar_t* const kKeys[] = {L"tip.printername.free", L"tip.printername.taken",
+                                         L"tip.printername.invalid"};
+  nameStatusShown_ = true;
+  nameStatus_ = status;
   TUiMsgParam record;
-  record.isError = true;
-  if (!IsValidPrinterName(printerName)) {
-    record.text = engine_text::KeyFormat(L"tip.printername.invalid", printerName);
-  } else if (PrinterExists(printerName)) {
-    record.text = engine_text::Format(kTakenName, printerName);
-  } else {
-    record.text = engine_text::Format(kFreeName, printerName);
-    record.isError = false;
-  }
-  if (record.isError || showFree) Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
-  return !record.isError;
+  record.text = engine_text::KeyFormat(kKeys[status], printerName);
+  record.isError = status != kNameFree;
+  Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
 }
 
 // One step forward in the current wizard, or from the start page into one.
@@ -368,9 +417,7 @@ void SetupEngine::ShowInstallPage(int kind) {
     case kNetworkPage: {
       if (ipAddress.empty()) {
         ipAddress = kDefaultIp;
-        portName = kDefaultIp;
-        for (int counter = 1; PortExists(portName); ++counter)
-          portName = std::wstring(kDefaultIp) + L"_" + std::to_wstring(counter);
+        portName = followedPortName_ = FreePortName(kDefaultIp);
       }
       if (auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip")) ip->SetText(ipAddress);
       if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
@@ -399,6 +446,7 @@ void SetupEngine::ShowInstallPage(int kind) {
       const std::pair<const wchar_t*, std::wstring> labels[] = {
           {L"label_ready_driverName", driver},
           {L"label_ready_portName", portName},
+          {L"label_ready_ipAddress", ipAddress},
           {L"label_ready_printerName", printerName}};
       for (const auto& label : labels) {
         if (CControlUI* control = Find(label.first)) {
@@ -406,12 +454,16 @@ void SetupEngine::ShowInstallPage(int kind) {
           control->SetToolTip(label.second);
         }
       }
+      // The address row belongs to network ports only.
+      if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(portType == kPortNetwork);
+      // A key: the label resolves it when drawn, so it follows a switch.
       if (CControlUI* control = Find(L"label_ready_prinerDefault"))
-        control->SetText(engine_text::Text(setDefault == 1 ? L"tip.yes" : L"tip.no"));
+        control->SetText(setDefault == 1 ? L"tip.yes" : L"tip.no");
       break;
     }
 
     case kRunPage:
+      ShowRunHeading(0, L"ui.run.install", false);
       Send(UIMSG_INSTALL_ANIMATION, 1);
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
@@ -425,6 +477,8 @@ void SetupEngine::ShowInstallPage(int kind) {
           ipAddress.clear();
         }
         Send(UIMSG_INSTALL_ANIMATION, 0);
+        ShowRunHeading(0, result.printerCreated ? L"ui.run.install.done" : L"ui.run.install.failed",
+                       !result.printerCreated);
         Send(UIMSG_SHOW_ROW_H1, 1);
         if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
       });
@@ -477,13 +531,16 @@ void SetupEngine::ShowRemovalPage(int page) {
     }
 
     case kRemovalRunPage:
+      ShowRunHeading(1, L"ui.del.run", false);
       Send(UIMSG_SHOW_ROW_H1, 0);
       Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
       // Hidden here, before the worker exists: a click on Previous in the
       // meantime would change the lists the run works through.
       Send(UIMSG_SHOW_ROW_H2, 0);
       RunWorker([this]() {
+        removalErrors_ = 0;
         RunRemoval();
+        ShowRunHeading(1, removalErrors_ == 0 ? L"ui.del.run.done" : L"ui.del.run.failed", removalErrors_ != 0);
         // The next removal starts from a clean choice; emptied before the
         // start-page button is shown, after which the UI thread may use them.
         selectedPrinters.clear();
@@ -652,7 +709,7 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
   } else if (textChanged && name == L"edit_install_printer_name") {
     printerName = sender->GetText();
   } else if (textChanged && name == L"edit_install_lan_ip") {
-    ipAddress = sender->GetText();
+    OnAddressTyped(sender->GetText());
   } else if (textChanged && name == L"edit_install_lan_portName") {
     portName = sender->GetText();
   } else if (textChanged && name == L"edit_usecustom_pin") {
@@ -685,12 +742,12 @@ InstallResult SetupEngine::RunInstall() {
   LogInstall(std::wstring(), false, true);
   if (portType == kPortBluetooth && !PrepareBluetoothPort()) return result;
   if (portType == kPortNetwork) {
-    LogInstall(engine_text::Text(L"tip.startaddlanport"));
+    LogInstallKey(L"tip.startaddlanport", {});
     if (!AddTcpIpPort(portName, ipAddress)) {
-      LogInstall(engine_text::Text(L"tip.addlanportfail"), true);
+      LogInstallKey(L"tip.addlanportfail", {}, true);
       return result;
     }
-    LogInstall(engine_text::Text(L"tip.addlanportsuccess"));
+    LogInstallKey(L"tip.addlanportsuccess", {});
     result.networkPortAdded = true;
   }
   if (modelId < 0 || modelId >= static_cast<int>(models.size())) return result;

@@ -63,5 +63,6 @@ void SetRemovalLogTexts() {
             {L"tip.tryrestartprintservice", L"restart"},
             {L"tip.stopprintservicefail", L"stop failed"},
             {L"tip.startprintserviceok", L"running"},
-            {L"tip.startprintservicefail", L"start failed"}});
+            {L"tip.startprintservicefail", L"start failed"},
+            {L"tip.errorcode", L"Code: %s - %s"}});
 }

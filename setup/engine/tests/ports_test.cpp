@@ -181,13 +181,13 @@ TEST_F(PortsTest, NetworkPageRefusesABadAddressOrATakenPortName) {
   Type(L"edit_install_lan_ip", L"192.168.1.256");
   NextPage();
   EXPECT_EQ(InstallKind(), kNetworkPage);
-  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), L"IP地址无效");
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.ip.invalid"));
   EXPECT_TRUE(Find(L"edit_install_lan_ip")->IsFocused());
   Type(L"edit_install_lan_ip", L"192.168.1.25");
   Type(L"edit_install_lan_portName", L"shop");
   NextPage();
   EXPECT_EQ(InstallKind(), kNetworkPage);
-  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), L"端口已存在，请重新输入");
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.port.exists"));
   Type(L"edit_install_lan_portName", L"Shop");  // names are compared exactly
   NextPage();
   EXPECT_EQ(InstallKind(), kPrinterNamePage);
@@ -204,6 +204,47 @@ TEST_F(PortsTest, ReachabilityButtonProbesPort9100) {
   Type(L"edit_install_lan_ip", L"10.1.2.4");
   Click(L"btn_checked_ip");
   EXPECT_EQ(toolkit::headless::LastMessageBoxText(), Text(L"tip.lancheckedfail"));
+}
+
+TEST_F(PortsTest, ThePortNameFollowsTheAddressUntilTheUserNamesIt) {
+  machine.spooler.AddPortOf(L"Standard TCP/IP Port", L"10.0.0.7", L"Standard TCP/IP Port");
+  ToPortKind(L"option_port_net");
+  NextPage();
+  Type(L"edit_install_lan_ip", L"10.0.0.7");
+  EXPECT_EQ(Find(L"edit_install_lan_portName")->GetText(), L"10.0.0.7_1");
+  Type(L"edit_install_lan_ip", L"10.0.0.8");
+  EXPECT_EQ(Find(L"edit_install_lan_portName")->GetText(), L"10.0.0.8");
+  EXPECT_EQ(engine.portName, L"10.0.0.8");
+  Type(L"edit_install_lan_portName", L"shop");
+  Type(L"edit_install_lan_ip", L"10.0.0.9");
+  EXPECT_EQ(engine.portName, L"shop");
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kSummaryPage);
+  EXPECT_TRUE(Visible(L"label_ready_ipAddress"));
+  EXPECT_EQ(Find(L"label_ready_ipAddress")->GetText(), L"10.0.0.9");
+  EXPECT_EQ(Find(L"label_ready_portName")->GetText(), L"shop");
+}
+
+TEST_F(PortsTest, CheckSaysAnInvalidAddressIsInvalidAndASuccessClearsTheText) {
+  machine.network.SetPeer("10.1.2.3", 9100, platform::sim::SimNetwork::Peer::kAccepts);
+  ToPortKind(L"option_port_net");
+  NextPage();
+  Type(L"edit_install_lan_ip", L"10.1.2.300");
+  Click(L"btn_checked_ip");
+  EXPECT_EQ(toolkit::headless::LastMessageBoxText(), Text(L"tip.ip.invalid"));
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.ip.invalid"));
+  EXPECT_EQ(machine.Calls(platform::sim::Op::kProbeTcp), 0);
+  Type(L"edit_install_lan_ip", L"10.1.2.3");
+  Click(L"btn_checked_ip");
+  EXPECT_EQ(toolkit::headless::LastMessageBoxText(), Text(L"tip.lancheckedok"));
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), L"");
+  // A taken port name is not the address's business.
+  machine.spooler.AddPortOf(L"Standard TCP/IP Port", L"shop", L"Standard TCP/IP Port");
+  Type(L"edit_install_lan_portName", L"shop");
+  NextPage();
+  Click(L"btn_checked_ip");
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.port.exists"));
 }
 
 TEST_F(PortsTest, PortExistsComparesTheWholeNameWithCase) {

@@ -186,6 +186,8 @@ TEST_F(EngineTest, PrinterNameProposalSkipsTakenNamesAndNextRefusesATakenName) {
   EXPECT_EQ(engine.setDefault, 1);
   EXPECT_TRUE(FindAs<COptionUI>(L"option_selected_defaultPrinter")->IsSelected());
 
+  // The Chinese texts are the product's own wordings.
+  SwitchLanguage(engine, 2052, nullptr, hwnd);
   Type(L"edit_install_printer_name", L"A4 Printer(203dpi) (1)");
   NextPage();
   EXPECT_EQ(InstallKind(), kPrinterNamePage);
@@ -199,6 +201,7 @@ TEST_F(EngineTest, PrinterNameProposalSkipsTakenNamesAndNextRefusesATakenName) {
   ASSERT_EQ(wnd->nameStatus.size(), 2u);
   EXPECT_EQ(wnd->nameStatus[1].text, L"打印机名称:a4 printer(203dpi) (1) 可以使用");
   EXPECT_FALSE(wnd->nameStatus[1].isError);
+  SwitchLanguage(engine, 1033, nullptr, hwnd);
   NextPage();
   EXPECT_EQ(InstallKind(), kSummaryPage);
 }
@@ -436,6 +439,73 @@ TEST_F(EngineTest, NextButtonFollowsALanguageSwitch) {
   SwitchLanguage(engine, 0x0411, nullptr, hwnd);
   EXPECT_EQ(Find(L"btn_setup_next")->GetText(), japanese);
   SwitchLanguage(engine, 0x0409, nullptr, hwnd);
+}
+
+// Texts the wizard put on its pages before a switch are shown in the new
+// language afterwards: the summary, the name check and the network label.
+TEST_F(EngineTest, PageTextsFollowALanguageSwitch) {
+  AddQueue(L"A4 Printer(203dpi)");
+  ToPortKind(L"option_port_net");
+  NextPage();
+  Type(L"edit_install_lan_ip", L"1.2.3");
+  NextPage();
+  Type(L"edit_install_lan_ip", L"1.2.3.4");
+  SwitchLanguage(engine, 0x0411, nullptr, hwnd);
+  const std::wstring invalid = Text(L"tip.ip.invalid");
+  SwitchLanguage(engine, 0x041E, nullptr, hwnd);
+  EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.ip.invalid"));
+  EXPECT_NE(Find(L"label_show_lanPort_info")->GetText(), invalid);
+  NextPage();
+  Type(L"edit_install_printer_name", L"A4 Printer(203dpi)");
+  Click(L"btn_checked_printer_name");
+  SwitchLanguage(engine, 0x0411, nullptr, hwnd);
+  EXPECT_EQ(Find(L"label_show_printername_info")->GetText(),
+            Text(L"tip.printername.taken").replace(Text(L"tip.printername.taken").find(L"%s"), 2, L"A4 Printer(203dpi)"));
+  Type(L"edit_install_printer_name", L"Shop");
+  NextPage();
+  ASSERT_EQ(InstallKind(), kSummaryPage);
+  EXPECT_EQ(Find(L"label_ready_prinerDefault")->GetText(), Text(L"tip.yes"));
+  SwitchLanguage(engine, 0x041E, nullptr, hwnd);
+  EXPECT_EQ(Find(L"label_ready_prinerDefault")->GetText(), L"ใช่");
+  SwitchLanguage(engine, 0x0409, nullptr, hwnd);
+}
+
+// The run page's heading tells how the run ended.
+TEST_F(EngineTest, RunHeadingsShowTheOutcome) {
+  ToPortKind(L"option_port_com");
+  NextPage();
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kSummaryPage);
+  machine.FailNext(platform::sim::Op::kAddQueue, 5);
+  NextPage();
+  EXPECT_EQ(Find(L"label_install_heading")->GetText(), Text(L"ui.run.install.failed"));
+  GoHome();
+  ToPortKind(L"option_port_com");
+  NextPage();
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kSummaryPage);
+  NextPage();
+  EXPECT_EQ(Find(L"label_install_heading")->GetText(), Text(L"ui.run.install.done"));
+
+  GoHome();
+  Click(L"option_delete");
+  NextPage();
+  wnd->GetPaintManager().SendNotify(FindAs<CListUI>(L"listex_delete_printer")->GetItemAt(0), DUI_MSGTYPE_ITEMCLICK);
+  NextPage();
+  NextPage();
+  machine.FailNext(platform::sim::Op::kDeleteQueue, 5);
+  NextPage();
+  EXPECT_EQ(Find(L"label_delete_heading")->GetText(), Text(L"ui.del.run.failed"));
+  GoHome();
+  Click(L"option_delete");
+  NextPage();
+  wnd->GetPaintManager().SendNotify(FindAs<CListUI>(L"listex_delete_printer")->GetItemAt(0), DUI_MSGTYPE_ITEMCLICK);
+  NextPage();
+  NextPage();
+  NextPage();
+  EXPECT_EQ(Find(L"label_delete_heading")->GetText(), Text(L"ui.del.run.done"));
 }
 
 TEST_F(EngineTest, RemovalRunPageRemovesTheChoiceAndEmptiesIt) {

@@ -58,6 +58,10 @@ void AppendLogLine(CRichEditUI* box, const TUiMsgParam& request, const SYSTEMTIM
   format.effects = 0;
   format.heightTwips = kLogHeightTwips;
   format.textColor = request.isError ? RGB(255, 0, 0) : RGB(0, 0, 255);
+  // The interface's own face, which the language's set-up makes able to
+  // draw its script; an empty face leaves the choice to the rich edit,
+  // which may take one without those glyphs.
+  if (box->GetManager()) format.faceName = box->GetManager()->GetFontFace(-1);
   box->SetSelectionCharFormat(format);
   box->AppendText(FormatLogTimestamp(now), false);
   box->AppendText(request.text, false);
@@ -137,6 +141,19 @@ void CMainWnd::ApplyTitle() {
   std::wstring title = BuildTitle();
   SetWindowTitle(title);
   if (titleLabel_) titleLabel_->SetText(title);
+}
+
+// Each line keeps its time; lines from a language text take the new text.
+void CMainWnd::RewriteLogs() {
+  for (auto [box, lines] : {std::make_pair(installLog_, &installLines_), std::make_pair(deleteLog_, &deleteLines_)}) {
+    if (!box || lines->empty()) continue;
+    box->SetText(L"");
+    for (const LogEntry& entry : *lines) {
+      TUiMsgParam line = entry.request;
+      line.text = engine_.LogLineText(line);
+      AppendLogLine(box, line, entry.time);
+    }
+  }
 }
 
 void CMainWnd::ApplyFonts() { ApplyLanguageFonts(m_pm, titleLabel_, CurrentLanguageInfo(engine_)); }
@@ -287,7 +304,9 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
   const TUiMsgParam* record = Record(lParam);
   switch (uMsg) {
     case UIMSG_LANGUAGE_CHANGED:
+      engine_.LanguageChanged();
       ApplyFonts();
+      RewriteLogs();
       m_pm.RepaintAll();
       m_pm.NeedUpdate();
       ApplyTitle();
@@ -297,6 +316,9 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
       if (record) {
         SYSTEMTIME now;
         GetLocalTime(&now);
+        std::vector<LogEntry>& lines = uMsg == UIMSG_INSTALL_LOG ? installLines_ : deleteLines_;
+        if (record->clear) lines.clear();
+        else lines.push_back({now, *record});
         AppendLogLine(uMsg == UIMSG_INSTALL_LOG ? installLog_ : deleteLog_, *record, now);
       }
       break;
@@ -329,6 +351,14 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         if (record) {
           btnNext_->SetEnabled(record->enabled);
           if (!record->text.empty()) btnNext_->SetText(record->text);
+        }
+      }
+      break;
+    case UIMSG_RUN_HEADING:
+      if (CLabelUI* heading = Find<CLabelUI>(wParam == 0 ? L"label_install_heading" : L"label_delete_heading")) {
+        if (record) {
+          heading->SetText(record->text);
+          heading->SetAttribute(L"textcolor", record->isError ? L"#FFE5484D" : L"#FF1F2937");
         }
       }
       break;

@@ -9,6 +9,7 @@
 #include "toolkit/toolkit.h"
 
 #include <string>
+#include <vector>
 
 extern const wchar_t kVersionText[];  // "V1.0.9"
 
@@ -49,6 +50,7 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   void RequestClose();
   void ApplyTitle();
   void ApplyFonts();
+  void RewriteLogs();
   void SetDpiFromUserData(CControlUI* sender);
   void OnDpiChanged(WPARAM wParam, LPARAM lParam);
   template <class T>
@@ -82,4 +84,12 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   CControlUI* bluetoothRow_ = nullptr;
   CLabelUI* bluetoothInfo_ = nullptr;
   bool closeWhenIdle_ = false;
+  // The lines of each log since it was last emptied, so that a language
+  // switch can write them again in the new language.
+  struct LogEntry {
+    SYSTEMTIME time;
+    TUiMsgParam request;
+  };
+  std::vector<LogEntry> installLines_;
+  std::vector<LogEntry> deleteLines_;
 };

@@ -223,6 +223,33 @@ TEST_F(MainWndTest, WizardStepMessagesRunTheEngine) {
   EXPECT_EQ(engine.calls, (std::vector<std::wstring>{L"next", L"previous"}));
 }
 
+// Lines from language texts are written again after a switch, at their
+// own time and colour; other lines stay as they were.
+TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
+  auto* log = FindAs<CRichEditUI>(L"wordedit_deleteInfo_start");
+  TUiMsgParam line;
+  line.key = L"tip.failreason";
+  line.hasErrorCode = true;
+  line.errorCode = 5;
+  line.text = engine.LogLineText(line);
+  line.isError = true;
+  Send(UIMSG_DELETE_LOG, 0, &line);
+  TUiMsgParam data;
+  data.text = L"driver\\a4.pcd";
+  Send(UIMSG_DELETE_LOG, 0, &data);
+  const std::wstring before = log->GetText();
+  SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
+  const std::wstring japanese = engine.LogLineText(line);
+  SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
+  ASSERT_NE(japanese, line.text);
+  EXPECT_NE(japanese.find(L"\u30b3\u30fc\u30c9: 5 - "), std::wstring::npos);  // the error text's own words too
+  SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
+  EXPECT_EQ(log->GetText(), before.substr(0, 15) + japanese + L"\r\n" + before.substr(before.size() - 15 - 13 - 2));
+  EXPECT_EQ(log->GetRuns().front().format.textColor, RGB(255, 0, 0));
+  SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
+  EXPECT_EQ(log->GetText(), before);
+}
+
 TEST_F(MainWndTest, LogLinesAreTimeStampedColouredAndClearable) {
   auto* log = FindAs<CRichEditUI>(L"wordedit_installInfo");
   TUiMsgParam line;
@@ -246,7 +273,8 @@ TEST_F(MainWndTest, LogLinesAreTimeStampedColouredAndClearable) {
   EXPECT_EQ(first.mask, 0xE0000007u);
   EXPECT_EQ(first.heightTwips, 225);
   EXPECT_EQ(first.effects, 0u);
-  EXPECT_TRUE(first.faceName.empty());
+  EXPECT_FALSE(first.faceName.empty());
+  EXPECT_EQ(first.faceName, wnd->GetPaintManager().GetFontFace(-1));
 
   TUiMsgParam clear;
   clear.clear = true;

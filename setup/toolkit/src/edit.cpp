@@ -3,6 +3,8 @@
 // (EDIT or RICHEDIT50W) placed over the control, which does the editing.
 #include "toolkit/controls.h"
 
+#include <algorithm>
+
 #include "render.h"
 #include "toolkit/paint_manager.h"
 
@@ -40,6 +42,18 @@ void PlaceNativeChild(HWND h, const RECT& rc, bool visible) {
   if (!h) return;
   SetWindowPos(h, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                SWP_NOZORDER | SWP_NOACTIVATE | (visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+}
+
+// The height of one line of text in a font.
+LONG LineHeight(HWND h, HFONT font) {
+  HDC dc = GetDC(h);
+  if (!dc) return 0;
+  HGDIOBJ old = SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICW tm{};
+  const BOOL ok = GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  return ok ? tm.tmHeight : 0;
 }
 
 std::wstring NativeText(HWND h) {
@@ -205,18 +219,34 @@ void CEditUI::SyncNative() {
                   (m_bPassword ? ES_PASSWORD : 0);
     m_hNative = CreateNativeChild(this, m_pManager, L"EDIT", style);
     if (!m_hNative) return;
-    SendMessageW(m_hNative, WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)), FALSE);
     SendMessageW(m_hNative, EM_LIMITTEXT, static_cast<WPARAM>(m_iMaxChar), 0);
     m_bSettingText = true;
     SetWindowTextW(m_hNative, m_sText.c_str());
     m_bSettingText = false;
     EnableWindow(m_hNative, IsEnabled());
   }
+  // A language switch or a new DPI rebuilds the fonts and deletes the one
+  // the box holds.
+  if (m_fontGeneration != m_pManager->GetFontGeneration()) {
+    m_fontGeneration = m_pManager->GetFontGeneration();
+    SendMessageW(m_hNative, WM_SETFONT, reinterpret_cast<WPARAM>(m_pManager->GetFont(m_iFont)), TRUE);
+  }
   RECT rc = m_rcItem;
   rc.left += Scale(m_rcTextPadding.left);
   rc.top += Scale(m_rcTextPadding.top);
   rc.right -= Scale(m_rcTextPadding.right);
   rc.bottom -= Scale(m_rcTextPadding.bottom);
+  // The box is one line high and centred, so the text sits in the middle of
+  // the field and the field's own border stays visible above and below.
+  const LONG line = LineHeight(m_hNative, m_pManager->GetFont(m_iFont));
+  const LONG inner = Scale(2);
+  if (line > 0 && rc.bottom - rc.top > line) {
+    rc.top += std::max<LONG>((rc.bottom - rc.top - line) / 2, 0);
+    rc.bottom = rc.top + line;
+  } else {
+    rc.top += inner;
+    rc.bottom -= inner;
+  }
   PlaceNativeChild(m_hNative, rc, IsVisible() && rc.right > rc.left && rc.bottom > rc.top);
 #endif
 }

@@ -638,6 +638,7 @@ SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font) {
 }
 
 HFONT CreateFontFor(const TFontInfo&, int) { return nullptr; }
+std::wstring FaceOf(const TFontInfo& info) { return info.face.empty() ? L"MS Shell Dlg" : info.face; }
 void DeleteFontHandle(HFONT) {}
 bool StartTimer(HWND, UINT_PTR, UINT) { return true; }
 void StopTimer(HWND, UINT_PTR) {}

@@ -484,6 +484,7 @@ void CPaintManagerUI::SetWindowAttribute(const std::wstring& rawName, const std:
 void CPaintManagerUI::SetDefaultFont(const std::wstring& face, int size, bool bold, bool underline, bool italic) {
   render::DeleteFontHandle(m_defaultFont.hFont);
   m_defaultFont = TFontInfo{face, size, bold, underline, italic, nullptr};
+  ++m_fontGeneration;
   m_defaultFont.hFont = render::CreateFontFor(m_defaultFont, m_nScale);
   NeedUpdate();
 }
@@ -492,6 +493,7 @@ void CPaintManagerUI::AddFont(int id, const std::wstring& face, int size, bool b
   auto it = m_fonts.find(id);
   if (it != m_fonts.end()) render::DeleteFontHandle(it->second.hFont);
   TFontInfo info{face, size, bold, underline, italic, nullptr};
+  ++m_fontGeneration;
   info.hFont = render::CreateFontFor(info, m_nScale);
   m_fonts[id] = info;
   NeedUpdate();
@@ -502,7 +504,10 @@ const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
   return it == m_fonts.end() ? m_defaultFont : it->second;
 }
 
+std::wstring CPaintManagerUI::GetFontFace(int id) const { return render::FaceOf(GetFontInfo(id)); }
+
 void CPaintManagerUI::RebuildFonts() {
+  ++m_fontGeneration;
   render::DeleteFontHandle(m_defaultFont.hFont);
   m_defaultFont.hFont = render::CreateFontFor(m_defaultFont, m_nScale);
   for (auto& kv : m_fonts) {

@@ -37,6 +37,9 @@ SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font);
 void DrawPalette(HDC hDC, const RECT& rc);
 
 HFONT CreateFontFor(const TFontInfo& info, int scalePercent);
+// The face a font of this description is created with: its own, else the
+// system GUI font's.
+std::wstring FaceOf(const TFontInfo& info);
 void DeleteFontHandle(HFONT font);
 
 // Control timers: start/stop a timer of the window that arrives as
@@ -56,6 +59,23 @@ namespace render {
 void PushClip(HDC hDC, const RECT& rc);
 void PopClip(HDC hDC);
 }  // namespace render
+
+#ifdef _WIN32
+namespace render {
+// One piece of a text and the font it is drawn in.
+struct TextRun {
+  std::wstring text;
+  HFONT font;
+};
+// Wine shapes a string that holds Thai with the glyphs of the selected face
+// alone, its font links ignored, so "Thai (ไทย)" in a face without Thai or
+// "ภาษาญี่ปุ่น (日本語)" in one without Han shows boxes. Such a text is cut
+// into Thai runs and the rest; a Thai run the font cannot draw gets a face
+// that can, the rest keeps the font (and its links). Any other text is one
+// run in the font.
+std::vector<TextRun> SplitByScript(HDC dc, HFONT font, const std::wstring& text);
+}  // namespace render
+#endif
 
 namespace render {
 // Paints the window's controls (WM_PAINT); false when the host does not paint.

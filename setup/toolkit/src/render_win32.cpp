@@ -7,6 +7,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cwctype>
+#include <map>
 
 namespace {
 
@@ -175,23 +177,158 @@ static UINT GdiTextFormat(UINT style) {
   return f;
 }
 
+namespace {
+
+bool IsThai(wchar_t c) { return c >= 0x0E00 && c <= 0x0E7F; }
+
+// Whether the font selected into dc has a glyph for every character but
+// blanks.
+bool Covers(HDC dc, const std::wstring& text) {
+  std::vector<WORD> glyphs(text.size());
+  if (GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                       GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR)
+    return true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (glyphs[i] == 0xFFFF && !iswspace(text[i])) return false;
+  }
+  return true;
+}
+
+// A font like the given one in a face that draws Thai; made once per
+// size and weight and kept for the process's life.
+HFONT ThaiFontLike(HDC dc, HFONT font, const std::wstring& sample) {
+  static std::map<std::wstring, HFONT> made;
+  LOGFONTW lf{};
+  if (!GetObjectW(font, sizeof lf, &lf)) return nullptr;
+  const std::wstring key = std::to_wstring(lf.lfHeight) + L"/" + std::to_wstring(lf.lfWeight) + L"/" +
+                           std::to_wstring(lf.lfItalic) + std::to_wstring(lf.lfUnderline);
+  auto it = made.find(key);
+  if (it != made.end()) return it->second;
+  HFONT found = nullptr;
+  // Windows' Thai faces first, then those of Linux systems under Wine.
+  for (const wchar_t* face : {L"Leelawadee UI", L"Leelawadee", L"Tahoma", L"Tahoma Thai", L"Loma", L"Garuda",
+                              L"Noto Sans Thai", L"Norasi"}) {
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    HFONT candidate = CreateFontIndirectW(&lf);
+    if (!candidate) continue;
+    HGDIOBJ old = SelectObject(dc, candidate);
+    wchar_t chosen[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, chosen);
+    const bool fits = lstrcmpiW(chosen, face) == 0 && Covers(dc, sample);
+    SelectObject(dc, old);
+    if (fits) {
+      found = candidate;
+      break;
+    }
+    DeleteObject(candidate);
+  }
+  made[key] = found;
+  return found;
+}
+
+}  // namespace
+
+std::vector<TextRun> SplitByScript(HDC dc, HFONT font, const std::wstring& text) {
+  std::vector<TextRun> runs;
+  const bool thai = std::any_of(text.begin(), text.end(), IsThai);
+  HGDIOBJ old = SelectObject(dc, font);
+  const bool whole = !thai || Covers(dc, text);
+  SelectObject(dc, old);
+  if (whole) return {{text, font}};
+  // Blanks and punctuation stay with the run before them.
+  for (wchar_t c : text) {
+    const bool isThai = IsThai(c);
+    if (runs.empty() || (isThai != IsThai(runs.back().text[0]) && (isThai || iswalnum(c) || c > 0x7F)))
+      runs.push_back({std::wstring(), font});
+    runs.back().text += c;
+  }
+  for (TextRun& run : runs) {
+    if (!IsThai(run.text[0])) continue;
+    old = SelectObject(dc, font);
+    const bool drawable = Covers(dc, run.text);
+    SelectObject(dc, old);
+    if (!drawable) {
+      if (HFONT thaiFont = ThaiFontLike(dc, font, run.text)) run.font = thaiFont;
+    }
+  }
+  return runs;
+}
+
+// Width of the runs side by side, height of the tallest; ascent of the
+// tallest too, for a common baseline.
+static SIZE MeasureRuns(HDC dc, const std::vector<TextRun>& runs, LONG* ascent) {
+  SIZE total{0, 0};
+  LONG top = 0;
+  for (const TextRun& run : runs) {
+    HGDIOBJ old = SelectObject(dc, run.font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, run.text.c_str(), static_cast<int>(run.text.size()), &size);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    total.cx += size.cx;
+    total.cy = std::max(total.cy, tm.tmHeight);
+    top = std::max(top, tm.tmAscent);
+  }
+  if (ascent) *ascent = top;
+  return total;
+}
+
 void DrawText(HDC hDC, CPaintManagerUI* pm, RECT rc, const std::wstring& text, DWORD argb, int font, UINT style) {
   if (text.empty() || rc.right <= rc.left) return;
-  HGDIOBJ old = SelectObject(hDC, pm->GetFont(font));
+  HFONT hFont = pm->GetFont(font);
+  HGDIOBJ old = SelectObject(hDC, hFont);
   SetBkMode(hDC, TRANSPARENT);
   SetTextColor(hDC, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
-  ::DrawTextW(hDC, text.c_str(), static_cast<int>(text.size()), &rc, GdiTextFormat(style));
+  const std::vector<TextRun> runs =
+      (style & DT_WORDBREAK_UI) ? std::vector<TextRun>{{text, hFont}} : SplitByScript(hDC, hFont, text);
+  if (runs.size() == 1) {
+    ::DrawTextW(hDC, text.c_str(), static_cast<int>(text.size()), &rc, GdiTextFormat(style));
+  } else {
+    LONG ascent = 0;
+    const SIZE size = MeasureRuns(hDC, runs, &ascent);
+    LONG x = rc.left;
+    if (style & DT_CENTER_UI) x = rc.left + (rc.right - rc.left - size.cx) / 2;
+    if (style & DT_RIGHT_UI) x = rc.right - size.cx;
+    LONG top = rc.top;
+    if (style & DT_VCENTER_UI) top = rc.top + (rc.bottom - rc.top - size.cy) / 2;
+    if (style & DT_BOTTOM_UI) top = rc.bottom - size.cy;
+    SaveDC(hDC);
+    IntersectClipRect(hDC, rc.left, rc.top, rc.right, rc.bottom);
+    for (const TextRun& run : runs) {
+      SelectObject(hDC, run.font);
+      TEXTMETRICW tm{};
+      GetTextMetricsW(hDC, &tm);
+      SIZE part{};
+      GetTextExtentPoint32W(hDC, run.text.c_str(), static_cast<int>(run.text.size()), &part);
+      TextOutW(hDC, x, top + ascent - tm.tmAscent, run.text.c_str(), static_cast<int>(run.text.size()));
+      x += part.cx;
+    }
+    RestoreDC(hDC, -1);
+  }
   SelectObject(hDC, old);
 }
 
 SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font) {
   HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, pm->GetFont(font));
-  RECT rc{0, 0, 9999, 9999};
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, old);
+  HFONT hFont = pm->GetFont(font);
+  const std::vector<TextRun> runs = SplitByScript(dc, hFont, text);
+  SIZE size{};
+  if (runs.size() == 1) {
+    HGDIOBJ old = SelectObject(dc, hFont);
+    RECT rc{0, 0, 9999, 9999};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    size = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+  } else {
+    size = MeasureRuns(dc, runs, nullptr);
+  }
   ReleaseDC(nullptr, dc);
-  return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+  // The measure is of advance widths; the ink of a last glyph or of a
+  // shaped Thai cluster can reach a pixel or two further, which a control
+  // sized to the text would cut.
+  if (size.cx > 0) size.cx += 2;
+  return size;
 }
 
 void DrawPalette(HDC hDC, const RECT& rc) {
@@ -227,6 +364,13 @@ HFONT CreateFontFor(const TFontInfo& info, int scalePercent) {
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = CLEARTYPE_QUALITY;
   return CreateFontIndirectW(&lf);
+}
+
+std::wstring FaceOf(const TFontInfo& info) {
+  if (!info.face.empty()) return info.face;
+  LOGFONTW lf{};
+  GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+  return lf.lfFaceName;
 }
 
 void DeleteFontHandle(HFONT font) {

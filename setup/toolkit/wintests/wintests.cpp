@@ -7,6 +7,8 @@
 #include "toolkit/toolkit.h"
 
 #include <richedit.h>
+#include <cstdlib>
+#include "render.h"
 #include "zip_test_util.h"
 
 namespace {
@@ -16,7 +18,7 @@ const wchar_t kMarkup[] = LR"(<Window size="560,400" caption="0,0,0,30">
   <VerticalLayout name="root" bkcolor="#FFF0F0F0">
     <Label name="title_lb" font="3" text="Title" height="30" textcolor="#FF000000"/>
     <Button name="dpi_btn" userdata="144" text="DPI" height="40" bkimage="common/dot.png" bordersize="1" bordercolor="#FF0000FF"/>
-    <Edit name="edit_name" height="26" text="edit"/>
+    <Edit name="edit_name" height="40" text="edit"/>
     <RichEdit name="wordedit_log" height="80"/>
     <Progress name="progress" height="10" value="40" forecolor="#FF00FF00"/>
     <ColorPalette name="Pallet" height="30"/>
@@ -169,6 +171,76 @@ TEST_F(Win32Host, DpiSwitchScalesTheWindowAboutItsTopLeftCorner) {
   rc = WindowRect(h);
   EXPECT_EQ(rc.right - rc.left, 560);
   EXPECT_EQ(rc.left, 40);
+}
+
+// The edit box follows every rebuild of the window's fonts (a new default
+// font, a new DPI) and keeps its one-line box centred in the field.
+TEST_F(Win32Host, EditTakesEachNewFontAndStaysCentred) {
+  HWND h = wnd.Create(nullptr, L"edit", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
+  ASSERT_NE(h, nullptr);
+  auto* edit = wnd.pm().FindControlAs<CEditUI>(L"edit_name");
+  ASSERT_NE(edit, nullptr);
+  auto settle = [&]() {
+    wnd.pm().NeedUpdate();
+    UpdateWindow(h);
+    wnd.pm().UpdateLayout();
+  };
+  auto fontOf = [&]() { return reinterpret_cast<HFONT>(SendMessageW(edit->GetNativeWindow(), WM_GETFONT, 0, 0)); };
+  settle();
+  ASSERT_NE(edit->GetNativeWindow(), nullptr);
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  wnd.pm().SetDefaultFont(L"", 20, false, false, false);
+  settle();
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  wnd.pm().SetDPI(144);
+  settle();
+  EXPECT_EQ(fontOf(), wnd.pm().GetFont(-1));
+  LOGFONTW lf{};
+  GetObjectW(fontOf(), sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -30);
+
+  RECT box{};
+  GetWindowRect(edit->GetNativeWindow(), &box);
+  MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&box), 2);
+  const RECT field = edit->GetPos();
+  EXPECT_GT(box.top, field.top);
+  EXPECT_LT(box.bottom, field.bottom);
+  EXPECT_LE(std::abs((box.top - field.top) - (field.bottom - box.bottom)), 1);
+  wnd.pm().SetDPI(96);
+}
+
+// A label that mixes Thai with another script: each Thai run is drawn in
+// a font that has its glyphs (Wine's Tahoma has none), the rest in the
+// label's own font, and the runs give back the whole text.
+TEST_F(Win32Host, MixedScriptTextGetsAFaceForItsThai) {
+  LOGFONTW lf{};
+  lf.lfHeight = -14;
+  lstrcpyW(lf.lfFaceName, L"Tahoma");
+  HFONT tahoma = CreateFontIndirectW(&lf);
+  HDC dc = GetDC(nullptr);
+  auto covers = [&](HFONT font, const std::wstring& text) {
+    HGDIOBJ old = SelectObject(dc, font);
+    std::vector<WORD> glyphs(text.size());
+    GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    for (size_t i = 0; i < text.size(); ++i)
+      if (glyphs[i] == 0xFFFF && text[i] != L' ') return false;
+    return true;
+  };
+  for (const std::wstring text : {L"Thai (\u0e44\u0e17\u0e22)", L"\u0e0d\u0e35\u0e48\u0e1b\u0e38\u0e48\u0e19 (\u65e5\u672c\u8a9e)"}) {
+    const std::vector<render::TextRun> runs = render::SplitByScript(dc, tahoma, text);
+    std::wstring joined;
+    for (const render::TextRun& run : runs) {
+      joined += run.text;
+      const bool thai = run.text[0] >= 0x0E00 && run.text[0] <= 0x0E7F;
+      if (thai) EXPECT_TRUE(covers(run.font, run.text)) << "a Thai run in a font without Thai";
+      else EXPECT_EQ(run.font, tahoma);
+    }
+    EXPECT_EQ(joined, text);
+  }
+  EXPECT_EQ(render::SplitByScript(dc, tahoma, L"Japanese (\u65e5\u672c\u8a9e)").size(), 1u);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(tahoma);
 }
 
 TEST_F(Win32Host, LoadsPngVariantsFromTheArchive) {

@@ -105,6 +105,8 @@ class SetupEngine {
   // Network page.
   static bool IsValidIpv4(const std::wstring& text);
   bool CheckNetworkPage();
+  void OnAddressTyped(const std::wstring& address);
+  std::wstring FreePortName(const std::wstring& address);
   bool ProbePrinterPort(const std::wstring& ipText);
   void CheckPrinterReachable();
 
@@ -121,6 +123,12 @@ class SetupEngine {
   void RunRemoval();
   int StopSpooler();
   int StartSpooler();
+
+  // Formats the wizard's own texts again after a language switch (UI thread).
+  void LanguageChanged();
+  // A log line's text in the current language from its key, arguments and
+  // error code; the text as it was for a line without a key.
+  std::wstring LogLineText(const TUiMsgParam& line);
 
   // "Code: N - message" in the current UI language.
   std::wstring ErrorText(platform::ErrorCode code);
@@ -178,6 +186,12 @@ class SetupEngine {
   void ShowPrevious(bool show);
   void LogInstall(const std::wstring& text, bool isError = false, bool clear = false);
   void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
+  void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  // An error line: the key's text with the code's error text as its
+  // argument, or the error text alone for a null key.
+  void LogInstallError(const wchar_t* key, platform::ErrorCode code);
+  void LogDeleteError(const wchar_t* key, platform::ErrorCode code);
   void RestartSpooler();
   int Box(const std::wstring& text, UINT type);
   CControlUI* Find(const wchar_t* name) const;
@@ -190,6 +204,10 @@ class SetupEngine {
   // Shows under the name edit whether printerName can be used; true when
   // it can (a free name in the summary check changes nothing on screen).
   bool CheckPrinterName(bool showFree);
+  enum NameStatus { kNameFree, kNameTaken, kNameRefused };
+  void ShowPrinterNameStatus(NameStatus status);
+  void ShowNetworkStatus(const wchar_t* key);
+  void ShowRunHeading(WPARAM page, const wchar_t* key, bool failed);
   void FillPrinterList();
   void FillDriverList();
   void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);
@@ -199,4 +217,12 @@ class SetupEngine {
 
   platform::Platform platform_;
   std::atomic<int> runningWorkers_{0};
+  // The port name the network page derived from the address; while the
+  // port name is this one, it follows the typed address.
+  std::wstring followedPortName_;
+  // The printer-name check's last outcome, formatted again on a switch.
+  bool nameStatusShown_ = false;
+  NameStatus nameStatus_ = kNameFree;
+  // Error lines of the current removal run.
+  std::atomic<int> removalErrors_{0};
 };

@@ -6,7 +6,9 @@
 
 #include "toolkit/platform.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 enum : UINT {
   UIMSG_LANGUAGE_CHANGED = 750,
@@ -26,6 +28,7 @@ enum : UINT {
   // Posted (not sent) when a worker thread has finished with the engine
   // and the window; a close that waited for the run goes ahead then.
   UIMSG_WORKER_ENDED = 771,
+  UIMSG_RUN_HEADING = 772,  // wParam 0 install, 1 removal; text = key, isError = failed
 };
 
 struct TUiMsgParam {
@@ -33,4 +36,12 @@ struct TUiMsgParam {
   bool isError = false;  // log: red line; name check: failed
   bool clear = false;    // log: empty the box instead of appending
   bool enabled = true;   // next button: enabled state
+  // Log: when set, text is this key's language text with args in its "%s"
+  // in order, and the window formats it again after a language switch.
+  std::wstring key;
+  std::vector<std::wstring> args;
+  // Log: the error text of this system error code follows args (it is
+  // asked for again in the new language too).
+  bool hasErrorCode = false;
+  uint32_t errorCode = 0;
 };

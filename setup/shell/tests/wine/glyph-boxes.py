@@ -3,9 +3,10 @@
 
     glyph-boxes.py shot.png...
 
-A box is a thin closed rectangle of text colour, taller than wide and of
-text height, with nothing inside. Both dark text on light ground and light
-text on dark ground (title bars, buttons) are searched. Prints each box
+A box is a thin closed rectangle of text colour, of text height, with
+nothing inside: clearly taller than wide, or, as some faces draw it, about
+square, then only in a row of equal boxes (a single square may be 口).
+Both dark text on light ground and light text on dark ground (title bars, buttons) are searched. Prints each box
 found and exits with 1 when there is any. Reads the images through
 ImageMagick's convert.
 """
@@ -59,7 +60,7 @@ def is_box(pixels, mask, width):
     ys = [i // width for i in pixels]
     x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
     w, h = x1 - x0 + 1, y1 - y0 + 1
-    if not (6 <= w <= 16 and 8 <= h <= 26 and h >= 1.1 * w):
+    if not (6 <= w <= 24 and 8 <= h <= 26 and h >= 0.6 * w):
         return None
     own = set(pixels)
     # Square corners: a round glyph such as "0" has none.
@@ -74,6 +75,11 @@ def is_box(pixels, mask, width):
     for y in (y0, y1):
         row = sum(1 for x in range(x0, x1 + 1) if (y * width + x) in own or (y + (1 if y == y0 else -1)) * width + x in own)
         if row < w - 1:
+            return None
+    # A Hangul syllable's ㅁ before a vertical vowel (매, 마, 미) is a small
+    # empty box too; the vowel's stroke stands right next to it.
+    for x in (x1 + 1, x1 + 2):
+        if sum(1 for y in range(y0, y1 + 1) if mask[y * width + x]) >= 0.6 * h:
             return None
     # Nothing inside.
     for y in range(y0 + 2, y1 - 1):
@@ -95,7 +101,15 @@ def boxes(path):
             box = is_box(pixels, mask, width)
             if box:
                 found.append(box)
-    return found
+    # A squarish box may be a real glyph (口); a missing word shows a row of
+    # equal boxes, so one that is not clearly tall counts only beside its twin.
+    def tall(b):
+        return b[3] >= 1.4 * b[2]
+
+    def twin(a, b):
+        return a is not b and abs(a[2] - b[2]) <= 1 and abs(a[3] - b[3]) <= 1 and abs(a[1] - b[1]) <= 1 \
+            and abs(a[0] - b[0]) <= 2.5 * a[2]
+    return [b for b in found if tall(b) or any(twin(b, o) for o in found)]
 
 
 def main(paths):

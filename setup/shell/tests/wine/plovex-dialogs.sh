@@ -202,7 +202,7 @@ fi
 # monitor's own dialog would block an unattended run.
 click_main 405 374     # next: the port type page
 sleep 0.5
-click_main 280 163     # COM port
+click_main 150 212     # COM port
 sleep 0.3
 click_main 405 374     # next: the model page
 sleep 0.5

@@ -158,6 +158,7 @@ class CEditUI : public CLabelUI {
   int m_selEnd = 0;
   bool m_bSettingText = false;
   HWND m_hNative = nullptr;
+  int m_fontGeneration = -1;  // of the manager's fonts when the native box got its font
 };
 
 // The character format of a rich edit selection (the members of the

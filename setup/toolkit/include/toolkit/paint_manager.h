@@ -127,7 +127,12 @@ class CPaintManagerUI {
   // The font with that id; the default font for -1 or an unknown id.
   const TFontInfo& GetFontInfo(int id) const;
   HFONT GetFont(int id) const { return GetFontInfo(id).hFont; }
+  // The face name a font is drawn with (the system GUI face for an empty one).
+  std::wstring GetFontFace(int id) const;
   bool HasFont(int id) const { return m_fonts.count(id) != 0; }
+  // Counts font rebuilds: a native child that holds a font handle sets it
+  // again when this changes (the old handle is deleted by then).
+  int GetFontGeneration() const { return m_fontGeneration; }
 
   // Styles and per-class default attributes from the markup.
   void AddStyle(const std::wstring& name, const std::wstring& attributeList);
@@ -186,6 +191,7 @@ class CPaintManagerUI {
   std::map<std::wstring, std::wstring> m_styles;
   std::map<std::wstring, std::wstring> m_defaultAttributes;
   std::map<int, TFontInfo> m_fonts;
+  int m_fontGeneration = 0;
   TFontInfo m_defaultFont;
   SIZE m_szInitWindowSize{0, 0};
   RECT m_rcCaption{0, 0, 0, 0};
