@@ -10,7 +10,7 @@
 
 #include <string>
 
-extern const wchar_t kVersionText[];  // "V1.0.9"
+extern const wchar_t kVersionText[];  // "V" and the project version, "V1.0.9"
 
 // "HH:MM:SS.mmm : ", the prefix of every log line.
 std::wstring FormatLogTimestamp(const SYSTEMTIME& time);

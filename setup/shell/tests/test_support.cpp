@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "app.h"
+#include "main_wnd.h"
 
 #include <fstream>
 #include <iterator>
@@ -32,3 +33,5 @@ const std::vector<std::wstring>& ProgramTextKeys() {
       L"tip.startprintserviceok", L"tip.startprintservicefail", L"tip.stopprintservicefail"};
   return keys;
 }
+
+std::wstring Versioned(const wchar_t* title) { return std::wstring(title) + L" - " + kVersionText; }
