@@ -72,10 +72,10 @@ void BMPInfo::CBMP_SetSettings(settings_ settings) {
   deviceData.negativePage = settings.reversePhase;
 }
 
-// Whether the pipeline ends with the offset shift.
+// Whether the page road ends with the offset shift.
 void BMPInfo::CBMP_SetDoOffset(int32_t flag) { doOffset = flag; }
 
-// Whether the pipeline may mirror the page.
+// Whether the page road may mirror the page.
 void BMPInfo::CBMP_SetDoMirror(int32_t flag) { doMirror = flag; }
 
 // Dots per unit of the device offsets.

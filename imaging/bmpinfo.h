@@ -56,21 +56,25 @@ struct BMPInfo {
   // minBytesPerPixel bytes per pixel, so row loops stay inside it.
   bool pageFits(int64_t minBytesPerPixel) const;
 
-  // --- pipeline (pipeline.cpp)
+  // --- the page road (page_road.cpp): every printed page takes it
   void CBMP_UpImageInfo();
-  // The encoder's road: prepares the described page held in `data` in its
-  // raster (RGB) order, without the exchange of CBMP_SetBMPSource, and
-  // writes it packed into height rows of bytesPerRow bytes: dot 8k + i at
-  // bit 7 - i of byte k, 1 white (also the pad bits).  `data` is used as
-  // scratch.  False, with nothing written, when the geometry does not fit
-  // or a row is narrower than the page.
+  // The page writer's entry: prepares the described page held in `data`
+  // in its raster (RGB) order, without the red/blue swap of
+  // CBMP_SetBMPSource, and writes it packed into height rows of
+  // bytesPerRow bytes: dot 8k + i at bit 7 - i of byte k, 1 white (also
+  // the pad bits).  `data` is used as scratch.  False, with nothing
+  // written, when the geometry does not fit or a row is narrower than the
+  // page.
   bool CBMP_PackPage(unsigned char *data, int64_t size, unsigned char *bits, int64_t bytesPerRow);
-  // Steps shared by the two entries above (pipeline.cpp).
+  // Steps shared by the two entries above.
   void startPreparation();
   bool prepare(unsigned char *bits, int64_t bytesPerRow);
+  void CBMP_DoOffset();
   void CBMP_UpImageInfoUI();
 
-  // --- gray and tone (tone.cpp)
+  // --- the toolbox (toolbox/): operations the library offers through the
+  // record and the C interface that no stage of the road calls.
+  // gray and tone (toolbox/tone.cpp)
   int CBMP_GrayScale();
   static int32_t GetGrayValue(int32_t red, int32_t green, int32_t blue, int32_t mode);
   int CBMP_GammaCorrection(int32_t level);
@@ -81,12 +85,12 @@ struct BMPInfo {
   int CBMP_LocalHistogramEqualization();
   void applyLUTsWithInterpolation(const unsigned char *source, unsigned char *destination) const;
 
-  // --- sharpening (sharpen.cpp)
+  // sharpening (toolbox/sharpen.cpp)
   int CBMP_Sharpen() const;
   int CBMP_HighPassFilter();
   int CBMP_HighPassFilter_Laplacian();
 
-  // --- binarisation (halftone.cpp)
+  // binarisation (toolbox/halftone.cpp)
   void CBMP_ImageDither();
   static void OTSUThresholdCV(unsigned char *image, int64_t w, int64_t h, int64_t lineBytes_,
                               int64_t pixelSize, int32_t grayMode);
@@ -100,7 +104,7 @@ struct BMPInfo {
   void CBMP_BlindSetPixelIndex(int64_t x, int64_t y, uint8_t value);
   void CBMP_SetPixelIndex(int64_t x, int64_t y, uint8_t value);
 
-  // --- geometry (geometry.cpp)
+  // geometry (toolbox/geometry.cpp)
   static unsigned char *Rotate90Degrees(const unsigned char *source, uint64_t sourceSize, int64_t w,
                                         int64_t h, uint64_t *outSize, int64_t *outWidth,
                                         int64_t *outHeight, int32_t angle);
@@ -111,10 +115,9 @@ struct BMPInfo {
   static unsigned char *CBMP_Scale_24bit(unsigned char *source, uint64_t sourceSize, int64_t w,
                                          int64_t h, float scale);
   int CBMP_ImageMirror(int32_t unused);
-  void CBMP_DoOffset();
 };
 
-// Free operations on buffers laid out like the page.
+// Toolbox operations on buffers laid out like the page.
 void LaplacianSharpen(unsigned char *image, int64_t width, int64_t height, int64_t lineBytes,
                       int64_t bytesPerPixel);
 void CBMP_SharpenLaplacian(unsigned char *image, int32_t width, int32_t height);
@@ -127,8 +130,8 @@ void scale_bmp(const unsigned char *source, int64_t sourceWidth, int64_t sourceH
 uint32_t bilinear_interpolate(const unsigned char *image, int64_t width, int64_t height, float x,
                               float y);
 
-// Plain versions of the stages that the pipeline and the record run in a
-// faster form; the tests hold both equal.
+// The page road written plainly with the toolbox (toolbox/reference.cpp);
+// the tests hold the road equal to it.
 namespace reference {
 void UpImageInfo(BMPInfo &record);
 int ImageMirror(BMPInfo &record);

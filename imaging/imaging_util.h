@@ -64,6 +64,14 @@ inline int otsuSearch(const uint64_t hist[256], uint64_t n) {
   return threshold;
 }
 
+// Shift in whole dots of an offset product; false when it is not a number
+// that a page could use.
+inline bool dotsOf(float product, int64_t *dots) {
+  if (!(std::fabs(product) < 4.0e18f)) return false;
+  *dots = static_cast<int64_t>(product);
+  return true;
+}
+
 // Reverses one row left to right in place as the page mirror does: colour
 // bytes move, a fourth byte and any bytes past the pixels become 255.
 inline void mirrorRow(unsigned char *row, int64_t width, int64_t bpp, int64_t lineBytes) {

@@ -21,16 +21,23 @@ void MakeCurrent(SetupEngine& engine, const LanguageInfo& row) {
 
 }  // namespace
 
-// The seven languages, in the order they are added (the map sorts them).
-void FillLanguageTable(SetupEngine& engine) {
-  const LanguageInfo rows[] = {
+// The interface languages: one row each.  A language also needs its file
+// (setup/archive/content/lan_<code>.xml) with every key translated.
+const std::vector<LanguageInfo>& LanguageRows() {
+  static const std::vector<LanguageInfo> rows = {
       {L"lan.cn", 2052, L"cn", L"lan_cn.xml", 14}, {L"lan.en", 1033, L"en", L"lan_en.xml", 14},
       {L"lan.es", 1034, L"es", L"lan_es.xml", 14}, {L"lan.ja", 1041, L"ja", L"lan_ja.xml", 14},
       {L"lan.ko", 1042, L"ko", L"lan_ko.xml", 18}, {L"lan.pt", 2070, L"pt", L"lan_pt.xml", 14},
       {L"lan.th", 1054, L"th", L"lan_th.xml", 20},
   };
+  return rows;
+}
+
+// The engine keeps the rows by LANGID, so the language dialog lists them
+// in that order.
+void FillLanguageTable(SetupEngine& engine) {
   engine.languages.clear();
-  for (const auto& row : rows) engine.languages[row.langId] = row;
+  for (const auto& row : LanguageRows()) engine.languages[row.langId] = row;
 }
 
 // The current row, else English, else English's built-in row.

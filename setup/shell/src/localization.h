@@ -6,8 +6,12 @@
 #include "toolkit/toolkit.h"
 
 #include <string>
+#include <vector>
 
-// Fills the engine's language table with its seven rows.
+// The one table of interface languages; adding a language is adding a row.
+const std::vector<LanguageInfo>& LanguageRows();
+
+// Fills the engine's language table from LanguageRows().
 void FillLanguageTable(SetupEngine& engine);
 
 // The row of the current language; English when the current language is

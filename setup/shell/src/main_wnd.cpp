@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-const wchar_t kVersionText[] = L"V1.0.9";
+const wchar_t kVersionText[] = L"V" PLOVEX_VERSION;
 
 namespace {
 

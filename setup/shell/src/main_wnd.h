@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-extern const wchar_t kVersionText[];  // "V1.0.9"
+extern const wchar_t kVersionText[];  // "V" and the project version, "V1.0.9"
 
 // "HH:MM:SS.mmm : ", the prefix of every log line.
 std::wstring FormatLogTimestamp(const SYSTEMTIME& time);

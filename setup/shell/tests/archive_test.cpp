@@ -1,9 +1,11 @@
 // The resource archive as the build makes it: entries, image variants,
 // language files and the control names of every dialog and row markup.
+#include "localization.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -37,8 +39,12 @@ class ArchiveTest : public ::testing::Test {
   }
 };
 
-const wchar_t* const kLanguages[] = {L"lan_cn.xml", L"lan_en.xml", L"lan_es.xml", L"lan_ja.xml",
-                                     L"lan_ko.xml", L"lan_pt.xml", L"lan_th.xml"};
+// The language files of the program's language table.
+std::vector<std::wstring> LanguageFiles() {
+  std::vector<std::wstring> files;
+  for (const auto& row : LanguageRows()) files.push_back(row.fileName);
+  return files;
+}
 
 TEST_F(ArchiveTest, HoldsEveryTopLevelEntryAndTheIndexResolvesTheMainMarkup) {
   const wchar_t* const entries[] = {
@@ -48,7 +54,13 @@ TEST_F(ArchiveTest, HoldsEveryTopLevelEntryAndTheIndexResolvesTheMainMarkup) {
       L"tileitem.xml"};
   std::vector<uint8_t> bytes;
   for (const wchar_t* name : entries) EXPECT_TRUE(Res().GetFileBytes(name, bytes)) << toolkit::WideToUtf8(name);
-  for (const wchar_t* name : kLanguages) EXPECT_TRUE(Res().GetFileBytes(name, bytes)) << toolkit::WideToUtf8(name);
+  for (const auto& name : LanguageFiles()) EXPECT_TRUE(Res().GetFileBytes(name, bytes)) << toolkit::WideToUtf8(name);
+  // And no language file is left out of the table.
+  const auto files = LanguageFiles();
+  for (const auto& name : Res().ListEntries(L"")) {
+    if (name.rfind(L"lan_", 0) != 0 || name.size() < 4 || name.substr(name.size() - 4) != L".xml") continue;
+    EXPECT_NE(std::find(files.begin(), files.end(), name), files.end()) << toolkit::WideToUtf8(name);
+  }
   EXPECT_EQ(Res().ResolveMarkupName(L"XML_MAIN"), L"main.xml");
   EXPECT_EQ(Res().ResolveMarkupName(L"pop_about.xml"), L"pop_about.xml");
 }
@@ -102,7 +114,7 @@ TEST_F(ArchiveTest, EveryLanguageFileHasEveryKeyTranslatedWithItsPlaceholders) {
   auto english = LanguageFile(L"lan_en.xml");
   ASSERT_FALSE(english.empty());
   for (const auto& key : ProgramTextKeys()) ASSERT_TRUE(english.count(key)) << toolkit::WideToUtf8(key);
-  for (const wchar_t* file : kLanguages) {
+  for (const auto& file : LanguageFiles()) {
     auto texts = LanguageFile(file);
     SCOPED_TRACE(toolkit::WideToUtf8(file));
     // Same key set as English (the markup's keys included), no empty text.
@@ -117,8 +129,8 @@ TEST_F(ArchiveTest, EveryLanguageFileHasEveryKeyTranslatedWithItsPlaceholders) {
   }
   // Really translated: the window title differs in every language.
   std::set<std::wstring> titles;
-  for (const wchar_t* file : kLanguages) titles.insert(LanguageFile(file)[L"mainTitle"]);
-  EXPECT_EQ(titles.size(), 7u);
+  for (const auto& file : LanguageFiles()) titles.insert(LanguageFile(file)[L"mainTitle"]);
+  EXPECT_EQ(titles.size(), LanguageRows().size());
 }
 
 TEST_F(ArchiveTest, DialogAndRowMarkupsHoldTheNamesTheCodeLooksUp) {

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // The wizard stays out of the way.
@@ -91,10 +94,10 @@ class DialogsTest : public ::testing::Test {
 };
 
 TEST_F(DialogsTest, AboutShowsVersionAndDateWithTheirBlanks) {
-  EXPECT_EQ(AboutVersionText(), L"Version:    V1.0.9");
+  EXPECT_EQ(AboutVersionText(), std::wstring(L"Version:    ") + kVersionText);
   EXPECT_EQ(AboutBuildDateText(), L"BuildDate:  2025-05-19 ");
   auto* about = Open(new Opened<CPopAbout>(), kAboutStyle, kAboutExStyle);
-  EXPECT_EQ(about->Find(L"app_version")->GetText(), L"Version:    V1.0.9");
+  EXPECT_EQ(about->Find(L"app_version")->GetText(), std::wstring(L"Version:    ") + kVersionText);
   EXPECT_EQ(about->Find(L"app_time")->GetText(), L"BuildDate:  2025-05-19 ");
   // Centred on the main window, at the markup's size.
   RECT owner{}, rc{};
@@ -121,20 +124,21 @@ TEST_F(DialogsTest, AltF4ClosesOnlyTheDialog) {
   }
 }
 
-TEST_F(DialogsTest, LanguageListHasSevenOptionsInLangIdOrderWithOneSelected) {
+TEST_F(DialogsTest, LanguageListHasAnOptionPerLanguageInLangIdOrderWithOneSelected) {
   SwitchLanguage(engine, 1041, nullptr, mainHwnd);
   auto* dialog = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
   auto* list = dynamic_cast<CContainerUI*>(dialog->Find(L"verLanList"));
   ASSERT_NE(list, nullptr);
-  ASSERT_EQ(list->GetCount(), 7);
-  const wchar_t* const ids[] = {L"1033", L"1034", L"1041", L"1042", L"1054", L"2052", L"2070"};
-  const wchar_t* const keys[] = {L"lan.en", L"lan.es", L"lan.ja", L"lan.ko", L"lan.th", L"lan.cn", L"lan.pt"};
+  std::vector<LanguageInfo> rows = LanguageRows();
+  std::sort(rows.begin(), rows.end(),
+            [](const LanguageInfo& a, const LanguageInfo& b) { return a.langId < b.langId; });
+  ASSERT_EQ(list->GetCount(), static_cast<int>(rows.size()));
   int selected = 0;
-  for (int i = 0; i < 7; ++i) {
+  for (int i = 0; i < list->GetCount(); ++i) {
     auto* option = dynamic_cast<COptionUI*>(list->GetItemAt(i));
     ASSERT_NE(option, nullptr);
-    EXPECT_EQ(option->GetUserData(), ids[i]);
-    EXPECT_EQ(option->GetRawText(), keys[i]);
+    EXPECT_EQ(option->GetUserData(), std::to_wstring(rows[i].langId));
+    EXPECT_EQ(option->GetRawText(), rows[i].nameKey);
     EXPECT_TRUE(option->IsResourceText());
     EXPECT_EQ(option->GetName(), L"radiolan");
     EXPECT_EQ(option->GetGroup(), L"lanGroup");
@@ -156,12 +160,12 @@ TEST_F(DialogsTest, ChoosingALanguageSwitchesTheDialogAndTheMainWindow) {
   CControlUI* english = list->GetItemAt(0);
   CControlUI* japanese = list->GetItemAt(2);
   EXPECT_EQ(english->GetText(), L"English");
-  EXPECT_EQ(MainCaption(), L"Printer Setup - V1.0.9");
+  EXPECT_EQ(MainCaption(), Versioned(L"Printer Setup"));
 
   dialog->GetPaintManager().SendNotify(japanese, DUI_MSGTYPE_CLICK);
   EXPECT_EQ(engine.currentLanguage, 1041);
   EXPECT_EQ(g_currentLangId.load(), 1041);
-  EXPECT_EQ(MainCaption(), L"プリンターのセットアップ - V1.0.9");
+  EXPECT_EQ(MainCaption(), Versioned(L"プリンターのセットアップ"));
   EXPECT_EQ(english->GetText(), L"英語 (English)");  // the open dialog follows at once
   EXPECT_TRUE(IsWindow(dialog->GetHWND()));
 

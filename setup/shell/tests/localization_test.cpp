@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class LocalizationTest : public ::testing::Test {
@@ -16,10 +18,13 @@ class LocalizationTest : public ::testing::Test {
   SetupEngine engine;
 };
 
-TEST_F(LocalizationTest, TableHasSevenRowsInAscendingLangIdOrder) {
-  std::vector<LANGID> order;
+TEST_F(LocalizationTest, TableHasEveryRowInAscendingLangIdOrder) {
+  std::vector<LANGID> order, expected;
   for (const auto& row : engine.languages) order.push_back(row.first);
-  EXPECT_EQ(order, (std::vector<LANGID>{1033, 1034, 1041, 1042, 1054, 2052, 2070}));
+  for (const auto& row : LanguageRows()) expected.push_back(row.langId);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(std::adjacent_find(expected.begin(), expected.end()), expected.end()) << "a LANGID twice";
   const LanguageInfo& th = engine.languages.at(1054);
   EXPECT_EQ(th.nameKey, L"lan.th");
   EXPECT_EQ(th.code, L"th");
@@ -85,10 +90,9 @@ TEST_F(LocalizationTest, KoreanAndThaiEnlargeTheFontAndUseTitleFont22) {
     CLabelUI title;
     ApplyLanguageFonts(pm, &title, row.second);
     const TFontInfo& font = pm.GetDefaultFontInfo();
-    const bool large = row.first == 1042 || row.first == 1054;
-    EXPECT_EQ(font.size, row.first == 1042 ? 18 : row.first == 1054 ? 20 : 14) << row.first;
+    EXPECT_EQ(font.size, row.second.fontSize) << row.first;
     EXPECT_FALSE(font.bold || font.italic || font.underline);
-    EXPECT_EQ(title.GetFont(), large ? 22 : 3) << row.first;
+    EXPECT_EQ(title.GetFont(), row.second.fontSize == 14 ? 3 : 22) << row.first;
   }
   CPaintManagerUI pm;
   ApplyLanguageFonts(pm, nullptr, engine.languages.at(1033));  // no title label: no crash

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "app.h"
+#include "main_wnd.h"
 
 #include <fstream>
 #include <iterator>
@@ -33,3 +34,5 @@ const std::vector<std::wstring>& ProgramTextKeys() {
       L"tip.closeafterrun", L"tip.printername.invalid", L"tip.windowfail"};
   return keys;
 }
+
+std::wstring Versioned(const wchar_t* title) { return std::wstring(title) + L" - " + kVersionText; }

@@ -11,5 +11,8 @@
 // start-up; returns false when the file is missing.
 bool OpenRealArchive();
 
+// "<title> - V<version>", as the main window's caption shows a title.
+std::wstring Versioned(const wchar_t* title);
+
 // The text keys that the program's code uses.
 const std::vector<std::wstring>& ProgramTextKeys();

@@ -13,6 +13,8 @@ set -euo pipefail
 runner=$1 prefix=$2 exe=$3 outdir=$4
 shift 4
 export WINEDEBUG=-all WINEARCH=win32
+# The version the captions end with ("V1.0.9"), from the build.
+version=${PLOVEX_VERSION_TEXT:?set PLOVEX_VERSION_TEXT to the program version, e.g. V1.0.9}
 
 # id, LANG (Wine takes the UI language from it; pt_PT is 0x0816), the
 # caption at start, and for a language Plovex does not start in, the
@@ -21,13 +23,13 @@ export WINEDEBUG=-all WINEARCH=win32
 # as 0x040A, so the Spanish run starts in English and switches (a start
 # in Spanish is taken as well).
 cases=(
-  "en|en_US.UTF-8|Printer Setup - V1.0.9"
-  "zh|zh_CN.UTF-8|打印机安装程序 - V1.0.9"
-  "es|es_ES.UTF-8|Printer Setup - V1.0.9|1|Instalación de la impresora - V1.0.9"
-  "ja|ja_JP.UTF-8|プリンターのセットアップ - V1.0.9"
-  "ko|ko_KR.UTF-8|프린터 설치 - V1.0.9"
-  "pt|pt_PT.UTF-8|Instalação da impressora - V1.0.9"
-  "th|th_TH.UTF-8|ติดตั้งเครื่องพิมพ์ - V1.0.9"
+  "en|en_US.UTF-8|Printer Setup - $version"
+  "zh|zh_CN.UTF-8|打印机安装程序 - $version"
+  "es|es_ES.UTF-8|Printer Setup - $version|1|Instalación de la impresora - $version"
+  "ja|ja_JP.UTF-8|プリンターのセットアップ - $version"
+  "ko|ko_KR.UTF-8|프린터 설치 - $version"
+  "pt|pt_PT.UTF-8|Instalação da impressora - $version"
+  "th|th_TH.UTF-8|ติดตั้งเครื่องพิมพ์ - $version"
 )
 
 if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then
@@ -67,7 +69,7 @@ alive() { xdotool getwindowname "$1" >/dev/null 2>&1 && [ -n "$(xdotool search -
 # its UTF-8 name afterwards.
 main=""
 for _ in $(seq 1 600); do  # up to 2 minutes: a first start in a new prefix and code page is slow
-  main=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
+  main=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
   [ -n "$main" ] && break
   kill -0 $pid 2>/dev/null || fail "Plovex ended before its window appeared"
   sleep 0.2
@@ -217,7 +219,7 @@ if [ "$id" = en ]; then
   # Choosing Japanese (the third option) repaints the main window and the
   # open dialog in Japanese.
   lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
-  choose_language "$lan" 2 "プリンターのセットアップ - V1.0.9"
+  choose_language "$lan" 2 "プリンターのセットアップ - $version"
   shot "$lan" language-to-ja
   close_dialog "$lan" "language dialog"
   sleep 0.3

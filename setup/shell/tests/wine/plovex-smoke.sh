@@ -31,7 +31,7 @@ trap 'kill $pid 2>/dev/null || true' EXIT
 # its UTF-8 name afterwards.
 wid=""
 for _ in $(seq 1 600); do  # up to 2 minutes: a first start in a new prefix and code page is slow
-  wid=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
+  wid=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
   [ -n "$wid" ] && break
   if ! kill -0 $pid 2>/dev/null; then echo "Plovex ended before its window appeared"; exit 1; fi
   sleep 0.2

@@ -57,7 +57,7 @@ wine "$work/app/$(basename "$plovex")" >/dev/null 2>&1 &
 pid=$!
 wid=""
 for _ in $(seq 1 600); do
-  wid=$(xdotool search --name ' - V1\.0\.9$' 2>/dev/null | head -n1 || true)
+  wid=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
   [ -n "$wid" ] && break
   kill -0 $pid 2>/dev/null || break
   sleep 0.2

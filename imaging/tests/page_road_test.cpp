@@ -1,5 +1,5 @@
-// The page preparation road, and the row-window pipeline held equal to
-// the plain whole-page one on random pages.
+// The page road (page_road.cpp), held equal on random pages to the plain
+// reference road built from the toolbox (toolbox/reference.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +13,7 @@ struct Switches {
   int halfTone = 1, mirror = 0, reversePhase = 0;
 };
 
-// Describes the page to the record as the page encoder does.
+// Describes the page to the record as the page writer does.
 void prepare(BMPInfo &r, Bytes &page, int64_t w, int64_t h, Switches s) {
   settings_ set{};
   set.halfTone = s.halfTone;
@@ -172,8 +172,8 @@ struct PackCase {
   float offsetX = 0;
 };
 
-// Runs the encoder's entry on `raster` (raster RGB order) and, on a copy,
-// the exchange, the in-place road and the packing; both must agree.
+// Runs the page writer's entry on `raster` (raster RGB order) and, on a copy,
+// the red/blue swap, the in-place road and the packing; both must agree.
 void expectPackedEqualsInPlace(const Bytes &raster, const PackCase &c, int64_t bytesPerRow) {
   Bytes a = raster, b = raster;
   BMPInfo fast, plain;
@@ -197,9 +197,9 @@ void expectPackedEqualsInPlace(const Bytes &raster, const PackCase &c, int64_t b
 }
 }  // namespace
 
-// The encoder's entry skips the colour exchange and the colour write-back;
+// The page writer's entry skips the red/blue swap and the colour write-back;
 // on random pages of every width class of the packing (below, at and
-// past 8 and 16 dots) it must print what the exchange plus the in-place
+// past 8 and 16 dots) it must print what the red/blue swap plus the in-place
 // road print.
 TEST(Pipeline, PackedPageEqualsTheExchangedInPlaceRoad) {
   std::mt19937 rng(99);

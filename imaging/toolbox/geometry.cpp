@@ -1,5 +1,6 @@
 // Geometry: quarter and half turns, the shrink with its bilinear
-// resampler, the left-to-right mirror and the offset shift.
+// resampler and the whole-page mirror.  The page road mirrors row by row
+// and shifts the page itself (page_road.cpp).
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -55,14 +56,6 @@ void quarterTurn(const unsigned char *src, unsigned char *dst, int64_t w, int64_
 unsigned char blend(float p00, float p10, float p01, float p11, float fx, float fy) {
   float v = p11 * fx * fy + (p01 * (1.0f - fx) * fy + (p00 * (1.0f - fx) * (1.0f - fy) + p10 * fx * (1.0f - fy)));
   return v <= 0.0f ? 0 : (v >= 255.0f ? 255 : static_cast<unsigned char>(v));
-}
-
-// Shift in whole dots of an offset product; false when it is not a number
-// that a page could use.
-bool dotsOf(float product, int64_t *dots) {
-  if (!(std::fabs(product) < 4.0e18f)) return false;
-  *dots = static_cast<int64_t>(product);
-  return true;
 }
 }  // namespace
 
@@ -228,85 +221,4 @@ int BMPInfo::CBMP_ImageMirror(int32_t) {
     imaging_util::mirrorRow(pixels + y * lineBytes, width, bytesPerPixel, lineBytes);
   std::memset(pixels + lineBytes * height, 255, static_cast<size_t>(imageSize - lineBytes * height));
   return 1;
-}
-
-// Plain mirror through a white page-sized buffer.
-int reference::ImageMirror(BMPInfo &r) {
-  if (!r.pixels || r.width == 0 || r.height == 0) return 0;
-  if (!r.pageFits(3)) return 0;
-  unsigned char *out = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(r.imageSize)));
-  if (!out) return 0;
-  std::memset(out, 255, static_cast<size_t>(r.imageSize));
-  for (int64_t y = 0; y < r.height; ++y)
-    for (int64_t i = 0; i < r.width; ++i)
-      for (int k = 0; k < 3; ++k)
-        out[y * r.lineBytes + i * r.bytesPerPixel + k] =
-            r.pixels[y * r.lineBytes + (r.width - 1 - i) * r.bytesPerPixel + k];
-  std::memcpy(r.pixels, out, static_cast<size_t>(r.imageSize));
-  std::free(out);
-  return 1;
-}
-
-// Shifts the page by the device offsets in place (positive moves right
-// and down); the uncovered area becomes white, and a shift that would
-// leave nothing of the page in view is not made.
-void BMPInfo::CBMP_DoOffset() {
-  if (!pixels) return;
-  int64_t dx = 0, dy = 0;
-  // Products too large for a dot count cannot be converted safely.
-  if (!dotsOf(deviceData.deviceOffsetX * offsetUnits, &dx) ||
-      !dotsOf(offsetUnits * deviceData.deviceOffsetY, &dy))
-    return;
-  if (dx == 0 && dy == 0) return;
-  if (!pageFits(1)) return;  // layout does not fit the buffer: unchanged
-  int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-  if (height - ady < 0 || adx >= width) return;
-  int64_t segment = lineBytes - adx * bytesPerPixel;
-  int64_t from = dx < 0 ? adx * bytesPerPixel : 0, to = dx < 0 ? 0 : dx * bytesPerPixel;
-  // Rows move toward the shift, so walk from the far side to read every
-  // source row before it is overwritten.
-  for (int64_t i = 0; i < height; ++i) {
-    int64_t d = dy > 0 ? height - 1 - i : i;
-    unsigned char *row = pixels + d * lineBytes;
-    int64_t s = d - dy;
-    if (s < 0 || s >= height) {
-      std::memset(row, 255, static_cast<size_t>(lineBytes));
-      continue;
-    }
-    std::memmove(row + to, pixels + s * lineBytes + from, static_cast<size_t>(segment));
-    std::memset(row, 255, static_cast<size_t>(to));
-    std::memset(row + to + segment, 255, static_cast<size_t>(lineBytes - to - segment));
-  }
-  std::memset(pixels + lineBytes * height, 255, static_cast<size_t>(imageSize - lineBytes * height));
-}
-
-// Plain offset shift through a white page-sized buffer.
-void reference::DoOffset(BMPInfo &r) {
-  if (!r.pixels) return;
-  int64_t dx = 0, dy = 0;
-  if (!dotsOf(r.deviceData.deviceOffsetX * r.offsetUnits, &dx) ||
-      !dotsOf(r.offsetUnits * r.deviceData.deviceOffsetY, &dy))
-    return;
-  if (dx == 0 && dy == 0) return;
-  if (!r.pageFits(1)) return;
-  unsigned char *out = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(r.imageSize)));
-  if (!out) return;
-  std::memset(out, 255, static_cast<size_t>(r.imageSize));
-  int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
-  if (r.height - ady < 0 || adx >= r.width) {
-    std::free(out);
-    return;
-  }
-  for (int64_t row = 0; row < r.height - ady; ++row) {
-    int64_t dst = row + (dy > 0 ? dy : 0), src = row + (dy < 0 ? -dy : 0);
-    int64_t n = r.lineBytes - adx * r.bytesPerPixel;
-    if (dx < 0)
-      std::memcpy(out + dst * r.lineBytes, r.pixels + src * r.lineBytes + adx * r.bytesPerPixel,
-                  static_cast<size_t>(n));
-    else
-      std::memcpy(out + dst * r.lineBytes + dx * r.bytesPerPixel, r.pixels + src * r.lineBytes,
-                  static_cast<size_t>(n));
-  }
-  std::memcpy(r.pixels, out, static_cast<size_t>(r.imageSize));
-  std::free(out);
 }

@@ -1,6 +1,6 @@
-// Sharpening and high-pass filters.  The pipeline runs the colour
-// sharpening in its own row-window form (pipeline.cpp); LaplacianSharpen
-// here is the plain whole-page version it is checked against.
+// Sharpening and high-pass filters.  The page road sharpens row by row
+// (page_rows.cpp); LaplacianSharpen here is the plain whole-page version
+// it is checked against.
 #include <cstdlib>
 #include <cstring>
 

@@ -1,0 +1,384 @@
+// The page road: the stages every printed page goes through on its way
+// to the one-bit print head, all in this file.  Gamma 1.2, then either
+// Atkinson error diffusion (which also finds the blank rows at the bottom)
+// or Laplacian sharpening and an Otsu threshold, then mirror, negative
+// and the offset shift.
+//
+// The page is walked in row windows so that a page costs little more
+// memory than its own buffer: the diffusion keeps three gray rows, the
+// sharpening four colour rows, and each row is finished as soon as it is
+// final (the row operations are in page_rows.cpp).  The road has two
+// ends: CBMP_UpImageInfo writes the black and white pixels back into the
+// page; CBMP_PackPage, the page writer's entry, writes one bit a dot and
+// skips the colour write-back and, for 3-byte pixels, the red/blue swap of
+// CBMP_SetBMPSource, which cannot change a black-and-white result (the
+// gray value is the darkest colour byte and the sharpening works per
+// colour byte).
+//
+// The other whole-page operations of the library (toolbox/) are no stage
+// of this road; toolbox/reference.cpp builds the same road from them, and
+// the tests hold the two equal.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "bmpinfo.h"
+#include "imaging_util.h"
+#include "page_rows.h"
+
+using imaging_util::clampByte;
+using namespace page_rows;
+
+namespace {
+
+// True when all eight bytes of `word` are below 8 or from 248 up, where
+// the diffusion's error is too small to pass on.
+inline bool allQuiet(uint64_t word) {
+  const uint64_t high = 0x8080808080808080ull;
+  // Adds 8 to every byte without carries between them.
+  const uint64_t shifted = ((word & ~high) + 0x0808080808080808ull) ^ (word & high);
+  return (shifted & 0xF0F0F0F0F0F0F0F0ull) == 0;
+}
+
+// Error-diffusion road: each row's gray values (darkest colour byte, toned
+// through one table lookup since the table never decreases) are made two
+// rows ahead of the diffusion in a window of three rows; the last
+// non-white row from row 2 on goes to lastContent (-1 when none).  Window
+// rows carry two spare bytes each side, and a fourth row stands in below
+// the page, so the error spreads without edge tests.  Returns false, with
+// the page untouched, when the window cannot be had.
+bool diffusePage(const Page &pg, const uint8_t lut[256], const Sink &sink, int64_t *lastContent) {
+  const int64_t w = pg.width, h = pg.height, stride = w + 4;
+  unsigned char *window = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(4 * stride), 1));
+  if (!window) return false;
+  *lastContent = -1;
+  auto grayRow = [&](int64_t y) { return window + (y < h ? y % 3 : 3) * stride + 2; };
+  auto load = [&](int64_t y) {
+    const unsigned char *p = pg.row(y);
+    unsigned char *g = grayRow(y);
+    unsigned char all = 255;
+    for (int64_t x = 0; x < w; ++x, p += pg.bpp) {
+      unsigned char m = p[0] < p[1] ? p[0] : p[1];
+      m = lut[m < p[2] ? m : p[2]];
+      g[x] = m;
+      all &= m;
+    }
+    if (all != 255 && y >= 2) *lastContent = y;
+  };
+  load(0);
+  if (h > 1) load(1);
+  for (int64_t y = 0; y < h; ++y) {
+    if (y + 2 < h) load(y + 2);
+    unsigned char *g0 = grayRow(y), *g1 = grayRow(y + 1), *g2 = grayRow(y + 2);
+    for (int64_t x = 0; x < w; ++x) {
+      const int v = g0[x];
+      if (static_cast<unsigned char>(v + 8) < 16) {
+        // Nothing to pass on: skip the quiet run eight bytes at a time.
+        uint64_t word;
+        while (x + 9 <= w && (std::memcpy(&word, g0 + x + 1, 8), allQuiet(word))) x += 8;
+        continue;
+      }
+      const int q = (v >= 129 ? v - 255 : v) / 8;
+      g0[x + 1] = clampByte(g0[x + 1] + q);
+      g0[x + 2] = clampByte(g0[x + 2] + q);
+      g1[x - 1] = clampByte(g1[x - 1] + q);
+      g1[x] = clampByte(g1[x] + q);
+      g1[x + 1] = clampByte(g1[x + 1] + q);
+      g2[x] = clampByte(g2[x] + q);
+    }
+    // A gray value no longer changes once the diffusion has passed it.
+    emitRow(pg, sink, y, g0, 129);
+  }
+  std::free(window);
+  return true;
+}
+
+// The histogram step of the threshold road: counts the darkest colour
+// byte of every final row.  For the bit sink it also keeps each row's gray
+// values at the start of its page row, where the row emitter reads them;
+// in place, a final row that was built elsewhere goes back to the page.
+class GrayHistogram {
+ public:
+  // `gray` is scratch for one row of w bytes, or null (then rows are
+  // counted pixel by pixel).
+  GrayHistogram(const Page &pg, const Sink &sink, unsigned char *gray)
+      : pg_(pg), sink_(sink), gray_(gray) {}
+
+  void addGrayRow(int64_t y, const unsigned char *values) {
+    countRow(values, pg_.width, hist_);
+    if (sink_.bits) std::memcpy(pg_.row(y), values, static_cast<size_t>(pg_.width));
+  }
+
+  void addColourRow(int64_t y, const unsigned char *row) {
+    if (!sink_.bits && row != pg_.row(y))
+      std::memcpy(pg_.row(y), row, static_cast<size_t>(pg_.width * pg_.bpp));
+    if (!gray_) {
+      for (int64_t x = 0; x < pg_.width; ++x, row += pg_.bpp) {
+        unsigned char m = row[0] < row[1] ? row[0] : row[1];
+        ++hist_[0][m < row[2] ? m : row[2]];
+      }
+      return;
+    }
+    grayOfRow(row, pg_.width, pg_.bpp, gray_);
+    addGrayRow(y, gray_);
+  }
+
+  // A row known to be blank paper, already white in the page.
+  void addBlankRow() { hist_[0][255] += static_cast<uint64_t>(pg_.width); }
+
+  // Otsu's threshold over every row counted.
+  int threshold() {
+    for (int i = 1; i < 4; ++i)
+      for (int v = 0; v < 256; ++v) hist_[0][v] += hist_[i][v];
+    return imaging_util::otsuSearch(hist_[0], static_cast<uint64_t>(pg_.width * pg_.height));
+  }
+
+ private:
+  const Page &pg_;
+  const Sink &sink_;
+  unsigned char *gray_;
+  uint64_t hist_[4][256] = {};
+};
+
+// One toned row of the sharpening window: its colour bytes, or for a row
+// of neutral pixels one byte a pixel (colour made only when asked).
+struct WindowRow {
+  unsigned char *colour, *one;
+  bool blank, neutral, hasColour;
+};
+
+// The sharpening window of the threshold road: three toned rows slide
+// down the page; each middle row is sharpened into a fourth and counted
+// as soon as it is final.  Rows of neutral pixels (black text on white
+// paper, gray pictures) are toned and sharpened one byte a pixel, which
+// gives what each of the three equal colours would; only the bit sink
+// takes this shortcut, as it needs no colours back.  `rows` holds four
+// colour rows and four rows of one byte a pixel.
+void sharpenWindow(const Page &pg, const uint8_t lut[256], const uint16_t *pairs, const Sink &sink,
+                   unsigned char *rows, GrayHistogram &histogram) {
+  const int64_t w = pg.width, h = pg.height, bpp = pg.bpp, rowBytes = w * bpp;
+  const bool neutralShortcut = sink.bits && bpp == 3;
+  auto load = [&](WindowRow &s, int64_t y) {
+    s.neutral = neutralShortcut && neutralRow(pg.row(y), w, s.one);
+    s.hasColour = !s.neutral;
+    s.blank = s.neutral ? toneBytes(s.one, w, lut, pairs) : toneRow(pg, pg.row(y), s.colour, lut, pairs);
+  };
+  auto colourOf = [&](WindowRow &s) {
+    if (!s.hasColour) expandRow(s.one, w, s.colour);
+    s.hasColour = true;
+    return s.colour;
+  };
+  auto addUnsharpened = [&](int64_t y, WindowRow &s) {
+    if (s.neutral) {
+      histogram.addGrayRow(y, s.one);
+    } else {
+      histogram.addColourRow(y, s.colour);
+    }
+  };
+  unsigned char *ones = rows + 4 * rowBytes;
+  WindowRow above{rows, ones, false, false, false}, here{rows + rowBytes, ones + w, false, false, false};
+  WindowRow below{rows + 2 * rowBytes, ones + 2 * w, false, false, false};
+  unsigned char *out = rows + 3 * rowBytes, *outOne = ones + 3 * w;
+  load(above, 0);
+  load(here, 1);
+  addUnsharpened(0, above);
+  for (int64_t y = 1; y < h - 1; ++y) {
+    load(below, y + 1);
+    if (above.blank && here.blank && below.blank) {
+      // Blank paper all round sharpens to itself: the page row is white
+      // already, as its gray values would be.
+      histogram.addBlankRow();
+    } else if (above.neutral && here.neutral && below.neutral) {
+      sharpenRow(above.one, here.one, below.one, outOne, w, 1);
+      histogram.addGrayRow(y, outOne);
+    } else {
+      sharpenRow(colourOf(above), colourOf(here), colourOf(below), out, rowBytes, bpp);
+      histogram.addColourRow(y, out);
+    }
+    const WindowRow t = above;
+    above = here;
+    here = below;
+    below = t;
+  }
+  addUnsharpened(h - 1, here);
+}
+
+// A page too small to sharpen, or with no room for the window: toned in
+// place and counted.
+void toneUnsharpened(const Page &pg, const uint8_t lut[256], const uint16_t *pairs,
+                     GrayHistogram &histogram) {
+  for (int64_t y = 0; y < pg.height; ++y) {
+    toneRow(pg, pg.row(y), pg.row(y), lut, pairs);
+    histogram.addColourRow(y, pg.row(y));
+  }
+}
+
+// The row emitter of the threshold road: every row black or white by the
+// threshold, then packed or mirrored and inverted in place.
+void emitThresholdRows(const Page &pg, const Sink &sink, int threshold) {
+  for (int64_t y = 0; y < pg.height; ++y) {
+    if (sink.bits) {
+      // The row's gray values wait at the start of its page row.
+      emitRow(pg, sink, y, pg.row(y), threshold + 1);
+      continue;
+    }
+    unsigned char *p = pg.row(y);
+    for (int64_t x = 0; x < pg.width; ++x, p += pg.bpp) {
+      unsigned char m = p[0] < p[1] ? p[0] : p[1];
+      m = m < p[2] ? m : p[2];
+      p[0] = p[1] = p[2] = m > threshold ? 255 : 0;
+    }
+    finishRow(pg, pg.row(y), sink.mirror, sink.negative);
+  }
+}
+
+// Threshold road: tone, sharpening and histogram in one pass down the
+// page, then the Otsu threshold decides each dot in the row emitter.
+// Returns false, with the page untouched, when the bit sink's rows cannot
+// be had.
+bool thresholdPage(const Page &pg, const uint8_t lut[256], const Sink &sink) {
+  const int64_t w = pg.width, h = pg.height, rowBytes = w * pg.bpp;
+  const bool sharpen = w >= 3 && h >= 3;
+  // The window's rows (four colour rows, four of one byte a pixel) and
+  // the histogram's gray row.
+  const int64_t windowBytes = sharpen ? 4 * rowBytes + 4 * w : 0;
+  unsigned char *scratch = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(windowBytes + w)));
+  if (!scratch && sink.bits) return false;
+  // Worth its 128 kB only on a page of some size; without it the byte
+  // table does.
+  uint16_t *pairs = nullptr;
+  if (w * h >= (1 << 16)) pairs = static_cast<uint16_t *>(std::malloc(sizeof(uint16_t) << 16));
+  if (pairs) buildPairs(lut, pairs);
+  GrayHistogram histogram(pg, sink, scratch ? scratch + windowBytes : nullptr);
+  if (sharpen && scratch) {
+    sharpenWindow(pg, lut, pairs, sink, scratch, histogram);
+  } else {
+    toneUnsharpened(pg, lut, pairs, histogram);
+  }
+  emitThresholdRows(pg, sink, histogram.threshold());
+  std::free(pairs);
+  std::free(scratch);
+  return true;
+}
+
+}  // namespace
+
+// Gamma of the road; the diffusion keeps only a window of gray rows, so
+// an older gray copy is released as a new conversion would.
+void BMPInfo::startPreparation() {
+  gamma = 1.2;
+  if (deviceData.thresholdMode == 0) CBMP_FreeGrayBuffer();
+}
+
+// Both ends of the road: the page in place (sink without bits) or packed.
+// Returns false, with the page untouched, when the bit sink cannot be
+// served; the in-place end always finishes.
+bool BMPInfo::prepare(unsigned char *bits, int64_t bytesPerRow) {
+  Sink sink;
+  sink.bits = bits;
+  sink.bytesPerRow = bytesPerRow;
+  sink.mirror = doMirror != 0 && deviceData.mirrorPage != 0;
+  sink.negative = deviceData.negativePage != 0;
+  const bool diffuse = deviceData.thresholdMode == 0;
+  const Page pg{pixels, width, height, lineBytes, bytesPerPixel, imageSize};
+  uint8_t lut[256];
+  imaging_util::buildGammaTable(gamma, lut);
+  if (diffuse) {
+    int64_t lastContent = -1;
+    if (diffusePage(pg, lut, sink, &lastContent)) {
+      if (height >= 3 && lastContent >= 2) blankHeightLast = lastContent + 1;
+      if (blankHeightLast <= 0) blankHeightLast = 1;
+      if (blankHeightLast > height) blankHeightLast = height;
+    } else {
+      if (bits) return false;
+      // Without gray rows the page stays in colour, as it does when the
+      // gray copy cannot be made; the page writer's threshold then decides.
+      for (int64_t y = 0; y < height; ++y) {
+        toneRow(pg, pg.row(y), pg.row(y), lut, nullptr);
+        finishRow(pg, pg.row(y), sink.mirror, sink.negative);
+      }
+    }
+  } else if (!thresholdPage(pg, lut, sink)) {
+    return false;
+  }
+  if (bits) return true;
+  finishTail(pg, sink.mirror, sink.negative);
+  if (doOffset != 0) CBMP_DoOffset();
+  return true;
+}
+
+// Turns the colour page into a black-and-white page in place and finds
+// the last row with content (error-diffusion road only).
+void BMPInfo::CBMP_UpImageInfo() {
+  startPreparation();
+  // A geometry that does not fit the buffer, or pixels other than 3 or 4
+  // bytes, leaves the page unchanged.
+  if (!pageFits(3) || bytesPerPixel > 4) return;
+  prepare(nullptr, 0);
+}
+
+// The page writer's entry: takes the page in its raster (RGB) order, without
+// the red/blue swap of CBMP_SetBMPSource, and writes it packed.  Other set-ups
+// (4-byte pixels, an offset shift, no memory for the row windows) go the
+// whole way through the swap and CBMP_UpImageInfo.
+bool BMPInfo::CBMP_PackPage(unsigned char *data, int64_t size, unsigned char *bits,
+                            int64_t bytesPerRow) {
+  pixels = data;
+  imageSize = size;
+  startPreparation();
+  if (!bits || !pageFits(3) || bytesPerPixel > 4 || bytesPerRow < (width + 7) / 8) return false;
+  const bool shifts = doOffset != 0 && !(std::fabs(deviceData.deviceOffsetX * offsetUnits) < 1.0f &&
+                                         std::fabs(offsetUnits * deviceData.deviceOffsetY) < 1.0f);
+  // The swap works on groups of three bytes, so only with 3-byte
+  // pixels does it stay within each pixel and leave the result alone.
+  if (bytesPerPixel == 3 && !shifts && prepare(bits, bytesPerRow)) return true;
+  RGB_to_BGR(data, size);
+  CBMP_UpImageInfo();
+  // The colour page left by a failed diffusion window is judged by its
+  // first byte, as the print head's packing always has.
+  for (int64_t y = 0; y < height; ++y) {
+    const unsigned char *p = pixels + y * lineBytes;
+    unsigned char *out = bits + y * bytesPerRow;
+    std::memset(out, 0xFF, static_cast<size_t>(bytesPerRow));
+    for (int64_t x = 0; x < width; ++x)
+      if (p[x * bytesPerPixel] < 129) out[x / 8] = static_cast<unsigned char>(out[x / 8] & ~(0x80u >> (x % 8)));
+  }
+  return true;
+}
+
+// Has no effect; kept for callers of the interface.
+void BMPInfo::CBMP_UpImageInfoUI() {}
+
+// Shifts the page by the device offsets in place (positive moves right
+// and down); the uncovered area becomes white, and a shift that would
+// leave nothing of the page in view is not made.
+void BMPInfo::CBMP_DoOffset() {
+  if (!pixels) return;
+  int64_t dx = 0, dy = 0;
+  // Products too large for a dot count cannot be converted safely.
+  if (!imaging_util::dotsOf(deviceData.deviceOffsetX * offsetUnits, &dx) ||
+      !imaging_util::dotsOf(offsetUnits * deviceData.deviceOffsetY, &dy))
+    return;
+  if (dx == 0 && dy == 0) return;
+  if (!pageFits(1)) return;  // layout does not fit the buffer: unchanged
+  int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  if (height - ady < 0 || adx >= width) return;
+  int64_t segment = lineBytes - adx * bytesPerPixel;
+  int64_t from = dx < 0 ? adx * bytesPerPixel : 0, to = dx < 0 ? 0 : dx * bytesPerPixel;
+  // Rows move toward the shift, so walk from the far side to read every
+  // source row before it is overwritten.
+  for (int64_t i = 0; i < height; ++i) {
+    int64_t d = dy > 0 ? height - 1 - i : i;
+    unsigned char *row = pixels + d * lineBytes;
+    int64_t s = d - dy;
+    if (s < 0 || s >= height) {
+      std::memset(row, 255, static_cast<size_t>(lineBytes));
+      continue;
+    }
+    std::memmove(row + to, pixels + s * lineBytes + from, static_cast<size_t>(segment));
+    std::memset(row, 255, static_cast<size_t>(to));
+    std::memset(row + to + segment, 255, static_cast<size_t>(lineBytes - to - segment));
+  }
+  std::memset(pixels + lineBytes * height, 255, static_cast<size_t>(imageSize - lineBytes * height));
+}
+
