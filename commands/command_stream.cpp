@@ -114,6 +114,10 @@ bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t
   const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
   unsigned char *lastBand = bits + height * bytesPerRow;  // room for one band after the page
   for (int64_t b = 0; b < bands; ++b) {
+    if (out.Cancelled()) {
+      std::free(bits);
+      return false;
+    }
     WriteBand(out, bits, height, b * kBandHeight, lastBand, bytesPerRow);
   }
   std::free(bits);

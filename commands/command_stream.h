@@ -34,6 +34,9 @@ class ByteSink {
   virtual ~ByteSink() = default;
   virtual void Write(const void *data, size_t bytes) = 0;
   virtual void Flush() {}
+  // True when the job was cancelled or the output failed: the page stops
+  // before its next band and is not printed.
+  virtual bool Cancelled() const { return false; }
 };
 
 // Dots to whole millimetres, in single precision, halves away from zero.
@@ -53,7 +56,8 @@ void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm
 // `image` is used as scratch): optional quarter turn, preparation (tone,
 // binarisation, mirror, negative), the model's header, the bands down to
 // the last row with content, PRINT with `copies`.  Returns false, with
-// nothing written, when memory or the geometry fails.
+// nothing written, when memory or the geometry fails, and false after the
+// last whole band when the sink reports the job cancelled.
 bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t width,
                 int64_t height, const settings_ &settings, int copies);
 

@@ -8,7 +8,8 @@ what=${1:-all}
 
 native=(cmake ninja-build g++ pkg-config make python3
         libcups2-dev libcupsimage2-dev cups cups-client cups-filters cups-ppdc
-        ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip)
+        ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip
+        libpappl-dev)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
 windows=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386 xvfb xauth

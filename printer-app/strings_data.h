@@ -1,0 +1,15 @@
+// Localised labels of the printer's own attributes, and the document
+// formats the application adds to PAPPL's.
+#ifndef QUILLET_PRINTER_APP_STRINGS_DATA_H
+#define QUILLET_PRINTER_APP_STRINGS_DATA_H
+
+#include <pappl/pappl.h>
+
+namespace quillet_app {
+
+void AddStrings(pappl_system_t *system);
+void AddDocumentFormats(pappl_system_t *system);
+
+}  // namespace quillet_app
+
+#endif

@@ -1,0 +1,189 @@
+"""quillet-printer-app as a real server: PWG raster jobs with IPP
+attributes come out byte for byte as the filter prints the same pages with
+the matching printer options, on every model; broken documents end their
+job aborted with a reason while the server keeps printing.
+
+Usage: papp_test.py APP FILTER DECODER PPD_DIR [--keep]"""
+import os
+import subprocess
+import sys
+
+import pappkit as kit
+
+A4_MEDIA = "MEMBER keyword media-size-name iso_a4_210x297mm"
+LABEL_MEDIA = "MEMBER keyword media-size-name om_label-50x30mm_50x30mm"
+
+# (printer, IPP job attributes, the filter's options, copies)
+CASES = [
+    ("a4", "", "", 1),
+    ("a4", "ATTR keyword print-content-optimize text\nATTR boolean quillet-mirror true",
+     "OP_HalfTone=False OP_Mirror=1", 1),
+    ("a4", "ATTR boolean quillet-negative true\nATTR enum orientation-requested 4\n"
+           "ATTR integer copies 3", "OP_ReversePhase=1 OP_Rotate=1", 3),
+    ("a4", "ATTR integer print-darkness 27\nATTR integer print-speed 5080\n"
+           "ATTR keyword quillet-direction reversed\n"
+           "ATTR collection media-col { %s MEMBER keyword media-type black-mark }" % A4_MEDIA,
+     "OP_Density=12 OP_PrintSpeed=2 OP_Direction=1 OP_PaperType=0", 1),
+    ("a4-300", "ATTR keyword print-content-optimize text-and-graphic\n"
+               "ATTR enum orientation-requested 5\nATTR integer copies 2\n"
+               "ATTR collection media-col { %s MEMBER keyword media-type tattoo-transfer }" % A4_MEDIA,
+     "OP_HalfTone=False OP_Rotate=1 OP_PaperType=2", 2),
+    ("a4-300", "ATTR keyword print-content-optimize photo\nATTR boolean quillet-mirror true\n"
+               "ATTR boolean quillet-negative true", "OP_Mirror=1 OP_ReversePhase=1", 1),
+    ("label", "", "", 1),
+    ("label", "ATTR enum orientation-requested 6\nATTR integer print-darkness -53\n"
+              "ATTR integer quillet-label-gap 5\nATTR integer quillet-stop-offset -3",
+     "OP_Rotate=2 OP_PrintDensity=0 OP_LabelGAP=5 OP_OFFSet=-3", 1),
+    ("label", "ATTR enum orientation-requested 5\n"
+              "ATTR keyword print-content-optimize text\nATTR integer copies 4\n"
+              "ATTR collection media-col { %s MEMBER keyword media-tracking mark "
+              "MEMBER integer media-left-offset 100 MEMBER integer media-top-offset -50 }"
+              % LABEL_MEDIA,
+     "OP_Rotate=3 OP_HalfTone=False OP_PaperSel=2 OP_HorizontalOffset=8 OP_VerticalOffset=-4", 4),
+    ("label", "ATTR boolean quillet-mirror true\nATTR integer print-speed 20320\n"
+              "ATTR collection media-col { %s MEMBER keyword media-tracking continuous }"
+              % LABEL_MEDIA, "OP_Mirror=1 OP_PrintSpeed=8 OP_PaperSel=0", 1),
+]
+
+PRINTERS = {"a4": ("quillet_a4_203", "qa4-203.ppd"), "a4-300": ("quillet_a4_300", "qa4-300.ppd"),
+            "label": ("quillet_label_203", "qlbl-203.ppd")}
+
+
+def run_filter(filter_path, ppd, options, copies, path):
+    env = dict(os.environ, PPD=ppd)
+    r = subprocess.run([filter_path, "1", "tester", "title", str(copies), options, path],
+                       env=env, capture_output=True, timeout=120)
+    if r.returncode != 0:
+        raise AssertionError("filter failed: %s" % r.stderr.decode(errors="replace"))
+    return r.stdout
+
+
+def decodes(decoder, data, work):
+    path = os.path.join(work, "check.prn")
+    with open(path, "wb") as f:
+        f.write(data)
+    r = subprocess.run([decoder, "--no-png", path], capture_output=True, text=True)
+    return r.returncode == 0, r.stdout + r.stderr
+
+
+def main(argv):
+    app, filter_path, decoder, ppd_dir = argv[1:5]
+    keep = "--keep" in argv
+    work = kit.tempdir("papp-test-")
+    listener = kit.Listener()
+    server = kit.Server(app, work)
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+            print("FAIL:", what)
+
+    try:
+        for name, (driver, _) in PRINTERS.items():
+            server.add(name, driver, "socket://127.0.0.1:%d" % listener.port)
+
+        # Two pages, the second narrower than a byte boundary, with blank tails.
+        pages = [kit.test_page(320, 200, 1), kit.test_page(203, 150, 2, blank_tail=0.6)]
+        for i, (printer, attrs, options, copies) in enumerate(CASES):
+            app_doc = os.path.join(work, "app-%d.pwg" % i)
+            ref_doc = os.path.join(work, "ref-%d.pwg" % i)
+            with open(app_doc, "wb") as f:
+                f.write(kit.pwg_raster(pages, copies=1))
+            with open(ref_doc, "wb") as f:
+                f.write(kit.pwg_raster(pages, copies=copies))
+            expected = run_filter(filter_path, os.path.join(ppd_dir, PRINTERS[printer][1]), options,
+                                  copies, ref_doc)
+            uri = server.uri(printer)
+            job, status = kit.print_job(uri, work, app_doc, "image/pwg-raster", attrs)
+            check(job is not None, "case %d: Print-Job refused (%s)" % (i, status))
+            if job is None:
+                continue
+            state, reasons, message = kit.wait_job(uri, work, job)
+            got = listener.take()
+            check(state == "completed", "case %d: job %s (%s %s)" % (i, state, reasons, message))
+            check(got == expected, "case %d (%s, %s): %d bytes from the app, %d from the filter"
+                  % (i, printer, options or "defaults", len(got), len(expected)))
+            ok, text = decodes(decoder, got, work)
+            check(ok, "case %d: the stream does not decode: %s" % (i, text))
+
+        # Gray lines print as the same values in every colour.
+        gray = [(w, h, [bytes(r[0::3]) for r in rows]) for (w, h, rows) in pages]
+        rgb = [(w, h, [bytes(b for v in r for b in (v, v, v)) for r in rows]) for (w, h, rows) in gray]
+        for name, data in (("gray.pwg", kit.pwg_raster(gray, colour=False)),
+                           ("grayrgb.pwg", kit.pwg_raster(rgb))):
+            with open(os.path.join(work, name), "wb") as f:
+                f.write(data)
+        expected = run_filter(filter_path, os.path.join(ppd_dir, "qa4-203.ppd"), "", 1,
+                              os.path.join(work, "grayrgb.pwg"))
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "gray.pwg"),
+                                    "image/pwg-raster")
+        kit.wait_job(server.uri("a4"), work, job)
+        check(listener.take() == expected, "sGray raster differs from the same page in sRGB")
+
+        # Broken documents: aborted with a reason, and the next job prints.
+        last_job = job
+        good = kit.pwg_raster(pages[:1])
+        broken = {
+            "truncated.pwg": ("image/pwg-raster", good[:len(good) // 2]),
+            "garbage.pwg": ("image/pwg-raster", b"RaS2" + bytes((i * 37) % 256 for i in range(6000))),
+            "bad-header.pwg": ("image/pwg-raster", good[:4] + b"\xff" * 1796 + good[1800:]),
+            "corrupt.png": ("image/png", kit.png(64, 48)[:40] + b"\x13" * 400),
+            "corrupt.jpg": ("image/jpeg", b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + b"\x55" * 500),
+        }
+        for name, (fmt, data) in broken.items():
+            path = os.path.join(work, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            uri = server.uri("a4")
+            job, status = kit.print_job(uri, work, path, fmt)
+            if job is None and status and status.startswith("client-error"):
+                continue  # refused at submission: nothing lost, nothing printed
+            # A raster stream is printed while it arrives; a broken one may
+            # end the request without a response, the job is still there.
+            job = job or last_job + 1
+            state, reasons, message = kit.wait_job(uri, work, job)
+            listener.take()
+            check(state == "aborted", "%s: job ended %s" % (name, state))
+            check(reasons not in ("", "none", "job-completed-successfully"),
+                  "%s: no reason given (%s)" % (name, reasons))
+            check(server.alive(), "%s: the server died" % name)
+            with open(os.path.join(work, "next.pwg"), "wb") as f:
+                f.write(good)
+            job, _ = kit.print_job(uri, work, os.path.join(work, "next.pwg"), "image/pwg-raster")
+            last_job = job or 0
+            state, _, _ = kit.wait_job(uri, work, job)
+            check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+                  "%s: the next job did not print (%s)" % (name, state))
+
+        # A format the printer does not take prints nothing: PAPPL 1.3
+        # accepts the job and aborts it at once.
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "next.pwg"),
+                                    "application/x-unknown")
+        if job is not None:
+            state, _, _ = kit.wait_job(server.uri("a4"), work, job)
+            check(state == "aborted" and listener.take() == b"",
+                  "unsupported format: job %s" % state)
+
+        # PNG prints once per copy, PRINT 1,1 each time.
+        with open(os.path.join(work, "page.png"), "wb") as f:
+            f.write(kit.png(120, 90))
+        job, _ = kit.print_job(server.uri("label"), work, os.path.join(work, "page.png"),
+                               "image/png", "ATTR integer copies 2")
+        state, reasons, _ = kit.wait_job(server.uri("label"), work, job)
+        got = listener.take()
+        ok, text = decodes(decoder, got, work)
+        check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
+              "PNG job: %s %s, %s" % (state, reasons, text))
+    finally:
+        server.stop()
+        listener.close()
+        if failures:
+            print(server.tail(60))
+        kit.cleanup(work, keep)
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
