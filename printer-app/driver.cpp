@@ -102,10 +102,11 @@ bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /*
   ipp_t *printerAttrs = papplPrinterGetDriverAttributes(printer);
   state->settings = SettingsFor(*model, *options, printerAttrs);
   ippDelete(printerAttrs);
-  // Raster documents are sent once with the copy count in PRINT; PAPPL
-  // renders an image document once per copy.
+  // Raster and PDF documents are sent once with the copy count in PRINT;
+  // PAPPL renders an image document once per copy.
   const char *format = papplJobGetFormat(job);
-  const bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf"));
+  const bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf") ||
+                                 !strcmp(format, "application/pdf"));
   state->copies = raster ? std::max(1, options->copies) : 1;
   papplJobSetData(job, state);
   return true;

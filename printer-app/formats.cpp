@@ -110,6 +110,7 @@ bool PrintPng(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
 
 void AddDocumentFormats(pappl_system_t *system) {
   papplSystemAddMIMEFilter(system, "image/png", kDriverFormat, PrintPng, nullptr);
+  AddPdfFormat(system);
 }
 
 }  // namespace quillet_app

@@ -9,6 +9,8 @@ namespace quillet_app {
 
 void AddStrings(pappl_system_t *system);
 void AddDocumentFormats(pappl_system_t *system);
+// PDF through Ghostscript in a separate process (pdf.cpp).
+void AddPdfFormat(pappl_system_t *system);
 
 }  // namespace quillet_app
 

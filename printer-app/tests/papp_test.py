@@ -3,7 +3,7 @@ attributes come out byte for byte as the filter prints the same pages with
 the matching printer options, on every model; broken documents end their
 job aborted with a reason while the server keeps printing.
 
-Usage: papp_test.py APP FILTER DECODER PPD_DIR [--keep]"""
+Usage: papp_test.py APP FILTER DECODER PPD_DIR TESTDOC [--keep]"""
 import os
 import subprocess
 import sys
@@ -67,11 +67,20 @@ def decodes(decoder, data, work):
 
 
 def main(argv):
-    app, filter_path, decoder, ppd_dir = argv[1:5]
+    app, filter_path, decoder, ppd_dir, testdoc = argv[1:6]
     keep = "--keep" in argv
     work = kit.tempdir("papp-test-")
     listener = kit.Listener()
-    server = kit.Server(app, work)
+    # A stand-in renderer that crashes or hangs on marked PDFs and runs
+    # Ghostscript on the others.
+    renderer = os.path.join(work, "renderer.sh")
+    with open(renderer, "w") as f:
+        f.write('#!/bin/sh\nfor a; do case "$a" in -f*) f="${a#-f}";; esac; done\n'
+                'if grep -q "%%crash" "$f"; then kill -SEGV $$; fi\n'
+                'if grep -q "%%hang" "$f"; then exec sleep 600; fi\n'
+                'exec gs "$@"\n')
+    os.chmod(renderer, 0o755)
+    server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
     failures = []
 
     def check(ok, what):
@@ -164,6 +173,35 @@ def main(argv):
             state, _, _ = kit.wait_job(server.uri("a4"), work, job)
             check(state == "aborted" and listener.take() == b"",
                   "unsupported format: job %s" % state)
+
+        # PDF: every page rendered and printed, copies in PRINT; a damaged
+        # PDF, a crashing and a hanging renderer end that job only.
+        pdf = os.path.join(work, "demo.pdf")
+        subprocess.run([sys.executable, testdoc, "demo", pdf], check=True)
+        uri = server.uri("a4")
+        job, status = kit.print_job(uri, work, pdf, "application/pdf", "ATTR integer copies 2")
+        state, reasons, message = kit.wait_job(uri, work, job)
+        got = listener.take()
+        ok, text = decodes(decoder, got, work)
+        check(state == "completed" and ok and got.count(b"PRINT 1,2\r\n") == 3,
+              "PDF job: %s %s %s; %s" % (state, reasons, message, text))
+        with open(pdf, "rb") as f:
+            good_pdf = f.read()
+        bad_pdfs = {"damaged.pdf": good_pdf[:300] + b"\x00garbage" * 50,
+                    "crash.pdf": good_pdf + b"%%crash\n", "hang.pdf": good_pdf + b"%%hang\n"}
+        for name, data in bad_pdfs.items():
+            path = os.path.join(work, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            job, status = kit.print_job(uri, work, path, "application/pdf")
+            state, reasons, message = kit.wait_job(uri, work, job)
+            listener.take()
+            check(state == "aborted" and "document-format-error" in reasons and server.alive(),
+                  "%s: job %s (%s: %s)" % (name, state, reasons, message))
+            job, _ = kit.print_job(uri, work, pdf, "application/pdf")
+            state, _, _ = kit.wait_job(uri, work, job)
+            check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+                  "%s: the next job did not print (%s)" % (name, state))
 
         # PNG prints once per copy, PRINT 1,1 each time.
         with open(os.path.join(work, "page.png"), "wb") as f:

@@ -150,10 +150,10 @@ def free_port():
 class Server:
     """quillet-printer-app on a loopback port with a private state folder."""
 
-    def __init__(self, app, root, extra=()):
+    def __init__(self, app, root, extra=(), env=None):
         self.app, self.root = app, root
         self.port = free_port()
-        self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root)
+        self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root, **(env or {}))
         self.log = os.path.join(root, "server.log")
         self.proc = subprocess.Popen(
             [app, "server", "-o", "listen-hostname=localhost", "-o", "server-port=%d" % self.port,
