@@ -7,6 +7,7 @@ Usage: papp_test.py APP FILTER DECODER PPD_DIR TESTDOC [--keep]"""
 import os
 import subprocess
 import sys
+import urllib.request
 
 import pappkit as kit
 
@@ -91,6 +92,24 @@ def main(argv):
     try:
         for name, (driver, _) in PRINTERS.items():
             server.add(name, driver, "socket://127.0.0.1:%d" % listener.port)
+
+        # The printer's own attributes have labels in English, German and
+        # Chinese for the clients' dialogs.
+        labels = {"en": "Mirror Image", "de": "Spiegeln", "zh-cn": "\u955c\u50cf"}
+        for lang, mirror in labels.items():
+            body = ("OPERATION Get-Printer-Attributes\nGROUP operation-attributes-tag\n"
+                    "ATTR charset attributes-charset utf-8\n"
+                    "ATTR naturalLanguage attributes-natural-language %s\nATTR uri printer-uri $uri\n"
+                    "ATTR keyword requested-attributes printer-strings-uri" % lang)
+            uri = kit.ipp(server.uri("label"), body, work, ["printer-strings-uri"]).get("printer-strings-uri", "")
+            text = ""
+            if uri:
+                with urllib.request.urlopen(uri.replace("//localhost:", "//127.0.0.1:")) as f:
+                    text = f.read().decode("utf-8")
+            keys = ["quillet-mirror", "quillet-negative", "quillet-label-gap", "quillet-stop-offset",
+                    "quillet-direction.reversed"]
+            check(('"quillet-mirror" = "%s";' % mirror) in text and all('"%s" =' % k in text for k in keys),
+                  "%s: attribute labels missing from %r" % (lang, uri))
 
         # Two pages, the second narrower than a byte boundary, with blank tails.
         pages = [kit.test_page(320, 200, 1), kit.test_page(203, 150, 2, blank_tail=0.6)]
