@@ -205,7 +205,8 @@ bool EndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *
 
 // Documents in the printer's own command language go to it as they are.
 bool PrintRaw(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device) {
-  FILE *in = std::fopen(papplJobGetFilename(job), "rb");
+  const char *file = papplJobGetFilename(job);  // none when no document arrived
+  FILE *in = file ? std::fopen(file, "rb") : nullptr;
   if (!in) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
     return false;

@@ -41,7 +41,8 @@ void FailJob(pappl_job_t *job, const char *message) {
 // Decodes the job's PNG into 8-bit gray or RGB rows and prints it through
 // PAPPL's image placement and the driver.
 bool PrintPng(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
-  FILE *in = std::fopen(papplJobGetFilename(job), "rb");
+  const char *file = papplJobGetFilename(job);  // none when no document arrived
+  FILE *in = file ? std::fopen(file, "rb") : nullptr;
   if (!in) {
     FailJob(job, "Unable to open the PNG file.");
     return false;

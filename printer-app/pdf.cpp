@@ -163,8 +163,16 @@ bool PrintPdf(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
   const int width = static_cast<int>(options->header.cupsWidth);
   const int height = static_cast<int>(options->header.cupsHeight);
 
+  // A job whose document never arrived (Create-Job with no Send-Document)
+  // comes here without a file.
+  const char *file = papplJobGetFilename(job);
+  if (!file) {
+    FailJob(job, "The job has no document.");
+    papplJobDeletePrintOptions(options);
+    return false;
+  }
   int fd = -1;
-  const pid_t pid = StartRenderer(papplJobGetFilename(job), dpi, width, height, &fd);
+  const pid_t pid = StartRenderer(file, dpi, width, height, &fd);
   if (pid < 0) {
     FailJob(job, "Unable to start the PDF renderer.");
     papplJobDeletePrintOptions(options);

@@ -159,7 +159,7 @@ class Server:
             [app, "server", "-o", "listen-hostname=localhost", "-o", "server-port=%d" % self.port,
              "-o", "state-directory=" + os.path.join(root, "state"), "-o", "log-file=" + self.log,
              "-o", "log-level=debug"] + list(extra), env=self.env,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=open(os.path.join(root, "server.stderr"), "wb"))
         deadline = time.time() + 20
         while time.time() < deadline:
             try:
