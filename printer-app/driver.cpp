@@ -271,8 +271,16 @@ settings_ SettingsFor(const Model &model, const pappl_pr_options_t &options, ipp
     s.density = level;
   }
 
-  s.halfTone = (options.print_content_optimize == PAPPL_CONTENT_TEXT ||
-                options.print_content_optimize == PAPPL_CONTENT_TEXT_AND_GRAPHIC) ? 0 : 1;
+  // Text is sharpened and thresholded, photos and graphics diffused; with
+  // no content named, draft quality (all that CUPS driverless queues
+  // pass on) asks for the threshold.
+  switch (options.print_content_optimize) {
+    case PAPPL_CONTENT_TEXT:
+    case PAPPL_CONTENT_TEXT_AND_GRAPHIC: s.halfTone = 0; break;
+    case PAPPL_CONTENT_PHOTO:
+    case PAPPL_CONTENT_GRAPHIC: s.halfTone = 1; break;
+    default: s.halfTone = options.print_quality == IPP_QUALITY_DRAFT ? 0 : 1; break;
+  }
 
   switch (options.orientation_requested) {
     case IPP_ORIENT_LANDSCAPE: s.rotate = 1; break;

@@ -29,6 +29,7 @@ CASES = [
                "ATTR enum orientation-requested 5\nATTR integer copies 2\n"
                "ATTR collection media-col { %s MEMBER keyword media-type tattoo-transfer }" % A4_MEDIA,
      "OP_HalfTone=False OP_Rotate=1 OP_PaperType=2", 2),
+    ("a4", "ATTR enum print-quality 3", "OP_HalfTone=False", 1),
     ("a4-300", "ATTR keyword print-content-optimize photo\nATTR boolean quillet-mirror true\n"
                "ATTR boolean quillet-negative true", "OP_Mirror=1 OP_ReversePhase=1", 1),
     ("label", "", "", 1),
