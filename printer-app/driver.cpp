@@ -67,15 +67,28 @@ struct JobState {
   int copies = 1;
   unsigned char *page = nullptr;
   uint32_t width = 0, height = 0, bytesPerPixel = 3, rowsWritten = 0;
+  // Bytes handed to the device and the device's count of bytes written
+  // when the job started: PAPPL 1.3 reports no error for a write it
+  // buffers, so a lost connection shows as bytes that never went out.
+  size_t sent = 0, writtenBefore = 0;
 };
+
+size_t BytesWritten(pappl_device_t *device) {
+  pappl_devmetrics_t metrics{};
+  papplDeviceGetMetrics(device, &metrics);
+  return metrics.write_bytes;
+}
 
 // The printer device as the command stream's output.  A failed write ends
 // the page; a cancelled job stops at the next band.
 class DeviceSink : public quillet::ByteSink {
  public:
-  DeviceSink(pappl_job_t *job, pappl_device_t *device) : job_(job), device_(device) {}
+  DeviceSink(pappl_job_t *job, pappl_device_t *device, size_t *sent)
+      : job_(job), device_(device), sent_(sent) {}
   void Write(const void *data, size_t bytes) override {
-    if (!failed_ && papplDeviceWrite(device_, data, bytes) < 0) failed_ = true;
+    if (failed_) return;
+    if (papplDeviceWrite(device_, data, bytes) < 0) failed_ = true;
+    *sent_ += bytes;
   }
   void Flush() override {
     if (!failed_) papplDeviceFlush(device_);
@@ -86,10 +99,11 @@ class DeviceSink : public quillet::ByteSink {
  private:
   pappl_job_t *job_;
   pappl_device_t *device_;
+  size_t *sent_;
   bool failed_ = false;
 };
 
-bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /*device*/) {
+bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device) {
   pappl_printer_t *printer = papplJobGetPrinter(job);
   const Model *model = ModelOf(papplPrinterGetDriverName(printer));
   if (!model) {
@@ -108,6 +122,7 @@ bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /*
   const bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf") ||
                                  !strcmp(format, "application/pdf"));
   state->copies = raster ? std::max(1, options->copies) : 1;
+  state->writtenBefore = BytesWritten(device);
   papplJobSetData(job, state);
   return true;
 }
@@ -175,11 +190,13 @@ bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t 
     ok = false;
   } else {
     const size_t rowBytes = size_t{state->width} * 3;
-    DeviceSink out(job, device);
+    DeviceSink out(job, device, &state->sent);
     const bool sent = quillet::EncodePage(out, state->page, uint64_t{rowBytes} * state->height,
                                           state->width, state->height, state->settings,
                                           state->copies);
-    if (out.failed()) {
+    papplDeviceFlush(device);
+    if (out.failed() || BytesWritten(device) - state->writtenBefore < state->sent) {
+      papplJobSetMessage(job, "The printer connection was lost on page %u.", page);
       papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: the printer connection was lost.", page);
       ok = false;
     } else if (!sent && !papplJobIsCanceled(job)) {

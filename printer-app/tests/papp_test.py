@@ -7,6 +7,7 @@ Usage: papp_test.py APP FILTER DECODER PPD_DIR TESTDOC [--keep]"""
 import os
 import subprocess
 import sys
+import time
 import urllib.request
 
 import pappkit as kit
@@ -222,6 +223,42 @@ def main(argv):
             state, _, _ = kit.wait_job(uri, work, job)
             check(state == "completed" and decodes(decoder, listener.take(), work)[0],
                   "%s: the next job did not print (%s)" % (name, state))
+
+        # A printer that is off when the job comes: the job waits and
+        # prints when it is back.  One that drops the connection: that job
+        # ends with a reason and the next one prints.
+        port = kit.free_port()
+        server.add("later", "quillet_a4_203", "socket://127.0.0.1:%d" % port)
+        with open(os.path.join(work, "small.png"), "wb") as f:
+            f.write(kit.png(64, 40))
+        job, _ = kit.print_job(server.uri("later"), work, os.path.join(work, "small.png"), "image/png")
+        time.sleep(1)
+        state, _, _ = kit.wait_job(server.uri("later"), work, job, timeout=0)
+        check(state in ("pending", "processing"), "offline printer: job %s" % state)
+        late = kit.Listener(port)
+        state, reasons, _ = kit.wait_job(server.uri("later"), work, job)
+        check(state == "completed" and decodes(decoder, late.take(), work)[0],
+              "offline printer back: job %s (%s)" % (state, reasons))
+        late.close()
+        dropping = kit.Listener(drop_after=100)
+        server.add("drops", "quillet_a4_203", "socket://127.0.0.1:%d" % dropping.port)
+        import random
+        rnd = random.Random(5)
+        rows = [bytes(rnd.getrandbits(8) for _ in range(96)) * 25 for _ in range(16)]
+        with open(os.path.join(work, "noise.pwg"), "wb") as f:
+            f.write(kit.pwg_raster([(800, 600, [rows[y % 16] for y in range(600)])] * 6))
+        job, _ = kit.print_job(server.uri("drops"), work, os.path.join(work, "noise.pwg"),
+                               "image/pwg-raster")
+        state, reasons, message = kit.wait_job(server.uri("drops"), work, job or 1)
+        check(state == "aborted" and "connection" in message,
+              "lost connection: job %s (%s: %s)" % (state, reasons, message))
+        dropping.take()  # what came before the drop
+        dropping.drop_after = None
+        job, _ = kit.print_job(server.uri("drops"), work, os.path.join(work, "small.png"), "image/png")
+        state, _, _ = kit.wait_job(server.uri("drops"), work, job)
+        check(state == "completed" and decodes(decoder, dropping.take(), work)[0],
+              "after a lost connection: job %s" % state)
+        dropping.close()
 
         # PNG prints once per copy, PRINT 1,1 each time.
         with open(os.path.join(work, "page.png"), "wb") as f:

@@ -100,10 +100,13 @@ def png(width, height, seed=1):
 class Listener:
     """A printer on 127.0.0.1: every connection's bytes are kept in order."""
 
-    def __init__(self):
+    def __init__(self, port=0, drop_after=None):
+        """drop_after: close each connection after that many bytes, as a
+        printer that is switched off in the middle of a job."""
+        self.drop_after = drop_after
         self.sock = socket.socket()
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", 0))
+        self.sock.bind(("127.0.0.1", port))
         self.sock.listen(8)
         self.port = self.sock.getsockname()[1]
         self.jobs = []
@@ -122,12 +125,14 @@ class Listener:
                 if not d:
                     break
                 data += d
+                if self.drop_after is not None and len(data) >= self.drop_after:
+                    break
             conn.close()
             with self.cond:
                 self.jobs.append(bytes(data))
                 self.cond.notify_all()
 
-    def take(self, timeout=30):
+    def take(self, timeout=60):
         """The bytes of the next connection that ends."""
         with self.cond:
             if not self.cond.wait_for(lambda: self.jobs, timeout):
