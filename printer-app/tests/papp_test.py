@@ -8,6 +8,7 @@ import os
 import subprocess
 import sys
 import time
+import urllib.error
 import urllib.request
 
 import pappkit as kit
@@ -270,6 +271,21 @@ def main(argv):
         ok, text = decodes(decoder, got, work)
         check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
               "PNG job: %s %s, %s" % (state, reasons, text))
+        # With an authentication service (the default once the server
+        # listens beyond loopback) administration needs a login.
+        guarded = kit.Server(app, os.path.join(work, "guarded"), extra=["-o", "auth-service=login"])
+        try:
+            guarded.add("a4", "quillet_a4_203", "socket://127.0.0.1:%d" % listener.port)
+            body = "OPERATION Pause-Printer\n" + kit.OPERATION_HEAD
+            status = kit.ipp(guarded.uri("a4"), body, work).get("status", "")
+            check(status.startswith("client-error-not-auth"), "Pause-Printer without login: %s" % status)
+            try:
+                code = urllib.request.urlopen("http://127.0.0.1:%d/a4/printing" % guarded.port).status
+            except urllib.error.HTTPError as e:
+                code = e.code
+            check(code == 401, "printing defaults page without login: HTTP %s" % code)
+        finally:
+            guarded.stop()
     finally:
         server.stop()
         listener.close()

@@ -155,8 +155,9 @@ def free_port():
 class Server:
     """quillet-printer-app on a loopback port with a private state folder."""
 
-    def __init__(self, app, root, extra=(), env=None):
-        self.app, self.root = app, root
+    def __init__(self, app, root, extra=(), env=None, host="127.0.0.1"):
+        self.app, self.root, self.host = app, root, host
+        os.makedirs(root, exist_ok=True)
         self.port = free_port()
         self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root, **(env or {}))
         self.log = os.path.join(root, "server.log")
@@ -168,7 +169,7 @@ class Server:
         deadline = time.time() + 20
         while time.time() < deadline:
             try:
-                socket.create_connection(("127.0.0.1", self.port), 0.2).close()
+                socket.create_connection((host, self.port), 0.2).close()
                 return
             except OSError:
                 if self.proc.poll() is not None:
