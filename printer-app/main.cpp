@@ -121,6 +121,8 @@ void Usage(void * /*data*/) {
 }  // namespace
 
 int main(int argc, char *argv[]) {
+  // Before the main loop: the devices sub-command lists without a server.
+  quillet_app::AddSerialScheme();
   return papplMainloop(argc, argv, QUILLET_VERSION, nullptr, quillet_app::kNumDrivers,
                        quillet_app::kDrivers, quillet_app::AutoAdd, quillet_app::DriverCallback,
                        nullptr, nullptr, CreateSystem, Usage, nullptr);

@@ -11,6 +11,8 @@ void AddStrings(pappl_system_t *system);
 void AddDocumentFormats(pappl_system_t *system);
 // PDF through Ghostscript in a separate process (pdf.cpp).
 void AddPdfFormat(pappl_system_t *system);
+// The serial:// device scheme (serial.cpp), for every process.
+void AddSerialScheme();
 
 }  // namespace quillet_app
 

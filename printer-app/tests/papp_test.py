@@ -261,6 +261,36 @@ def main(argv):
               "after a lost connection: job %s" % state)
         dropping.close()
 
+        # A serial printer (Bluetooth SPP, a serial cable): a pseudo-terminal
+        # gets the same bytes as the filter writes.
+        master, slave = os.openpty()
+        received = bytearray()
+
+        def drain():
+            while True:
+                try:
+                    chunk = os.read(master, 1 << 16)
+                except OSError:
+                    return
+                if not chunk:
+                    return
+                received.extend(chunk)
+        import threading
+        threading.Thread(target=drain, daemon=True).start()
+        # The test keeps its end of the terminal open: with no one holding
+        # it, reading the master side fails.
+        server.add("serial", "quillet_a4_203", "serial://%s?baud=115200" % os.ttyname(slave))
+        ref_doc = os.path.join(work, "ref-0.pwg")
+        expected = run_filter(filter_path, os.path.join(ppd_dir, "qa4-203.ppd"), "", 1, ref_doc)
+        job, _ = kit.print_job(server.uri("serial"), work, ref_doc, "image/pwg-raster")
+        state, reasons, message = kit.wait_job(server.uri("serial"), work, job)
+        deadline = time.time() + 10
+        while len(received) < len(expected) and time.time() < deadline:
+            time.sleep(0.1)
+        check(state == "completed" and bytes(received) == expected,
+              "serial printer: job %s (%s), %d bytes, filter %d" % (state, message, len(received), len(expected)))
+        os.close(slave)
+
         # PNG prints once per copy, PRINT 1,1 each time.
         with open(os.path.join(work, "page.png"), "wb") as f:
             f.write(kit.png(120, 90))
