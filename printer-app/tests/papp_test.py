@@ -70,6 +70,21 @@ def decodes(decoder, data, work):
     return r.returncode == 0, r.stdout + r.stderr
 
 
+def ends_on_command(data):
+    """Whether the stream ends after a whole command line or bitmap band."""
+    if not data.endswith(b"\r\n"):
+        return False
+    band = data.rfind(b"BITMAP 0,")
+    if band < 0 or data.rfind(b"PRINT ") > band:
+        return True
+    head_end = band
+    for _ in range(5):
+        head_end = data.index(b",", head_end) + 1
+    fields = data[band + 7:head_end - 1].split(b",")
+    end = head_end + int(fields[2]) * int(fields[3])
+    return data[end:end + 2] == b"\r\n" and (end + 2 == len(data) or data[end + 2:].startswith(b"PRINT"))
+
+
 def main(argv):
     app, filter_path, decoder, ppd_dir, testdoc = argv[1:6]
     keep = "--keep" in argv
@@ -290,6 +305,26 @@ def main(argv):
         check(state == "completed" and bytes(received) == expected,
               "serial printer: job %s (%s), %d bytes, filter %d" % (state, message, len(received), len(expected)))
         os.close(slave)
+
+        # Cancel-Job while pages are being sent: the output stops after a
+        # whole command (a band or a page's PRINT), and the next job prints.
+        long_pdf = os.path.join(work, "long.pdf")
+        subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-o", long_pdf] + [pdf] * 12, check=True)
+        job, _ = kit.print_job(uri, work, long_pdf, "application/pdf")
+        deadline = time.time() + 30
+        while listener.receiving == 0 and time.time() < deadline:
+            time.sleep(0.01)
+        body = "OPERATION Cancel-Job\n%s\nATTR integer job-id %d" % (kit.OPERATION_HEAD, job)
+        kit.ipp(uri, body, work)
+        state, _, _ = kit.wait_job(uri, work, job)
+        cut = listener.take()
+        check(state == "canceled" and cut.count(b"PRINT 1,1") < 36 and ends_on_command(cut),
+              "Cancel-Job: job %s, %d bytes, ends %r" % (state, len(cut), cut[-30:]))
+        job, _ = kit.print_job(uri, work, pdf, "application/pdf")
+        state, _, _ = kit.wait_job(uri, work, job)
+        check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+              "after Cancel-Job: job %s" % state)
 
         # PNG prints once per copy, PRINT 1,1 each time.
         with open(os.path.join(work, "page.png"), "wb") as f:

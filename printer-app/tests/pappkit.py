@@ -110,6 +110,7 @@ class Listener:
         self.sock.listen(8)
         self.port = self.sock.getsockname()[1]
         self.jobs = []
+        self.receiving = 0  # bytes of the connection still open
         self.cond = threading.Condition()
         threading.Thread(target=self._run, daemon=True).start()
 
@@ -125,9 +126,11 @@ class Listener:
                 if not d:
                     break
                 data += d
+                self.receiving = len(data)
                 if self.drop_after is not None and len(data) >= self.drop_after:
                     break
             conn.close()
+            self.receiving = 0
             with self.cond:
                 self.jobs.append(bytes(data))
                 self.cond.notify_all()
