@@ -270,9 +270,6 @@ pappl_pr_driver_t kDrivers[] = {
 };
 const int kNumDrivers = static_cast<int>(sizeof kDrivers / sizeof kDrivers[0]);
 
-const char *const kVendorAttributes[] = {kMirror, kNegative, kDirection, kLabelGap, kStopOffset};
-const int kNumVendorAttributes = 5;
-
 settings_ SettingsFor(const Model &model, const pappl_pr_options_t &options, ipp_t *printerAttrs) {
   settings_ s = quillet::DefaultSettings(model);
   char buffer[256];

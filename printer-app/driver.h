@@ -29,10 +29,6 @@ const char *AutoAdd(const char *deviceInfo, const char *deviceUri, const char *d
 settings_ SettingsFor(const quillet::Model &model, const pappl_pr_options_t &options,
                       ipp_t *printerAttrs);
 
-// Vendor attribute names, for the localisation strings.
-extern const char *const kVendorAttributes[];
-extern const int kNumVendorAttributes;
-
 }  // namespace quillet_app
 
 #endif
