@@ -158,7 +158,7 @@ def free_port():
 class Server:
     """quillet-printer-app on a loopback port with a private state folder."""
 
-    def __init__(self, app, root, extra=(), env=None, host="127.0.0.1"):
+    def __init__(self, app, root, extra=(), env=None, host="127.0.0.1", log_level="debug"):
         self.app, self.root, self.host = app, root, host
         os.makedirs(root, exist_ok=True)
         self.port = free_port()
@@ -167,7 +167,7 @@ class Server:
         self.proc = subprocess.Popen(
             [app, "server", "-o", "listen-hostname=localhost", "-o", "server-port=%d" % self.port,
              "-o", "state-directory=" + os.path.join(root, "state"), "-o", "log-file=" + self.log,
-             "-o", "log-level=debug"] + list(extra), env=self.env,
+             "-o", "log-level=" + log_level] + list(extra), env=self.env,
             stdout=subprocess.DEVNULL, stderr=open(os.path.join(root, "server.stderr"), "wb"))
         deadline = time.time() + 20
         while time.time() < deadline:
