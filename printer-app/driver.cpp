@@ -67,6 +67,7 @@ struct JobState {
   int copies = 1;
   unsigned char *page = nullptr;
   uint32_t width = 0, height = 0, bytesPerPixel = 3, rowsWritten = 0;
+  bool black = false;  // 8-bit lines count ink (0 white), not light
   // Bytes handed to the device and the device's count of bytes written
   // when the job started: PAPPL 1.3 reports no error for a write it
   // buffers, so a lost connection shows as bytes that never went out.
@@ -154,6 +155,7 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
   state->width = header.cupsWidth;
   state->height = header.cupsHeight;
   state->bytesPerPixel = header.cupsBitsPerPixel / 8;
+  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
   state->rowsWritten = 0;
   return true;
 }
@@ -165,8 +167,11 @@ bool WriteLine(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_
   unsigned char *row = state->page + size_t{y} * state->width * 3;
   if (state->bytesPerPixel == 3) {
     std::memcpy(row, line, size_t{state->width} * 3);
-  } else {  // gray: the same value in every colour
+  } else if (!state->black) {  // gray: the same value in every colour
     for (uint32_t x = 0; x < state->width; ++x, row += 3) row[0] = row[1] = row[2] = line[x];
+  } else {
+    for (uint32_t x = 0; x < state->width; ++x, row += 3)
+      row[0] = row[1] = row[2] = static_cast<unsigned char>(255 - line[x]);
   }
   state->rowsWritten = std::max(state->rowsWritten, y + 1);
   return true;

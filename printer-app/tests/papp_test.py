@@ -166,6 +166,13 @@ def main(argv):
                                     "image/pwg-raster")
         kit.wait_job(server.uri("a4"), work, job)
         check(listener.take() == expected, "sGray raster differs from the same page in sRGB")
+        black = [(w, h, [bytes(255 - v for v in r) for r in rows]) for (w, h, rows) in gray]
+        with open(os.path.join(work, "black.pwg"), "wb") as f:
+            f.write(kit.pwg_raster(black, colour=False, black=True))
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "black.pwg"),
+                                    "image/pwg-raster")
+        kit.wait_job(server.uri("a4"), work, job)
+        check(listener.take() == expected, "black_8 raster differs from the same page in sRGB")
 
         # Broken documents: aborted with a reason, and the next job prints.
         last_job = job

@@ -15,9 +15,10 @@ import zlib
 
 # ---------------------------------------------------------------- documents
 
-def pwg_raster(pages, copies=1, colour=True):
-    """A PWG raster stream of 8-bit sRGB (or sGray) pages; each page is
-    (width, height, rows) with rows a list of bytes objects."""
+def pwg_raster(pages, copies=1, colour=True, black=False):
+    """A PWG raster stream of 8-bit sRGB (or sGray, or with `black` device
+    black, 0 white) pages; each page is (width, height, rows) with rows a
+    list of bytes objects."""
     out = [b"RaS2"]
     for width, height, rows in pages:
         bpp = 3 if colour else 1
@@ -27,7 +28,7 @@ def pwg_raster(pages, copies=1, colour=True):
         struct.pack_into(">I", h, 340, copies)              # NumCopies
         struct.pack_into(">II", h, 352, width * 72 // 203, height * 72 // 203)
         struct.pack_into(">IIIIIIII", h, 372, width, height, 0, 8, 8 * bpp, width * bpp, 0,
-                         19 if colour else 18)
+                         19 if colour else 3 if black else 18)
         struct.pack_into(">I", h, 420, bpp)                 # NumColors
         struct.pack_into(">I", h, 452, len(pages))          # TotalPageCount
         out.append(bytes(h))
