@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <strings.h>
 
 #include "command_stream.h"
@@ -66,6 +67,7 @@ struct JobState {
   settings_ settings{};
   int copies = 1;
   unsigned char *page = nullptr;
+  size_t capacity = 0;  // bytes of `page`
   uint32_t width = 0, height = 0, bytesPerPixel = 3, rowsWritten = 0;
   bool black = false;  // 8-bit lines count ink (0 white), not light
   // Bytes handed to the device and the device's count of bytes written
@@ -73,6 +75,40 @@ struct JobState {
   // buffers, so a lost connection shows as bytes that never went out.
   size_t sent = 0, writtenBefore = 0;
 };
+
+// One page buffer kept between pages and jobs: a fresh buffer's page
+// faults cost about as much as preparing a label.  Printers print at the
+// same time, so the spare is taken and given back under a lock.
+class SparePage {
+ public:
+  // A buffer of at least `bytes` bytes (its size in *size), or null.
+  unsigned char *Take(size_t bytes, size_t *size) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!spare_ || size_ < bytes) return nullptr;
+    unsigned char *page = spare_;
+    *size = size_;
+    spare_ = nullptr;
+    return page;
+  }
+  // Keeps the larger of `page` and the spare; frees the other.
+  void Give(unsigned char *page, size_t bytes) {
+    if (!page) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (spare_ && size_ >= bytes) {
+      std::free(page);
+      return;
+    }
+    std::free(spare_);
+    spare_ = page;
+    size_ = bytes;
+  }
+
+ private:
+  std::mutex lock_;
+  unsigned char *spare_ = nullptr;
+  size_t size_ = 0;
+};
+SparePage Spare;
 
 size_t BytesWritten(pappl_device_t *device) {
   pappl_devmetrics_t metrics{};
@@ -146,8 +182,14 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
     return false;
   }
-  std::free(state->page);
-  state->page = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+  if (!state->page || state->capacity < bytes) {
+    Spare.Give(state->page, state->capacity);
+    state->page = Spare.Take(bytes, &state->capacity);
+    if (!state->page) {
+      state->capacity = bytes ? bytes : 1;
+      state->page = static_cast<unsigned char *>(std::malloc(state->capacity));
+    }
+  }
   if (!state->page) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not enough memory for page %u.", page);
     return false;
@@ -209,15 +251,13 @@ bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t 
       ok = false;
     }
   }
-  std::free(state->page);
-  state->page = nullptr;
-  return ok;
+  return ok;  // the page buffer stays for the next page
 }
 
 bool EndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device) {
   auto *state = static_cast<JobState *>(papplJobGetData(job));
   if (state) {
-    std::free(state->page);
+    Spare.Give(state->page, state->capacity);
     delete state;
     papplJobSetData(job, nullptr);
   }
