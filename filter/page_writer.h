@@ -7,24 +7,11 @@
 
 #include <cups/raster.h>
 
+#include "command_stream.h"
 #include "job_settings.h"
 
-// 203 dpi in dots per millimetre, for every model.
-constexpr float kDotsPerMm = 7.992126f;
-// Rows per BITMAP command.
-constexpr int kBandHeight = 24;
-// Model number of the label printer; every other number is an A4 model.
-constexpr int32_t kLabelModelNumber = 1001;
-// Largest page image the encoder takes on; it needs a few copies of it.
-constexpr uint64_t kMaxPageBytes = 512ull << 20;
-
-// PAPERTYPE commands of the A4 models (raw bytes, not text).
-extern const unsigned char cmd_paper_black[22];
-extern const unsigned char cmd_paper_continuous[22];
-extern const unsigned char cmd_paper_tattoo[22];
-
-// Dots to whole millimetres, in single precision, halves away from zero.
-int32_t DotsToMm(int64_t dots, float dotsPerMm);
+// Stream constants and DotsToMm come with the command stream.
+using quillet::DotsToMm;
 
 // True when the encoder can take pages described by `header` (8-bit chunky
 // RGB, unpadded rows, a sane size); otherwise writes an ERROR line naming

@@ -9,7 +9,8 @@ what=${1:-all}
 
 native=(cmake ninja-build g++ pkg-config make python3
         libcups2-dev libcupsimage2-dev cups cups-client cups-filters cups-ppdc
-        ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip)
+        ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip
+        libpappl-dev)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
 package=(dpkg-dev file lintian)

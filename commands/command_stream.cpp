@@ -1,0 +1,169 @@
+// Page encoder: drives one page through the image preparation and packs it
+// into the printer's text commands with raw bitmap bands.
+#include "command_stream.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bmpinfo.h"
+
+#define PAPERTYPE_COMMAND(value)                                                  \
+  {0x1F, 0x57, 0x12, 0x00, 0x30, 0x01, 0x0A, 0x00, 0x02, 0x00, 'P', 'A', 'P', 'E', \
+   'R', 'T', 'Y', 'P', 'E', 0x00, (value), 0x00}
+
+const unsigned char cmd_paper_black[22] = PAPERTYPE_COMMAND('1');
+const unsigned char cmd_paper_continuous[22] = PAPERTYPE_COMMAND('0');
+const unsigned char cmd_paper_tattoo[22] = PAPERTYPE_COMMAND('2');
+
+#undef PAPERTYPE_COMMAND
+
+namespace quillet {
+namespace {
+
+__attribute__((format(printf, 2, 3))) void Print(ByteSink &out, const char *format, ...) {
+  char line[128];
+  va_list args;
+  va_start(args, format);
+  const int n = std::vsnprintf(line, sizeof line, format, args);
+  va_end(args);
+  if (n > 0) out.Write(line, static_cast<size_t>(n) < sizeof line ? static_cast<size_t>(n) : sizeof line - 1);
+}
+
+void Text(ByteSink &out, const char *text) { out.Write(text, std::strlen(text)); }
+
+// Writes the BITMAP command of the band that starts at row y of the packed
+// page; rows below the page are sent white.
+void WriteBand(ByteSink &out, const unsigned char *bits, int64_t height, int64_t y,
+               unsigned char *lastBand, int64_t bytesPerRow) {
+  const size_t dataBytes = static_cast<size_t>(kBandHeight * bytesPerRow);
+  const unsigned char *data = bits + y * bytesPerRow;
+  if (height - y < kBandHeight) {
+    const size_t have = static_cast<size_t>((height - y) * bytesPerRow);
+    std::memcpy(lastBand, data, have);
+    std::memset(lastBand + have, 0xFF, dataBytes - have);
+    data = lastBand;
+  }
+  Print(out, "BITMAP %d,%d,%d,%d,%d,", 0, static_cast<int>(y), static_cast<int>(bytesPerRow),
+        kBandHeight, 1);
+  out.Write(data, dataBytes);
+  out.Flush();
+  Text(out, "\r\n");
+}
+
+}  // namespace
+
+int32_t DotsToMm(int64_t dots, float dotsPerMm) {
+  return static_cast<int32_t>(std::lround(static_cast<float>(dots) / dotsPerMm));
+}
+
+bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t width,
+                int64_t height, const settings_ &settings, int copies) {
+  BMPInfo *record = CBMP_Create();
+  if (!record) return false;
+
+  const int64_t bpp = 3;
+  unsigned char *turned = nullptr;
+
+  if ((settings.rotate & ~2) == 1) {
+    uint64_t turnedSize = 0;
+    int64_t turnedWidth = 0;
+    int64_t turnedHeight = 0;
+    turned = CBMP_Rotate90Degrees(record, image, imageSize, width, height, &turnedSize,
+                                  &turnedWidth, &turnedHeight, 90);
+    // Without the turn the page is still printed, upright.
+    if (turned) {
+      image = turned;
+      imageSize = turnedSize;
+      width = turnedWidth;
+      height = turnedHeight;
+    }
+  }
+
+  CBMP_SetOffsetUnits(record, kDotsPerMm);
+  CBMP_SetDoOffset(record, 1);
+  CBMP_SetDoMirror(record, 1);
+  CBMP_SetSettings(record, settings);
+  CBMP_SetBitCount(record, static_cast<uint16_t>(bpp * 8));
+  CBMP_SetBMPInfo(record, width, height, bpp);
+  // The page is packed one bit a dot as it is prepared; a page without
+  // dots has nothing to prepare and is sent as empty rows.
+  const int64_t bytesPerRow = (width + 7) / 8;
+  auto *bits = static_cast<unsigned char *>(
+      std::malloc(static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1)));
+  if (!bits || (width > 0 && height > 0 &&
+                !record->CBMP_PackPage(image, static_cast<int64_t>(imageSize), bits, bytesPerRow))) {
+    std::free(bits);
+    CBMP_destroy(record);
+    std::free(turned);
+    return false;
+  }
+  const int64_t last = CBMP_GetBlankHeightLast(record);
+  CBMP_ClearCBMPInfo(record);
+  CBMP_destroy(record);
+  std::free(turned);
+
+  const int64_t printedHeight = (last > 0 && last < height) ? last : height;
+  if (settings.modelNumber == kLabelModelNumber) {
+    WriteLabelHeader(out, width, height, kDotsPerMm, settings);
+  } else {
+    WriteA4Header(out, width, height, kDotsPerMm, settings);
+  }
+  const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
+  unsigned char *lastBand = bits + height * bytesPerRow;  // room for one band after the page
+  for (int64_t b = 0; b < bands; ++b) {
+    if (out.Cancelled()) {
+      std::free(bits);
+      return false;
+    }
+    WriteBand(out, bits, height, b * kBandHeight, lastBand, bytesPerRow);
+  }
+  std::free(bits);
+  Print(out, "PRINT %d,%d\r\n", 1, copies);
+  out.Flush();
+  return true;
+}
+
+void WriteLabelHeader(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
+                      const settings_ &settings) {
+  Print(out, "SIZE %d mm,%d mm\r\n", DotsToMm(width, dotsPerMm), DotsToMm(height, dotsPerMm));
+  Print(out, "REFERENCE %d ,%d \r\n", settings.horizontalOffset, settings.verticalOffset);
+  Text(out, (settings.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n");
+  if (settings.paperSel == 2) {
+    Print(out, "BLINE %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
+  } else if (settings.paperSel == 1) {
+    Print(out, "GAP %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
+  } else {
+    Text(out, "GAP 0 mm,0 mm\r\n");
+  }
+  Print(out, "OFFSET %d mm\r\n", settings.offset);
+  Print(out, "DENSITY %d\r\n", settings.printDensity);
+  Print(out, "SPEED %d\r\n", settings.printSpeed);
+  Text(out, "CLS\r\n");
+}
+
+void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
+                   const settings_ &settings) {
+  Print(out, "SIZE %d mm,%d mm\r\n", DotsToMm(width, dotsPerMm), DotsToMm(height, dotsPerMm));
+  // The printer's PAPERTYPE numbers differ from the option's: 0 sends "1".
+  const unsigned char *paper = settings.paperType == 0   ? cmd_paper_black
+                               : settings.paperType == 1 ? cmd_paper_continuous
+                                                         : cmd_paper_tattoo;
+  out.Write(paper, sizeof cmd_paper_black);
+  out.Flush();
+  Text(out, "\r\n");
+  if (settings.paperType == 1) {
+    Text(out, "GAP 0 mm,0 mm\r\n");
+  } else {
+    Print(out, "GAP %d mm,%d mm\r\n", 2, 2);
+  }
+  Text(out, settings.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n");
+  Print(out, "REFERENCE %d,%d\r\n", 0, 0);
+  Print(out, "DENSITY %d\r\n", settings.density);
+  Print(out, "SPEED %d\r\n", settings.printSpeed);
+  Text(out, "CLS\r\n");
+}
+
+}  // namespace quillet

@@ -1,0 +1,66 @@
+// The printer's command stream: page headers, bitmap bands down to the
+// last row with content, and the PRINT command with the copy count.  The
+// CUPS filter and the printer application both write pages through it, so
+// a page prints the same whichever way it arrives.
+#ifndef QUILLET_COMMAND_STREAM_H
+#define QUILLET_COMMAND_STREAM_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "job_settings.h"
+
+// 203 dpi in dots per millimetre, for every model.
+constexpr float kDotsPerMm = 7.992126f;
+// Rows per BITMAP command.
+constexpr int kBandHeight = 24;
+// Model number of the label printer; every other number is an A4 model.
+constexpr int32_t kLabelModelNumber = 1001;
+// Largest page image the encoder takes on; it needs a few copies of it.
+constexpr uint64_t kMaxPageBytes = 512ull << 20;
+
+// PAPERTYPE commands of the A4 models (raw bytes, not text).
+extern const unsigned char cmd_paper_black[22];
+extern const unsigned char cmd_paper_continuous[22];
+extern const unsigned char cmd_paper_tattoo[22];
+
+namespace quillet {
+
+// Where the stream goes.  Flush marks the points after which the bytes
+// should reach the printer (after each band and at the end of a page), so
+// a cancelled job stops on a band boundary.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Write(const void *data, size_t bytes) = 0;
+  virtual void Flush() {}
+  // True when the job was cancelled or the output failed: the page stops
+  // before its next band and is not printed.
+  virtual bool Cancelled() const { return false; }
+};
+
+// Dots to whole millimetres, in single precision, halves away from zero.
+int32_t DotsToMm(int64_t dots, float dotsPerMm);
+
+// Page header of the label model: size, reference point, direction,
+// media tracking, stop offset, density, speed, clear.
+void WriteLabelHeader(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
+                      const settings_ &settings);
+
+// Page header of the A4 models: size, paper type, gap, direction,
+// reference point, density, speed, clear.
+void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
+                   const settings_ &settings);
+
+// One page of 8-bit RGB (`width` x `height`, 3 bytes a dot, unpadded rows;
+// `image` is used as scratch): optional quarter turn, preparation (tone,
+// binarisation, mirror, negative), the model's header, the bands down to
+// the last row with content, PRINT with `copies`.  Returns false, with
+// nothing written, when memory or the geometry fails, and false after the
+// last whole band when the sink reports the job cancelled.
+bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t width,
+                int64_t height, const settings_ &settings, int copies);
+
+}  // namespace quillet
+
+#endif

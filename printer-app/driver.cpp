@@ -1,0 +1,514 @@
+// The driver callbacks: PAPPL hands over 8-bit sRGB (or sGray) lines, the
+// page is gathered and sent through the filter's own preparation and
+// command stream, so a page prints here as it prints through CUPS.
+#include "driver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <strings.h>
+
+#include "command_stream.h"
+
+namespace quillet_app {
+namespace {
+
+using quillet::Model;
+
+// The printer's own attributes.  Mirror and negative apply to every model;
+// the A4 models print in either feed direction; the label model has a
+// gap (or black mark) height and a stop offset.
+constexpr const char *kMirror = "quillet-mirror";
+constexpr const char *kNegative = "quillet-negative";
+constexpr const char *kDirection = "quillet-direction";
+constexpr const char *kLabelGap = "quillet-label-gap";
+constexpr const char *kStopOffset = "quillet-stop-offset";
+
+// Paper types of the A4 models as media-type keywords, in OP_PaperType order.
+constexpr const char *kA4Types[] = {"black-mark", "continuous", "tattoo-transfer"};
+
+// print-speed is in hundredths of a millimetre per second; the printer's
+// speed levels are inches per second.
+constexpr int kSpeedUnit = 2540;
+// printer-darkness-configured that gives the middle density level.
+constexpr int kDarknessConfigured = 53;
+
+const Model *ModelOf(const char *driverName) { return quillet::FindModelByDriver(driverName); }
+
+int Clamp(long value, int low, int high) {
+  return static_cast<int>(std::min<long>(high, std::max<long>(low, value)));
+}
+
+// A vendor value: the job's (or PAPPL's copy of the default), else the
+// printer's stored default, else null.
+const char *VendorValue(const pappl_pr_options_t &options, ipp_t *printerAttrs, const char *name,
+                        char *buffer, size_t size) {
+  if (const char *value = cupsGetOption(name, options.num_vendor, options.vendor)) return value;
+  if (!printerAttrs) return nullptr;
+  char defaultName[128];
+  std::snprintf(defaultName, sizeof defaultName, "%s-default", name);
+  ipp_attribute_t *attr = ippFindAttribute(printerAttrs, defaultName, IPP_TAG_ZERO);
+  if (!attr) return nullptr;
+  ippAttributeString(attr, buffer, size);
+  return buffer;
+}
+
+bool IsTrue(const char *value) {
+  return value && (!strcasecmp(value, "true") || !strcasecmp(value, "yes") || !strcmp(value, "1"));
+}
+
+// The job's state between the callbacks: its settings and the page being
+// gathered.
+struct JobState {
+  const Model *model = nullptr;
+  settings_ settings{};
+  int copies = 1;
+  unsigned char *page = nullptr;
+  size_t capacity = 0;  // bytes of `page`
+  uint32_t width = 0, height = 0, bytesPerPixel = 3, rowsWritten = 0;
+  bool black = false;  // 8-bit lines count ink (0 white), not light
+  // Bytes handed to the device and the device's count of bytes written
+  // when the job started: PAPPL 1.3 reports no error for a write it
+  // buffers, so a lost connection shows as bytes that never went out.
+  size_t sent = 0, writtenBefore = 0;
+};
+
+// One page buffer kept between pages and jobs: a fresh buffer's page
+// faults cost about as much as preparing a label.  Printers print at the
+// same time, so the spare is taken and given back under a lock.
+class SparePage {
+ public:
+  // A buffer of at least `bytes` bytes (its size in *size), or null.
+  unsigned char *Take(size_t bytes, size_t *size) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!spare_ || size_ < bytes) return nullptr;
+    unsigned char *page = spare_;
+    *size = size_;
+    spare_ = nullptr;
+    return page;
+  }
+  // Keeps the larger of `page` and the spare; frees the other.
+  void Give(unsigned char *page, size_t bytes) {
+    if (!page) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (spare_ && size_ >= bytes) {
+      std::free(page);
+      return;
+    }
+    std::free(spare_);
+    spare_ = page;
+    size_ = bytes;
+  }
+
+ private:
+  std::mutex lock_;
+  unsigned char *spare_ = nullptr;
+  size_t size_ = 0;
+};
+SparePage Spare;
+
+size_t BytesWritten(pappl_device_t *device) {
+  pappl_devmetrics_t metrics{};
+  papplDeviceGetMetrics(device, &metrics);
+  return metrics.write_bytes;
+}
+
+// The printer device as the command stream's output.  A failed write ends
+// the page; a cancelled job stops at the next band.
+class DeviceSink : public quillet::ByteSink {
+ public:
+  DeviceSink(pappl_job_t *job, pappl_device_t *device, size_t *sent)
+      : job_(job), device_(device), sent_(sent) {}
+  void Write(const void *data, size_t bytes) override {
+    if (failed_) return;
+    if (papplDeviceWrite(device_, data, bytes) < 0) failed_ = true;
+    *sent_ += bytes;
+  }
+  void Flush() override {
+    if (!failed_) papplDeviceFlush(device_);
+  }
+  bool Cancelled() const override { return failed_ || papplJobIsCanceled(job_); }
+  bool failed() const { return failed_; }
+
+ private:
+  pappl_job_t *job_;
+  pappl_device_t *device_;
+  size_t *sent_;
+  bool failed_ = false;
+};
+
+bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *device) {
+  pappl_printer_t *printer = papplJobGetPrinter(job);
+  const Model *model = ModelOf(papplPrinterGetDriverName(printer));
+  if (!model) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unknown printer model \"%s\".",
+                papplPrinterGetDriverName(printer));
+    return false;
+  }
+  auto *state = new JobState;
+  state->model = model;
+  ipp_t *printerAttrs = papplPrinterGetDriverAttributes(printer);
+  state->settings = SettingsFor(*model, *options, printerAttrs);
+  ippDelete(printerAttrs);
+  // Raster and PDF documents are sent once with the copy count in PRINT;
+  // PAPPL renders an image document once per copy.
+  const char *format = papplJobGetFormat(job);
+  const bool raster = format && (!strcmp(format, "image/pwg-raster") || !strcmp(format, "image/urf") ||
+                                 !strcmp(format, "application/pdf"));
+  state->copies = raster ? std::max(1, options->copies) : 1;
+  state->writtenBefore = BytesWritten(device);
+  papplJobSetData(job, state);
+  return true;
+}
+
+bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /*device*/,
+               unsigned page) {
+  auto *state = static_cast<JobState *>(papplJobGetData(job));
+  if (!state) return false;
+  const auto &header = options->header;
+  if (header.cupsBitsPerColor != 8 || (header.cupsBitsPerPixel != 24 && header.cupsBitsPerPixel != 8)) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: unsupported raster (%u bits per pixel).", page,
+                header.cupsBitsPerPixel);
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+    return false;
+  }
+  const uint64_t bytes = uint64_t{header.cupsWidth} * header.cupsHeight * 3;
+  if (bytes > kMaxPageBytes) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u of %u x %u dots is too large to print.", page,
+                header.cupsWidth, header.cupsHeight);
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+    return false;
+  }
+  if (!state->page || state->capacity < bytes) {
+    Spare.Give(state->page, state->capacity);
+    state->page = Spare.Take(bytes, &state->capacity);
+    if (!state->page) {
+      state->capacity = bytes ? bytes : 1;
+      state->page = static_cast<unsigned char *>(std::malloc(state->capacity));
+    }
+  }
+  if (!state->page) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not enough memory for page %u.", page);
+    return false;
+  }
+  state->width = header.cupsWidth;
+  state->height = header.cupsHeight;
+  state->bytesPerPixel = header.cupsBitsPerPixel / 8;
+  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
+  state->rowsWritten = 0;
+  return true;
+}
+
+bool WriteLine(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t * /*device*/,
+               unsigned y, const unsigned char *line) {
+  auto *state = static_cast<JobState *>(papplJobGetData(job));
+  if (!state || !state->page || y >= state->height) return true;
+  unsigned char *row = state->page + size_t{y} * state->width * 3;
+  if (state->bytesPerPixel == 3) {
+    std::memcpy(row, line, size_t{state->width} * 3);
+  } else if (!state->black) {  // gray: the same value in every colour
+    for (uint32_t x = 0; x < state->width; ++x, row += 3) row[0] = row[1] = row[2] = line[x];
+  } else {
+    for (uint32_t x = 0; x < state->width; ++x, row += 3)
+      row[0] = row[1] = row[2] = static_cast<unsigned char>(255 - line[x]);
+  }
+  state->rowsWritten = std::max(state->rowsWritten, y + 1);
+  return true;
+}
+
+bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device,
+             unsigned page) {
+  auto *state = static_cast<JobState *>(papplJobGetData(job));
+  if (!state || !state->page) return false;
+  bool ok = true;
+  if (papplJobIsCanceled(job)) {
+    // Nothing more of this page.
+  } else if (state->rowsWritten < state->height) {
+    // PAPPL stops delivering rows when a raster stream ends early but still
+    // ends the page; a cut page is not printed.
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ends after %u of its %u rows.", page,
+                state->rowsWritten, state->height);
+    papplJobSetMessage(job, "The document is truncated: page %u ends after %u of its %u rows.",
+                       page, state->rowsWritten, state->height);
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    ok = false;
+  } else {
+    const size_t rowBytes = size_t{state->width} * 3;
+    DeviceSink out(job, device, &state->sent);
+    const bool sent = quillet::EncodePage(out, state->page, uint64_t{rowBytes} * state->height,
+                                          state->width, state->height, state->settings,
+                                          state->copies);
+    papplDeviceFlush(device);
+    if (out.failed() || BytesWritten(device) - state->writtenBefore < state->sent) {
+      papplJobSetMessage(job, "The printer connection was lost on page %u.", page);
+      papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: the printer connection was lost.", page);
+      ok = false;
+    } else if (!sent && !papplJobIsCanceled(job)) {
+      papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u could not be prepared.", page);
+      ok = false;
+    }
+  }
+  return ok;  // the page buffer stays for the next page
+}
+
+bool EndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device) {
+  auto *state = static_cast<JobState *>(papplJobGetData(job));
+  if (state) {
+    Spare.Give(state->page, state->capacity);
+    delete state;
+    papplJobSetData(job, nullptr);
+  }
+  papplDeviceFlush(device);
+  return true;
+}
+
+// Documents in the printer's own command language go to it as they are.
+bool PrintRaw(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device) {
+  const char *file = papplJobGetFilename(job);  // none when no document arrived
+  FILE *in = file ? std::fopen(file, "rb") : nullptr;
+  if (!in) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
+    return false;
+  }
+  char buffer[65536];
+  size_t got;
+  bool ok = true;
+  while (ok && (got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+    if (papplJobIsCanceled(job)) break;
+    ok = papplDeviceWrite(device, buffer, got) >= 0;
+  }
+  std::fclose(in);
+  papplDeviceFlush(device);
+  return ok;
+}
+
+void AddRange(ipp_t *attrs, const char *name, int defaultValue, int low, int high) {
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%s-default", name);
+  ippAddInteger(attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, buffer, defaultValue);
+  std::snprintf(buffer, sizeof buffer, "%s-supported", name);
+  ippAddRange(attrs, IPP_TAG_PRINTER, buffer, low, high);
+}
+
+void AddBoolean(ipp_t *attrs, const char *name, bool defaultValue) {
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%s-default", name);
+  ippAddBoolean(attrs, IPP_TAG_PRINTER, buffer, defaultValue);
+  std::snprintf(buffer, sizeof buffer, "%s-supported", name);
+  ippAddBoolean(attrs, IPP_TAG_PRINTER, buffer, 1);
+}
+
+int OptionDefault(const Model &model, const char *key) {
+  const quillet::OptionSpec *spec = quillet::FindOption(model, key);
+  return spec ? spec->defaultValue : 0;
+}
+
+}  // namespace
+
+pappl_pr_driver_t kDrivers[] = {
+    {"quillet_a4_203", "Quillet A4 203dpi", "MFG:Quillet;MDL:A4 203dpi;", nullptr},
+    {"quillet_a4_300", "Quillet A4 300dpi", "MFG:Quillet;MDL:A4 300dpi;", nullptr},
+    {"quillet_label_203", "Quillet Label 203dpi", "MFG:Quillet;MDL:Label 203dpi;", nullptr},
+};
+const int kNumDrivers = static_cast<int>(sizeof kDrivers / sizeof kDrivers[0]);
+
+settings_ SettingsFor(const Model &model, const pappl_pr_options_t &options, ipp_t *printerAttrs) {
+  settings_ s = quillet::DefaultSettings(model);
+  char buffer[256];
+
+  if (options.print_speed > 0)
+    s.printSpeed = Clamp(std::lround(static_cast<double>(options.print_speed) / kSpeedUnit), 1, 8);
+
+  const int darkness = Clamp(long{options.darkness_configured} + options.print_darkness, 0, 100);
+  const int level = (darkness * 15 + 50) / 100;
+  if (model.label) {
+    s.printDensity = level;
+  } else {
+    s.density = level;
+  }
+
+  // Text is sharpened and thresholded, photos and graphics diffused; with
+  // no content named, draft quality (all that CUPS driverless queues
+  // pass on) asks for the threshold.
+  switch (options.print_content_optimize) {
+    case PAPPL_CONTENT_TEXT:
+    case PAPPL_CONTENT_TEXT_AND_GRAPHIC: s.halfTone = 0; break;
+    case PAPPL_CONTENT_PHOTO:
+    case PAPPL_CONTENT_GRAPHIC: s.halfTone = 1; break;
+    default: s.halfTone = options.print_quality == IPP_QUALITY_DRAFT ? 0 : 1; break;
+  }
+
+  switch (options.orientation_requested) {
+    case IPP_ORIENT_LANDSCAPE: s.rotate = 1; break;
+    case IPP_ORIENT_REVERSE_PORTRAIT: s.rotate = model.label ? 2 : 0; break;
+    case IPP_ORIENT_REVERSE_LANDSCAPE: s.rotate = model.label ? 3 : 1; break;
+    default: s.rotate = 0; break;
+  }
+
+  s.mirror = IsTrue(VendorValue(options, printerAttrs, kMirror, buffer, sizeof buffer)) ? 1 : 0;
+  s.reversePhase =
+      IsTrue(VendorValue(options, printerAttrs, kNegative, buffer, sizeof buffer)) ? 1 : 0;
+
+  if (model.label) {
+    switch (options.media.tracking) {
+      case PAPPL_MEDIA_TRACKING_CONTINUOUS: s.paperSel = 0; break;
+      case PAPPL_MEDIA_TRACKING_MARK: s.paperSel = 2; break;
+      case PAPPL_MEDIA_TRACKING_GAP: s.paperSel = 1; break;
+      default: break;
+    }
+    s.horizontalOffset = Clamp(std::lround(options.media.left_offset * model.dpi / 2540.0), -16, 16);
+    s.verticalOffset = Clamp(std::lround(options.media.top_offset * model.dpi / 2540.0), -16, 16);
+    if (const char *v = VendorValue(options, printerAttrs, kLabelGap, buffer, sizeof buffer))
+      s.labelGap = Clamp(std::atol(v), 0, 10);
+    if (const char *v = VendorValue(options, printerAttrs, kStopOffset, buffer, sizeof buffer))
+      s.offset = Clamp(std::atol(v), -10, 10);
+  } else {
+    for (int i = 0; i < 3; ++i) {
+      if (!strcmp(options.media.type, kA4Types[i])) s.paperType = i;
+    }
+    if (const char *v = VendorValue(options, printerAttrs, kDirection, buffer, sizeof buffer))
+      s.direction = !strcmp(v, "reversed") ? 1 : 0;
+  }
+  return s;
+}
+
+bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
+                    const char * /*deviceUri*/, const char * /*deviceId*/,
+                    pappl_pr_driver_data_t *data, ipp_t **attrs, void * /*context*/) {
+  const Model *model = ModelOf(driverName);
+  if (!model) return false;
+
+  data->printfile_cb = PrintRaw;
+  data->rstartjob_cb = StartJob;
+  data->rstartpage_cb = StartPage;
+  data->rwriteline_cb = WriteLine;
+  data->rendpage_cb = EndPage;
+  data->rendjob_cb = EndJob;
+  data->format = "application/vnd.quillet-commands";
+  std::snprintf(data->make_and_model, sizeof data->make_and_model, "%s", model->modelName);
+  data->ppm = model->label ? 10 : 4;
+  data->kind = model->label ? PAPPL_KIND_LABEL | PAPPL_KIND_ROLL : PAPPL_KIND_DOCUMENT;
+
+  // The page road wants 8-bit colour or gray lines and does its own
+  // binarisation: PAPPL must never dither.
+  data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME;
+  data->color_default = PAPPL_COLOR_MODE_COLOR;
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SRGB_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
+  data->content_default = PAPPL_CONTENT_AUTO;
+  data->quality_default = IPP_QUALITY_NORMAL;
+  data->scaling_default = PAPPL_SCALING_AUTO;
+  data->orient_default = IPP_ORIENT_PORTRAIT;
+  data->duplex = PAPPL_DUPLEX_NONE;
+  data->sides_supported = PAPPL_SIDES_ONE_SIDED;
+  data->sides_default = PAPPL_SIDES_ONE_SIDED;
+  data->finishings = PAPPL_FINISHINGS_NONE;
+
+  data->num_resolution = 1;
+  data->x_resolution[0] = data->y_resolution[0] = model->dpi;
+  data->x_default = data->y_default = model->dpi;
+
+  // The head prints edge to edge.
+  data->borderless = true;
+  data->left_right = 0;
+  data->bottom_top = 0;
+
+  data->num_media = 0;
+  for (size_t i = 0; i < model->numMedia && data->num_media < PAPPL_MAX_MEDIA; ++i)
+    data->media[data->num_media++] = model->media[i].pwgName;
+  if (model->maxWidth) {
+    data->media[data->num_media++] = "custom_min_20x10mm";
+    data->media[data->num_media++] = "custom_max_108x1000mm";
+  }
+
+  data->num_source = 1;
+  data->source[0] = model->label ? "main-roll" : "main";
+
+  pappl_media_col_t &media = data->media_default;
+  std::memset(&media, 0, sizeof media);
+  const quillet::MediaSize &size = model->media[model->defaultMedia];
+  std::snprintf(media.size_name, sizeof media.size_name, "%s", size.pwgName);
+  media.size_width = size.width;
+  media.size_length = size.length;
+  std::snprintf(media.source, sizeof media.source, "%s", data->source[0]);
+
+  if (model->label) {
+    data->num_type = 1;
+    data->type[0] = "labels";
+    data->tracking_supported = PAPPL_MEDIA_TRACKING_CONTINUOUS | PAPPL_MEDIA_TRACKING_GAP |
+                               PAPPL_MEDIA_TRACKING_MARK;
+    const int paperSel = OptionDefault(*model, "OP_PaperSel");
+    media.tracking = paperSel == 0   ? PAPPL_MEDIA_TRACKING_CONTINUOUS
+                     : paperSel == 2 ? PAPPL_MEDIA_TRACKING_MARK
+                                     : PAPPL_MEDIA_TRACKING_GAP;
+    // Shifts of up to 16 dots, in hundredths of a millimetre.
+    data->left_offset_supported[0] = data->top_offset_supported[0] = -200;
+    data->left_offset_supported[1] = data->top_offset_supported[1] = 200;
+  } else {
+    data->num_type = 3;
+    for (int i = 0; i < 3; ++i) data->type[i] = kA4Types[i];
+    data->tracking_supported = PAPPL_MEDIA_TRACKING_CONTINUOUS;
+    media.tracking = PAPPL_MEDIA_TRACKING_CONTINUOUS;
+  }
+  std::snprintf(media.type, sizeof media.type, "%s",
+                model->label ? "labels" : kA4Types[OptionDefault(*model, "OP_PaperType")]);
+  data->media_ready[0] = media;
+
+  data->speed_supported[0] = kSpeedUnit;
+  data->speed_supported[1] = 8 * kSpeedUnit;
+  data->speed_default = OptionDefault(*model, "OP_PrintSpeed") * kSpeedUnit;
+  data->darkness_supported = 16;
+  data->darkness_configured = kDarknessConfigured;
+  data->darkness_default = 0;
+
+  *attrs = ippNew();
+  data->num_vendor = 0;
+  data->vendor[data->num_vendor++] = kMirror;
+  AddBoolean(*attrs, kMirror, OptionDefault(*model, "OP_Mirror") != 0);
+  data->vendor[data->num_vendor++] = kNegative;
+  AddBoolean(*attrs, kNegative, OptionDefault(*model, "OP_ReversePhase") != 0);
+  if (model->label) {
+    const quillet::OptionSpec *gap = quillet::FindOption(*model, "OP_LabelGAP");
+    const quillet::OptionSpec *stop = quillet::FindOption(*model, "OP_OFFSet");
+    data->vendor[data->num_vendor++] = kLabelGap;
+    AddRange(*attrs, kLabelGap, gap->defaultValue, gap->min, gap->max);
+    data->vendor[data->num_vendor++] = kStopOffset;
+    AddRange(*attrs, kStopOffset, stop->defaultValue, stop->min, stop->max);
+  } else {
+    static const char *const directions[] = {"normal", "reversed"};
+    data->vendor[data->num_vendor++] = kDirection;
+    ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "quillet-direction-default", nullptr,
+                 directions[OptionDefault(*model, "OP_Direction") ? 1 : 0]);
+    ippAddStrings(*attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "quillet-direction-supported", 2,
+                  nullptr, directions);
+  }
+  return true;
+}
+
+const char *AutoAdd(const char * /*deviceInfo*/, const char * /*deviceUri*/, const char *deviceId,
+                    void * /*context*/) {
+  if (!deviceId) return nullptr;
+  cups_option_t *pairs = nullptr;
+  const int n = papplDeviceParseID(deviceId, &pairs);
+  const char *make = cupsGetOption("MANUFACTURER", n, pairs);
+  if (!make) make = cupsGetOption("MFG", n, pairs);
+  const char *model = cupsGetOption("MODEL", n, pairs);
+  if (!model) model = cupsGetOption("MDL", n, pairs);
+  const char *driver = nullptr;
+  if (make && model && !strncasecmp(make, "Quillet", 7)) {
+    if (strcasestr(model, "label")) {
+      driver = "quillet_label_203";
+    } else if (strstr(model, "300")) {
+      driver = "quillet_a4_300";
+    } else {
+      driver = "quillet_a4_203";
+    }
+  }
+  cupsFreeOptions(n, pairs);
+  return driver;
+}
+
+}  // namespace quillet_app

@@ -1,0 +1,129 @@
+// quillet-printer-app: makes the Quillet printers look like driverless IPP
+// printers (IPP Everywhere, AirPrint, Mopria) on top of PAPPL.  The
+// sub-commands are PAPPL's (server, add, delete, submit, jobs, status,
+// drivers, devices, options, shutdown, ...).
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <pappl/pappl.h>
+
+#include "driver.h"
+#include "strings_data.h"
+
+#ifndef QUILLET_VERSION
+#define QUILLET_VERSION "0"
+#endif
+
+namespace {
+
+constexpr const char *kName = "quillet-printer-app";
+
+// The state file lives for the life of the process: PAPPL keeps the pointer.
+std::string StatePath;
+
+bool MakeDirectories(const std::string &path) {
+  for (size_t at = 1; at <= path.size(); ++at) {
+    if (at == path.size() || path[at] == '/') {
+      const std::string part = path.substr(0, at);
+      if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return true;
+}
+
+std::string DefaultStateDirectory() {
+  if (getuid() == 0) return std::string("/var/lib/") + kName;
+  if (const char *config = std::getenv("XDG_CONFIG_HOME")) return std::string(config) + "/" + kName;
+  if (const char *home = std::getenv("HOME")) return std::string(home) + "/.config/" + kName;
+  return std::string(papplGetTempDir()) + "/" + kName;
+}
+
+pappl_loglevel_t LogLevel(const char *value) {
+  if (!value) return PAPPL_LOGLEVEL_INFO;
+  if (!strcasecmp(value, "debug")) return PAPPL_LOGLEVEL_DEBUG;
+  if (!strcasecmp(value, "warn")) return PAPPL_LOGLEVEL_WARN;
+  if (!strcasecmp(value, "error")) return PAPPL_LOGLEVEL_ERROR;
+  if (!strcasecmp(value, "fatal")) return PAPPL_LOGLEVEL_FATAL;
+  return PAPPL_LOGLEVEL_INFO;
+}
+
+bool IsLoopback(const char *host) {
+  return !strcasecmp(host, "localhost") || !strncmp(host, "127.", 4) || !strcmp(host, "::1") ||
+         !strcmp(host, "[::1]");
+}
+
+// Creates the system from the -o options of the server sub-command.
+pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*data*/) {
+  const char *host = cupsGetOption("listen-hostname", numOptions, options);
+  if (!host) host = "localhost";
+  const char *portText = cupsGetOption("server-port", numOptions, options);
+  const int port = portText ? std::atoi(portText) : 0;
+  const char *stateOption = cupsGetOption("state-directory", numOptions, options);
+  const std::string stateDir = stateOption ? stateOption : DefaultStateDirectory();
+  if (!MakeDirectories(stateDir)) {
+    std::fprintf(stderr, "%s: cannot create the state directory %s: %s\n", kName, stateDir.c_str(),
+                 std::strerror(errno));
+    return nullptr;
+  }
+  const char *spoolOption = cupsGetOption("spool-directory", numOptions, options);
+  const std::string spool = spoolOption ? spoolOption : stateDir + "/spool";
+  const char *logFile = cupsGetOption("log-file", numOptions, options);
+  if (!logFile) logFile = "-";
+  // Anyone who can reach the server from the network must authenticate for
+  // administrative pages and operations; on loopback only it is open to
+  // the local users, as a local CUPS is.
+  const char *auth = cupsGetOption("auth-service", numOptions, options);
+  if (!auth && !IsLoopback(host)) auth = "login";
+
+  pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
+                              PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_NETWORK |
+                              PAPPL_SOPTIONS_WEB_SECURITY;
+  pappl_system_t *system = papplSystemCreate(soptions, "Quillet Printer App", port,
+                                             "_print,_universal", spool.c_str(), logFile,
+                                             LogLevel(cupsGetOption("log-level", numOptions, options)),
+                                             auth, false);
+  if (!system) return nullptr;
+  if (const char *group = cupsGetOption("admin-group", numOptions, options))
+    papplSystemSetAdminGroup(system, group);
+  papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
+  papplSystemSetPrinterDrivers(system, quillet_app::kNumDrivers, quillet_app::kDrivers,
+                               quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
+  quillet_app::AddStrings(system);
+  quillet_app::AddDocumentFormats(system);
+  papplSystemSetFooterHTML(system, "Quillet Printer App " QUILLET_VERSION);
+
+  StatePath = stateDir + "/" + kName + ".state";
+  papplSystemLoadState(system, StatePath.c_str());
+  papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
+                             const_cast<char *>(StatePath.c_str()));
+  return system;
+}
+
+void Usage(void * /*data*/) {
+  std::puts("Server options (quillet-printer-app server -o NAME=VALUE ...):");
+  std::puts("  listen-hostname=HOST   address to listen on (default localhost only)");
+  std::puts("  server-port=PORT       IPP/HTTP port (default: chosen by the server)");
+  std::puts("  state-directory=DIR    where printers and settings are kept");
+  std::puts("  spool-directory=DIR    where job files wait (default DIR/spool)");
+  std::puts("  log-file=FILE          log file, '-' for standard error, 'syslog'");
+  std::puts("  log-level=LEVEL        debug, info, warn, error or fatal");
+  std::puts("  auth-service=SERVICE   PAM service for administration (default 'login'");
+  std::puts("                         when listening beyond the loopback interface)");
+  std::puts("  admin-group=GROUP      group allowed to administer");
+}
+
+}  // namespace
+
+int main(int argc, char *argv[]) {
+  // Before the main loop: the devices sub-command lists without a server.
+  quillet_app::AddSerialScheme();
+  return papplMainloop(argc, argv, QUILLET_VERSION, nullptr, quillet_app::kNumDrivers,
+                       quillet_app::kDrivers, quillet_app::AutoAdd, quillet_app::DriverCallback,
+                       nullptr, nullptr, CreateSystem, Usage, nullptr);
+}

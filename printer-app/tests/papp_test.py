@@ -1,0 +1,372 @@
+"""quillet-printer-app as a real server: PWG raster jobs with IPP
+attributes come out byte for byte as the filter prints the same pages with
+the matching printer options, on every model; broken documents end their
+job aborted with a reason while the server keeps printing.
+
+Usage: papp_test.py APP FILTER DECODER PPD_DIR TESTDOC [--keep]"""
+import os
+import subprocess
+import sys
+import time
+import urllib.error
+import urllib.request
+
+import pappkit as kit
+
+A4_MEDIA = "MEMBER keyword media-size-name iso_a4_210x297mm"
+LABEL_MEDIA = "MEMBER keyword media-size-name om_label-50x30mm_50x30mm"
+
+# (printer, IPP job attributes, the filter's options, copies)
+CASES = [
+    ("a4", "", "", 1),
+    ("a4", "ATTR keyword print-content-optimize text\nATTR boolean quillet-mirror true",
+     "OP_HalfTone=False OP_Mirror=1", 1),
+    ("a4", "ATTR boolean quillet-negative true\nATTR enum orientation-requested 4\n"
+           "ATTR integer copies 3", "OP_ReversePhase=1 OP_Rotate=1", 3),
+    ("a4", "ATTR integer print-darkness 27\nATTR integer print-speed 5080\n"
+           "ATTR keyword quillet-direction reversed\n"
+           "ATTR collection media-col { %s MEMBER keyword media-type black-mark }" % A4_MEDIA,
+     "OP_Density=12 OP_PrintSpeed=2 OP_Direction=1 OP_PaperType=0", 1),
+    ("a4-300", "ATTR keyword print-content-optimize text-and-graphic\n"
+               "ATTR enum orientation-requested 5\nATTR integer copies 2\n"
+               "ATTR collection media-col { %s MEMBER keyword media-type tattoo-transfer }" % A4_MEDIA,
+     "OP_HalfTone=False OP_Rotate=1 OP_PaperType=2", 2),
+    ("a4", "ATTR enum print-quality 3", "OP_HalfTone=False", 1),
+    ("a4-300", "ATTR keyword print-content-optimize photo\nATTR boolean quillet-mirror true\n"
+               "ATTR boolean quillet-negative true", "OP_Mirror=1 OP_ReversePhase=1", 1),
+    ("label", "", "", 1),
+    ("label", "ATTR enum orientation-requested 6\nATTR integer print-darkness -53\n"
+              "ATTR integer quillet-label-gap 5\nATTR integer quillet-stop-offset -3",
+     "OP_Rotate=2 OP_PrintDensity=0 OP_LabelGAP=5 OP_OFFSet=-3", 1),
+    ("label", "ATTR enum orientation-requested 5\n"
+              "ATTR keyword print-content-optimize text\nATTR integer copies 4\n"
+              "ATTR collection media-col { %s MEMBER keyword media-tracking mark "
+              "MEMBER integer media-left-offset 100 MEMBER integer media-top-offset -50 }"
+              % LABEL_MEDIA,
+     "OP_Rotate=3 OP_HalfTone=False OP_PaperSel=2 OP_HorizontalOffset=8 OP_VerticalOffset=-4", 4),
+    ("label", "ATTR boolean quillet-mirror true\nATTR integer print-speed 20320\n"
+              "ATTR collection media-col { %s MEMBER keyword media-tracking continuous }"
+              % LABEL_MEDIA, "OP_Mirror=1 OP_PrintSpeed=8 OP_PaperSel=0", 1),
+]
+
+PRINTERS = {"a4": ("quillet_a4_203", "qa4-203.ppd"), "a4-300": ("quillet_a4_300", "qa4-300.ppd"),
+            "label": ("quillet_label_203", "qlbl-203.ppd")}
+
+
+def run_filter(filter_path, ppd, options, copies, path):
+    env = dict(os.environ, PPD=ppd)
+    r = subprocess.run([filter_path, "1", "tester", "title", str(copies), options, path],
+                       env=env, capture_output=True, timeout=120)
+    if r.returncode != 0:
+        raise AssertionError("filter failed: %s" % r.stderr.decode(errors="replace"))
+    return r.stdout
+
+
+def decodes(decoder, data, work):
+    path = os.path.join(work, "check.prn")
+    with open(path, "wb") as f:
+        f.write(data)
+    r = subprocess.run([decoder, "--no-png", path], capture_output=True, text=True)
+    return r.returncode == 0, r.stdout + r.stderr
+
+
+def ends_on_command(data):
+    """Whether the stream ends after a whole command line or bitmap band."""
+    if not data.endswith(b"\r\n"):
+        return False
+    band = data.rfind(b"BITMAP 0,")
+    if band < 0 or data.rfind(b"PRINT ") > band:
+        return True
+    head_end = band
+    for _ in range(5):
+        head_end = data.index(b",", head_end) + 1
+    fields = data[band + 7:head_end - 1].split(b",")
+    end = head_end + int(fields[2]) * int(fields[3])
+    return data[end:end + 2] == b"\r\n" and (end + 2 == len(data) or data[end + 2:].startswith(b"PRINT"))
+
+
+def main(argv):
+    app, filter_path, decoder, ppd_dir, testdoc = argv[1:6]
+    keep = "--keep" in argv
+    work = kit.tempdir("papp-test-")
+    listener = kit.Listener()
+    # A stand-in renderer that crashes or hangs on marked PDFs and runs
+    # Ghostscript on the others.
+    renderer = os.path.join(work, "renderer.sh")
+    with open(renderer, "w") as f:
+        f.write('#!/bin/sh\nfor a; do case "$a" in -f*) f="${a#-f}";; esac; done\n'
+                'if grep -q "%%crash" "$f"; then kill -SEGV $$; fi\n'
+                'if grep -q "%%hang" "$f"; then exec sleep 600; fi\n'
+                'exec gs "$@"\n')
+    os.chmod(renderer, 0o755)
+    server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+            print("FAIL:", what)
+
+    try:
+        for name, (driver, _) in PRINTERS.items():
+            server.add(name, driver, "socket://127.0.0.1:%d" % listener.port)
+
+        # The printer's own attributes have labels in English, German and
+        # Chinese for the clients' dialogs.
+        labels = {"en": "Mirror Image", "de": "Spiegeln", "zh-cn": "\u955c\u50cf"}
+        for lang, mirror in labels.items():
+            body = ("OPERATION Get-Printer-Attributes\nGROUP operation-attributes-tag\n"
+                    "ATTR charset attributes-charset utf-8\n"
+                    "ATTR naturalLanguage attributes-natural-language %s\nATTR uri printer-uri $uri\n"
+                    "ATTR keyword requested-attributes printer-strings-uri" % lang)
+            uri = kit.ipp(server.uri("label"), body, work, ["printer-strings-uri"]).get("printer-strings-uri", "")
+            text = ""
+            if uri:
+                with urllib.request.urlopen(uri.replace("//localhost:", "//127.0.0.1:")) as f:
+                    text = f.read().decode("utf-8")
+            keys = ["quillet-mirror", "quillet-negative", "quillet-label-gap", "quillet-stop-offset",
+                    "quillet-direction.reversed"]
+            check(('"quillet-mirror" = "%s";' % mirror) in text and all('"%s" =' % k in text for k in keys),
+                  "%s: attribute labels missing from %r" % (lang, uri))
+
+        # Two pages, the second narrower than a byte boundary, with blank tails.
+        pages = [kit.test_page(320, 200, 1), kit.test_page(203, 150, 2, blank_tail=0.6)]
+        for i, (printer, attrs, options, copies) in enumerate(CASES):
+            app_doc = os.path.join(work, "app-%d.pwg" % i)
+            ref_doc = os.path.join(work, "ref-%d.pwg" % i)
+            with open(app_doc, "wb") as f:
+                f.write(kit.pwg_raster(pages, copies=1))
+            with open(ref_doc, "wb") as f:
+                f.write(kit.pwg_raster(pages, copies=copies))
+            expected = run_filter(filter_path, os.path.join(ppd_dir, PRINTERS[printer][1]), options,
+                                  copies, ref_doc)
+            uri = server.uri(printer)
+            job, status = kit.print_job(uri, work, app_doc, "image/pwg-raster", attrs)
+            check(job is not None, "case %d: Print-Job refused (%s)" % (i, status))
+            if job is None:
+                continue
+            state, reasons, message = kit.wait_job(uri, work, job)
+            got = listener.take()
+            check(state == "completed", "case %d: job %s (%s %s)" % (i, state, reasons, message))
+            check(got == expected, "case %d (%s, %s): %d bytes from the app, %d from the filter"
+                  % (i, printer, options or "defaults", len(got), len(expected)))
+            ok, text = decodes(decoder, got, work)
+            check(ok, "case %d: the stream does not decode: %s" % (i, text))
+
+        # Gray lines print as the same values in every colour.
+        gray = [(w, h, [bytes(r[0::3]) for r in rows]) for (w, h, rows) in pages]
+        rgb = [(w, h, [bytes(b for v in r for b in (v, v, v)) for r in rows]) for (w, h, rows) in gray]
+        for name, data in (("gray.pwg", kit.pwg_raster(gray, colour=False)),
+                           ("grayrgb.pwg", kit.pwg_raster(rgb))):
+            with open(os.path.join(work, name), "wb") as f:
+                f.write(data)
+        expected = run_filter(filter_path, os.path.join(ppd_dir, "qa4-203.ppd"), "", 1,
+                              os.path.join(work, "grayrgb.pwg"))
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "gray.pwg"),
+                                    "image/pwg-raster")
+        kit.wait_job(server.uri("a4"), work, job)
+        check(listener.take() == expected, "sGray raster differs from the same page in sRGB")
+        black = [(w, h, [bytes(255 - v for v in r) for r in rows]) for (w, h, rows) in gray]
+        with open(os.path.join(work, "black.pwg"), "wb") as f:
+            f.write(kit.pwg_raster(black, colour=False, black=True))
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "black.pwg"),
+                                    "image/pwg-raster")
+        kit.wait_job(server.uri("a4"), work, job)
+        check(listener.take() == expected, "black_8 raster differs from the same page in sRGB")
+
+        # Broken documents: aborted with a reason, and the next job prints.
+        last_job = job
+        good = kit.pwg_raster(pages[:1])
+        broken = {
+            "truncated.pwg": ("image/pwg-raster", good[:len(good) // 2]),
+            "garbage.pwg": ("image/pwg-raster", b"RaS2" + bytes((i * 37) % 256 for i in range(6000))),
+            "bad-header.pwg": ("image/pwg-raster", good[:4] + b"\xff" * 1796 + good[1800:]),
+            "corrupt.png": ("image/png", kit.png(64, 48)[:40] + b"\x13" * 400),
+            "corrupt.jpg": ("image/jpeg", b"\xff\xd8\xff\xe0\x00\x10JFIF\x00" + b"\x55" * 500),
+        }
+        for name, (fmt, data) in broken.items():
+            path = os.path.join(work, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            uri = server.uri("a4")
+            job, status = kit.print_job(uri, work, path, fmt)
+            if job is None and status and status.startswith("client-error"):
+                continue  # refused at submission: nothing lost, nothing printed
+            # A raster stream is printed while it arrives; a broken one may
+            # end the request without a response, the job is still there.
+            job = job or last_job + 1
+            state, reasons, message = kit.wait_job(uri, work, job)
+            listener.take()
+            check(state == "aborted", "%s: job ended %s" % (name, state))
+            check(reasons not in ("", "none", "job-completed-successfully"),
+                  "%s: no reason given (%s)" % (name, reasons))
+            check(server.alive(), "%s: the server died" % name)
+            with open(os.path.join(work, "next.pwg"), "wb") as f:
+                f.write(good)
+            job, _ = kit.print_job(uri, work, os.path.join(work, "next.pwg"), "image/pwg-raster")
+            last_job = job or 0
+            state, _, _ = kit.wait_job(uri, work, job)
+            check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+                  "%s: the next job did not print (%s)" % (name, state))
+
+        # A format the printer does not take prints nothing: PAPPL 1.3
+        # accepts the job and aborts it at once.
+        job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "next.pwg"),
+                                    "application/x-unknown")
+        if job is not None:
+            state, _, _ = kit.wait_job(server.uri("a4"), work, job)
+            check(state == "aborted" and listener.take() == b"",
+                  "unsupported format: job %s" % state)
+
+        # PDF: every page rendered and printed, copies in PRINT; a damaged
+        # PDF, a crashing and a hanging renderer end that job only.
+        pdf = os.path.join(work, "demo.pdf")
+        subprocess.run([sys.executable, testdoc, "demo", pdf], check=True)
+        uri = server.uri("a4")
+        job, status = kit.print_job(uri, work, pdf, "application/pdf", "ATTR integer copies 2")
+        state, reasons, message = kit.wait_job(uri, work, job)
+        got = listener.take()
+        ok, text = decodes(decoder, got, work)
+        check(state == "completed" and ok and got.count(b"PRINT 1,2\r\n") == 3,
+              "PDF job: %s %s %s; %s" % (state, reasons, message, text))
+        with open(pdf, "rb") as f:
+            good_pdf = f.read()
+        bad_pdfs = {"damaged.pdf": good_pdf[:300] + b"\x00garbage" * 50,
+                    "crash.pdf": good_pdf + b"%%crash\n", "hang.pdf": good_pdf + b"%%hang\n"}
+        for name, data in bad_pdfs.items():
+            path = os.path.join(work, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            job, status = kit.print_job(uri, work, path, "application/pdf")
+            state, reasons, message = kit.wait_job(uri, work, job)
+            listener.take()
+            check(state == "aborted" and "document-format-error" in reasons and server.alive(),
+                  "%s: job %s (%s: %s)" % (name, state, reasons, message))
+            job, _ = kit.print_job(uri, work, pdf, "application/pdf")
+            state, _, _ = kit.wait_job(uri, work, job)
+            check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+                  "%s: the next job did not print (%s)" % (name, state))
+
+        # A printer that is off when the job comes: the job waits and
+        # prints when it is back.  One that drops the connection: that job
+        # ends with a reason and the next one prints.
+        port = kit.free_port()
+        server.add("later", "quillet_a4_203", "socket://127.0.0.1:%d" % port)
+        with open(os.path.join(work, "small.png"), "wb") as f:
+            f.write(kit.png(64, 40))
+        job, _ = kit.print_job(server.uri("later"), work, os.path.join(work, "small.png"), "image/png")
+        time.sleep(1)
+        state, _, _ = kit.wait_job(server.uri("later"), work, job, timeout=0)
+        check(state in ("pending", "processing"), "offline printer: job %s" % state)
+        late = kit.Listener(port)
+        state, reasons, _ = kit.wait_job(server.uri("later"), work, job)
+        check(state == "completed" and decodes(decoder, late.take(), work)[0],
+              "offline printer back: job %s (%s)" % (state, reasons))
+        late.close()
+        dropping = kit.Listener(drop_after=100)
+        server.add("drops", "quillet_a4_203", "socket://127.0.0.1:%d" % dropping.port)
+        import random
+        rnd = random.Random(5)
+        rows = [bytes(rnd.getrandbits(8) for _ in range(96)) * 25 for _ in range(16)]
+        with open(os.path.join(work, "noise.pwg"), "wb") as f:
+            f.write(kit.pwg_raster([(800, 600, [rows[y % 16] for y in range(600)])] * 6))
+        job, _ = kit.print_job(server.uri("drops"), work, os.path.join(work, "noise.pwg"),
+                               "image/pwg-raster")
+        state, reasons, message = kit.wait_job(server.uri("drops"), work, job or 1)
+        check(state == "aborted" and "connection" in message,
+              "lost connection: job %s (%s: %s)" % (state, reasons, message))
+        dropping.take()  # what came before the drop
+        dropping.drop_after = None
+        job, _ = kit.print_job(server.uri("drops"), work, os.path.join(work, "small.png"), "image/png")
+        state, _, _ = kit.wait_job(server.uri("drops"), work, job)
+        check(state == "completed" and decodes(decoder, dropping.take(), work)[0],
+              "after a lost connection: job %s" % state)
+        dropping.close()
+
+        # A serial printer (Bluetooth SPP, a serial cable): a pseudo-terminal
+        # gets the same bytes as the filter writes.
+        master, slave = os.openpty()
+        received = bytearray()
+
+        def drain():
+            while True:
+                try:
+                    chunk = os.read(master, 1 << 16)
+                except OSError:
+                    return
+                if not chunk:
+                    return
+                received.extend(chunk)
+        import threading
+        threading.Thread(target=drain, daemon=True).start()
+        # The test keeps its end of the terminal open: with no one holding
+        # it, reading the master side fails.
+        server.add("serial", "quillet_a4_203", "serial://%s?baud=115200" % os.ttyname(slave))
+        ref_doc = os.path.join(work, "ref-0.pwg")
+        expected = run_filter(filter_path, os.path.join(ppd_dir, "qa4-203.ppd"), "", 1, ref_doc)
+        job, _ = kit.print_job(server.uri("serial"), work, ref_doc, "image/pwg-raster")
+        state, reasons, message = kit.wait_job(server.uri("serial"), work, job)
+        deadline = time.time() + 10
+        while len(received) < len(expected) and time.time() < deadline:
+            time.sleep(0.1)
+        check(state == "completed" and bytes(received) == expected,
+              "serial printer: job %s (%s), %d bytes, filter %d" % (state, message, len(received), len(expected)))
+        os.close(slave)
+
+        # Cancel-Job while pages are being sent: the output stops after a
+        # whole command (a band or a page's PRINT), and the next job prints.
+        long_pdf = os.path.join(work, "long.pdf")
+        subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                        "-o", long_pdf] + [pdf] * 12, check=True)
+        job, _ = kit.print_job(uri, work, long_pdf, "application/pdf")
+        deadline = time.time() + 30
+        while listener.receiving == 0 and time.time() < deadline:
+            time.sleep(0.01)
+        body = "OPERATION Cancel-Job\n%s\nATTR integer job-id %d" % (kit.OPERATION_HEAD, job)
+        kit.ipp(uri, body, work)
+        state, _, _ = kit.wait_job(uri, work, job)
+        cut = listener.take()
+        check(state == "canceled" and cut.count(b"PRINT 1,1") < 36 and ends_on_command(cut),
+              "Cancel-Job: job %s, %d bytes, ends %r" % (state, len(cut), cut[-30:]))
+        job, _ = kit.print_job(uri, work, pdf, "application/pdf")
+        state, _, _ = kit.wait_job(uri, work, job)
+        check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+              "after Cancel-Job: job %s" % state)
+
+        # PNG prints once per copy, PRINT 1,1 each time.
+        with open(os.path.join(work, "page.png"), "wb") as f:
+            f.write(kit.png(120, 90))
+        job, _ = kit.print_job(server.uri("label"), work, os.path.join(work, "page.png"),
+                               "image/png", "ATTR integer copies 2")
+        state, reasons, _ = kit.wait_job(server.uri("label"), work, job)
+        got = listener.take()
+        ok, text = decodes(decoder, got, work)
+        check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
+              "PNG job: %s %s, %s" % (state, reasons, text))
+        # With an authentication service (the default once the server
+        # listens beyond loopback) administration needs a login.
+        guarded = kit.Server(app, os.path.join(work, "guarded"), extra=["-o", "auth-service=login"])
+        try:
+            guarded.add("a4", "quillet_a4_203", "socket://127.0.0.1:%d" % listener.port)
+            body = "OPERATION Pause-Printer\n" + kit.OPERATION_HEAD
+            status = kit.ipp(guarded.uri("a4"), body, work).get("status", "")
+            check(status.startswith("client-error-not-auth"), "Pause-Printer without login: %s" % status)
+            try:
+                code = urllib.request.urlopen("http://127.0.0.1:%d/a4/printing" % guarded.port).status
+            except urllib.error.HTTPError as e:
+                code = e.code
+            check(code == 401, "printing defaults page without login: HTTP %s" % code)
+        finally:
+            guarded.stop()
+    finally:
+        server.stop()
+        listener.close()
+        if failures:
+            print(server.tail(60))
+        kit.cleanup(work, keep)
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
