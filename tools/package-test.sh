@@ -155,21 +155,37 @@ echo "== printing through a scheduler that uses the installed files (file and se
 echo "== the printer application from its package"
 # Enabled for systemd at installation (started, too, where systemd runs);
 # the unit checks out: its program and its manual page are there.
-state=$(systemctl is-enabled "$unit" 2>&1 || true)
-if [ "$state" != enabled ]; then
-  echo "FAIL: $unit is not enabled after installation: $state" >&2
+# (The enable link is there without systemd, too.)
+if [ ! -L "/etc/systemd/system/multi-user.target.wants/$unit" ]; then
+  echo "FAIL: $unit is not enabled after installation" >&2
   exit 1
 fi
-man=no
-if command -v man >/dev/null; then man=yes; fi
-systemd-analyze verify --man=$man "/lib/systemd/system/$unit"
-echo "$unit: enabled, verified"
+if command -v systemd-analyze >/dev/null; then
+  man=no
+  if command -v man >/dev/null; then man=yes; fi
+  systemd-analyze verify --man=$man "/lib/systemd/system/$unit"
+  echo "$unit: enabled, verified"
+else
+  echo "$unit: enabled (no systemd-analyze here to verify it)"
+fi
 # A user's private server: its own port, state and control socket.
 python3 printer-app/tests/installed_test.py "$app" /usr/bin/quillet-decode \
   tools/demo/testdoc.py "$tmp/papp"
 # As the unit starts it (root, state under /var/lib, the control socket
-# in /run), on a free port and logging here; a printer is added as the
-# README says and must be kept in the service's state.
+# in /run), on a free port and logging here; a printer is added with the
+# README's command (another device) and must be kept in the service's
+# state.
+read -ra add_printer < <(sed -n 's/^    sudo quillet-printer-app add /add /p' README.md | head -n 1)
+for i in "${!add_printer[@]}"; do
+  case "${add_printer[$i]}" in
+    -v) add_printer[i + 1]=socket://127.0.0.1:9100 ;;
+    -m) driver=${add_printer[$i + 1]} ;;
+  esac
+done
+if [ -z "${driver:-}" ]; then
+  echo "FAIL: README.md has no 'sudo quillet-printer-app add ... -m DRIVER' line" >&2
+  exit 1
+fi
 read -ra exec_start < <(sed -n 's/^ExecStart=//p' "/lib/systemd/system/$unit")
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 "${sudo[@]}" "${exec_start[@]}" -o server-port="$port" -o log-file="$tmp/service.log" \
@@ -190,14 +206,14 @@ if [ $ready != yes ]; then
   cat "$tmp/service.log" >&2 || true
   exit 1
 fi
-"${sudo[@]}" "$app" add -d a4 -m quillet_a4_203 -v socket://127.0.0.1:9100
+"${sudo[@]}" "$app" "${add_printer[@]}"
 stop_servers
-if ! "${sudo[@]}" grep -qs 'quillet_a4_203' /var/lib/quillet-printer-app/quillet-printer-app.state; then
+if ! "${sudo[@]}" grep -qs "$driver" /var/lib/quillet-printer-app/quillet-printer-app.state; then
   echo "FAIL: the service's state has no printer; its log:" >&2
   cat "$tmp/service.log" >&2 || true
   exit 1
 fi
-echo "the service's server kept its printer in /var/lib/quillet-printer-app"
+echo "the service's server kept its printer ($app ${add_printer[*]}) in /var/lib/quillet-printer-app"
 
 echo "== removing ${pkgs[*]}"
 "${sudo[@]}" apt-get purge -y -qq "${pkgs[@]}" </dev/null >/dev/null
