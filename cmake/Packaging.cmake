@@ -95,6 +95,32 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet-filter
         COMPONENT filter EXCLUDE_FROM_ALL)
 
+if(TARGET quillet-printer-app)
+  set(_scripts ${_debian}/quillet-printer-app)
+  quillet_deb_package(printer-app
+    NAME quillet-printer-app
+    SECTION net
+    SUMMARY "IPP Everywhere Printer Application for Quillet thermal printers"
+    DESCRIPTION
+      "quillet-printer-app is a small IPP server on PAPPL that makes the Quillet"
+      "thermal printers (A4 203 dpi, A4 300 dpi, label printer 203 dpi) look like"
+      "driverless IPP Everywhere printers, so CUPS, Windows, macOS, iOS and"
+      "Android print to them without a driver or PPD. It prints PWG and Apple"
+      "raster, PNG, JPEG and, with Ghostscript, PDF. Printers attach over USB,"
+      "the network, Bluetooth or a serial cable."
+      "."
+      "The systemd service quillet-printer-app listens on localhost port 8631"
+      "and is enabled and started on installation. Attribute labels in English,"
+      "German and Chinese."
+    TARGETS quillet-printer-app quillet-printer-app-man
+    # PDF pages are rendered by running gs.
+    RECOMMENDS ghostscript
+    CONTROL_EXTRA ${_scripts}/postinst ${_scripts}/prerm ${_scripts}/postrm)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet-printer-app
+          COMPONENT printer-app EXCLUDE_FROM_ALL)
+endif()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillet)
 set(CPACK_PACKAGE_VENDOR "Quillet developers")

@@ -5,7 +5,10 @@
 #     with apt; a scheduler using the system's filter and model folders
 #     runs the README's queue commands on a PDF and the installed
 #     quillet-decode checks what the queue wrote; the installed filter
-#     speaks German; the queue and the packages are removed;
+#     speaks German; the installed printer application's service is
+#     enabled, a private server of it prints a PDF, a PWG raster and a
+#     PNG to a socket printer (decoded by quillet-decode), and it runs as
+#     its unit starts it; the queue and the packages are purged;
 #  2. a source install (prefix /usr/local, as the README builds it): the
 #     installed filter speaks German; the files of the install manifest
 #     are removed.
@@ -22,6 +25,10 @@ modeldir=$(cups-config --datadir 2>/dev/null || echo /usr/share/cups)/model/quil
 filter=$(cups-config --serverbin 2>/dev/null || echo /usr/lib/cups)/filter/rastertoquillet
 export DEBIAN_FRONTEND=noninteractive
 tmp=$(mktemp -d)
+app=/usr/sbin/quillet-printer-app
+unit=quillet-printer-app.service
+# What the service keeps: its printers and spool, its control socket.
+app_state=(/var/lib/quillet-printer-app /run/quillet-printer-app.sock)
 
 # Our packages on the system, in any state but purged.
 ours() {
@@ -53,9 +60,31 @@ remove_source_install() {
   fi
 }
 
+# Servers of the installed printer application this script started.
+stop_servers() {
+  local f pid
+  for f in "$tmp/papp/server.pid" "$tmp/service.pid"; do
+    [ -f "$f" ] || continue
+    pid=$(cat "$f")
+    if "${sudo[@]}" kill -0 "$pid" 2>/dev/null; then
+      "${sudo[@]}" kill -TERM "$pid" 2>/dev/null || true
+      for _ in $(seq 50); do "${sudo[@]}" kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+      "${sudo[@]}" kill -KILL "$pid" 2>/dev/null || true
+    fi
+    rm -f "$f"
+  done
+}
+
+# systemd's records of our unit: enable links, the mask of a removal,
+# deb-systemd-helper's state.
+unit_traces() {
+  find /etc/systemd /var/lib/systemd -name "*quillet*" 2>/dev/null || true
+}
+
 cleanup() {
   local status=$?
   trap - EXIT INT TERM
+  stop_servers
   purge_ours >&2 || echo "cleanup: could not purge: $(ours | tr "\n" " ")" >&2
   remove_source_install
   rm -rf "$tmp"
@@ -123,10 +152,77 @@ echo "== printing through a scheduler that uses the installed files (file and se
 "${sudo[@]}" python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
   --testdoc tools/demo/testdoc.py SchedulerJob.test_print_job_through_a_queue SchedulerJob.test_serial_queue
 
+echo "== the printer application from its package"
+# Enabled for systemd at installation (started, too, where systemd runs);
+# the unit checks out: its program and its manual page are there.
+# (The enable link is there without systemd, too.)
+if [ ! -L "/etc/systemd/system/multi-user.target.wants/$unit" ]; then
+  echo "FAIL: $unit is not enabled after installation" >&2
+  exit 1
+fi
+if command -v systemd-analyze >/dev/null; then
+  man=no
+  if command -v man >/dev/null; then man=yes; fi
+  systemd-analyze verify --man=$man "/lib/systemd/system/$unit"
+  echo "$unit: enabled, verified"
+else
+  echo "$unit: enabled (no systemd-analyze here to verify it)"
+fi
+# A user's private server: its own port, state and control socket.
+python3 printer-app/tests/installed_test.py "$app" /usr/bin/quillet-decode \
+  tools/demo/testdoc.py "$tmp/papp"
+# As the unit starts it (root, state under /var/lib, the control socket
+# in /run), on a free port and logging here; a printer is added with the
+# README's command (another device) and must be kept in the service's
+# state.
+read -ra add_printer < <(sed -n 's/^    sudo quillet-printer-app add /add /p' README.md | head -n 1)
+for i in "${!add_printer[@]}"; do
+  case "${add_printer[$i]}" in
+    -v) add_printer[i + 1]=socket://127.0.0.1:9100 ;;
+    -m) driver=${add_printer[$i + 1]} ;;
+  esac
+done
+if [ -z "${driver:-}" ]; then
+  echo "FAIL: README.md has no 'sudo quillet-printer-app add ... -m DRIVER' line" >&2
+  exit 1
+fi
+read -ra exec_start < <(sed -n 's/^ExecStart=//p' "/lib/systemd/system/$unit")
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"${sudo[@]}" "${exec_start[@]}" -o server-port="$port" -o log-file="$tmp/service.log" \
+  </dev/null >/dev/null 2>&1 &
+echo $! >"$tmp/service.pid"
+# Only a running server may get the sub-command: PAPPL starts one of its
+# own for a sub-command that finds none.
+ready=no
+for _ in $(seq 100); do
+  if [ -S /run/quillet-printer-app.sock ] && (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+    ready=yes
+    break
+  fi
+  sleep 0.1
+done
+if [ $ready != yes ]; then
+  echo "FAIL: $app did not start as its unit starts it; its log:" >&2
+  cat "$tmp/service.log" >&2 || true
+  exit 1
+fi
+"${sudo[@]}" "$app" "${add_printer[@]}"
+stop_servers
+if ! "${sudo[@]}" grep -qs "$driver" /var/lib/quillet-printer-app/quillet-printer-app.state; then
+  echo "FAIL: the service's state has no printer; its log:" >&2
+  cat "$tmp/service.log" >&2 || true
+  exit 1
+fi
+echo "the service's server kept its printer ($app ${add_printer[*]}) in /var/lib/quillet-printer-app"
+
 echo "== removing ${pkgs[*]}"
 "${sudo[@]}" apt-get purge -y -qq "${pkgs[@]}" </dev/null >/dev/null
 mapfile -t files <"$tmp/files"
-nothing_left "${files[@]}" "$modeldir" "${pkgs[@]/#//usr/share/doc/}"
+nothing_left "${files[@]}" "$modeldir" "${pkgs[@]/#//usr/share/doc/}" "${app_state[@]}"
+if [ -n "$(unit_traces)" ]; then
+  echo "FAIL: systemd still knows our unit: $(unit_traces | tr '\n' ' ')" >&2
+  exit 1
+fi
 if [ -n "$(ours)" ]; then
   echo "FAIL: still known to dpkg: $(ours | tr '\n' ' ')" >&2
   exit 1
