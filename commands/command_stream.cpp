@@ -2,6 +2,7 @@
 // into the printer's text commands with raw bitmap bands.
 #include "command_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -163,12 +164,14 @@ bool PageWriter::Start(int64_t width, int64_t height, const settings_ &settings,
   copies_ = copies;
   const bool turns = (settings.rotate & ~2) == 1;
   const int64_t bytesPerRow = (width + 7) / 8;
-  if (!turns && width > 0 && height > 0 &&
-      Reserve(&bits_, &bitsCapacity_, static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1))) {
+  // The threshold road's gray page shares the packed page's buffer.
+  const size_t bitsBytes = std::max(static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1),
+                                    settings.halfTone != 1 ? static_cast<size_t>(width * height) : 0);
+  if (!turns && width > 0 && height > 0 && Reserve(&bits_, &bitsCapacity_, bitsBytes)) {
     record_ = CBMP_Create();
     if (record_) {
       SetUp(record_, width, height, settings);
-      if (record_->CBMP_StartRows(bits_, bytesPerRow)) return true;
+      if (record_->CBMP_StartRows(bits_, bytesPerRow, static_cast<int64_t>(bitsCapacity_))) return true;
       CBMP_destroy(record_);
       record_ = nullptr;
     }

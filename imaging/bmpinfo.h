@@ -71,12 +71,15 @@ struct BMPInfo {
   // The row entry: the described page (3-byte RGB pixels) handed over one
   // row at a time in raster order, each row prepared as soon as the road
   // allows and packed as CBMP_PackPage packs it, without a page of
-  // colour pixels.  CBMP_StartRows is false, with nothing begun, when the
-  // page cannot go this way (other pixels, an offset shift, narrow rows,
-  // no memory); CBMP_FinishRows prepares what remains and is false, with
-  // the packed page incomplete, when not every row came.  CBMP_EndRows
-  // drops a page begun.
-  bool CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow);
+  // colour pixels.  `bits` holds bitsBytes bytes, at least height rows;
+  // when it holds width x height bytes, the threshold road keeps its gray
+  // page there (each packed row overwrites only gray rows already used)
+  // rather than in a buffer of its own.  CBMP_StartRows is false, with
+  // nothing begun, when the page cannot go this way (other pixels, an
+  // offset shift, narrow rows, no memory); CBMP_FinishRows prepares what
+  // remains and is false, with the packed page incomplete, when not every
+  // row came.  CBMP_EndRows drops a page begun.
+  bool CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t bitsBytes);
   void CBMP_PutRow(const unsigned char *row);
   bool CBMP_FinishRows();
   void CBMP_EndRows();

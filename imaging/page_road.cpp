@@ -494,8 +494,9 @@ struct BMPInfo::RowRoad {
   int64_t next = 0;  // rows taken
   Diffusion *diffusion = nullptr;
   // Threshold road: window rows, the histogram's gray row and, on a page
-  // too small to sharpen, a row to tone into; the kept gray page.
-  unsigned char *scratch = nullptr, *toned = nullptr, *gray = nullptr;
+  // too small to sharpen, a row to tone into; the gray page (`kept`, in
+  // the packed page's buffer or `gray`).
+  unsigned char *scratch = nullptr, *toned = nullptr, *gray = nullptr, *kept = nullptr;
   GrayHistogram *histogram = nullptr;
   SharpenWindow *window = nullptr;
 
@@ -508,12 +509,12 @@ struct BMPInfo::RowRoad {
   }
 };
 
-bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow) {
+bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t bitsBytes) {
   CBMP_EndRows();
   startPreparation();
   const int64_t w = width, h = height;
   if (!bits || bytesPerPixel != 3 || w <= 0 || h <= 0 || bytesPerRow < (w + 7) / 8 ||
-      w > INT64_MAX / 4 / 16 || h > INT64_MAX / w)
+      w > INT64_MAX / 4 / 16 || h > INT64_MAX / w || bitsBytes / h < bytesPerRow)
     return false;
   // The shift works on the whole page.
   if (doOffset != 0 && !(std::fabs(deviceData.deviceOffsetX * offsetUnits) < 1.0f &&
@@ -535,12 +536,16 @@ bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow) {
     const bool sharpen = w >= 3 && h >= 3;
     const int64_t windowBytes = sharpen ? 16 * w : 0, tonedBytes = sharpen ? 0 : 3 * w;
     road->scratch = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(windowBytes + w + tonedBytes)));
-    road->gray = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(w * h)));
-    ok = road->scratch && road->gray;
+    // Packed row y ends at (y + 1) x bytesPerRow, never past gray row y,
+    // so the gray page can share the packed page's buffer.
+    const bool shared = bitsBytes / h >= w && bytesPerRow <= w;
+    if (!shared) road->gray = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(w * h)));
+    road->kept = shared ? bits : road->gray;
+    ok = road->scratch && road->kept;
     if (ok) {
       road->toned = road->scratch + windowBytes + w;
       road->histogram = new (std::nothrow)
-          GrayHistogram(road->pg, road->sink, road->scratch + windowBytes, GrayRows{road->gray, w});
+          GrayHistogram(road->pg, road->sink, road->scratch + windowBytes, GrayRows{road->kept, w});
       const uint16_t *pairs = w * h >= (1 << 16) ? sharedPairs(road->lut) : nullptr;
       if (road->histogram && sharpen)
         road->window = new (std::nothrow)
@@ -580,7 +585,7 @@ bool BMPInfo::CBMP_FinishRows() {
     noteLastContent(road->diffusion->lastContent());
   } else if (whole) {
     if (road->window) road->window->finish();
-    emitThresholdRows(road->pg, road->sink, GrayRows{road->gray, width}, road->histogram->threshold());
+    emitThresholdRows(road->pg, road->sink, GrayRows{road->kept, width}, road->histogram->threshold());
   }
   CBMP_EndRows();
   return whole;
