@@ -190,6 +190,17 @@ void PageWriter::AddRow(const unsigned char *rgb) {
   ++rows_;
 }
 
+void PageWriter::AddGrayRow(const unsigned char *gray) {
+  if (rows_ >= height_) return;
+  if (record_) {
+    record_->CBMP_PutGrayRow(gray);
+  } else {
+    unsigned char *row = page_ + rows_ * width_ * 3;
+    for (int64_t x = 0; x < width_; ++x, row += 3) row[0] = row[1] = row[2] = gray[x];
+  }
+  ++rows_;
+}
+
 bool PageWriter::Finish(ByteSink &out) {
   if (rows_ < height_) {
     if (record_) record_->CBMP_EndRows();

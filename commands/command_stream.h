@@ -80,6 +80,8 @@ class PageWriter {
   bool Start(int64_t width, int64_t height, const settings_ &settings, int copies);
   // The next row, width x 3 bytes; rows past the page are ignored.
   void AddRow(const unsigned char *rgb);
+  // The next row as width gray bytes (each the three equal colours).
+  void AddGrayRow(const unsigned char *gray);
   int64_t RowsAdded() const { return rows_; }
   // Writes the page as EncodePage does (same results); false, with
   // nothing written, when not every row came.

@@ -81,12 +81,15 @@ struct BMPInfo {
   // row came.  CBMP_EndRows drops a page begun.
   bool CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t bitsBytes);
   void CBMP_PutRow(const unsigned char *row);
+  // The next row as one byte a dot, for a page whose three colours are equal.
+  void CBMP_PutGrayRow(const unsigned char *gray);
   bool CBMP_FinishRows();
   void CBMP_EndRows();
   // Steps shared by the entries above.
   void startPreparation();
   bool prepare(unsigned char *bits, int64_t bytesPerRow);
   void noteLastContent(int64_t lastContent);
+  void putRow(const unsigned char *row, bool gray);
   void CBMP_DoOffset();
   void CBMP_UpImageInfoUI();
 

@@ -65,9 +65,24 @@ class Diffusion {
   void load(int64_t y, const unsigned char *p, int64_t bpp) {
     unsigned char *g = grayRow(y);
     unsigned char all = 255;
-    for (int64_t x = 0; x < w_; ++x, p += bpp) {
+    const int64_t w = w_;
+    const uint8_t *lut = lut_;
+    for (int64_t x = 0; x < w; ++x, p += bpp) {
       unsigned char m = p[0] < p[1] ? p[0] : p[1];
-      m = lut_[m < p[2] ? m : p[2]];
+      m = lut[m < p[2] ? m : p[2]];
+      g[x] = m;
+      all &= m;
+    }
+    if (all != 255 && y >= 2) lastContent_ = y;
+  }
+  // The same from a row of one byte a dot (the three colours equal).
+  void loadGray(int64_t y, const unsigned char *gray) {
+    unsigned char *g = grayRow(y);
+    unsigned char all = 255;
+    const int64_t w = w_;
+    const uint8_t *lut = lut_;
+    for (int64_t x = 0; x < w; ++x) {
+      const unsigned char m = lut[gray[x]];
       g[x] = m;
       all &= m;
     }
@@ -76,13 +91,15 @@ class Diffusion {
 
   // Diffuses row y, whose two rows below are loaded, and emits it.
   void diffuse(const Page &pg, const Sink &sink, int64_t y) {
+    // In locals: stores through byte pointers could alias the members.
+    const int64_t w = w_;
     unsigned char *g0 = grayRow(y), *g1 = grayRow(y + 1), *g2 = grayRow(y + 2);
-    for (int64_t x = 0; x < w_; ++x) {
+    for (int64_t x = 0; x < w; ++x) {
       const int v = g0[x];
       if (static_cast<unsigned char>(v + 8) < 16) {
         // Nothing to pass on: skip the quiet run eight bytes at a time.
         uint64_t word;
-        while (x + 9 <= w_ && (std::memcpy(&word, g0 + x + 1, 8), allQuiet(word))) x += 8;
+        while (x + 9 <= w && (std::memcpy(&word, g0 + x + 1, 8), allQuiet(word))) x += 8;
         continue;
       }
       const int q = (v >= 129 ? v - 255 : v) / 8;
@@ -212,18 +229,19 @@ class SharpenWindow {
     outOne_ = ones + 3 * pg.width;
   }
 
-  // Row y of the page (colour pixels of the page's bpp) arrives.
-  void feed(int64_t y, const unsigned char *row) {
+  // Row y of the page arrives: colour pixels of the page's bpp or, with
+  // `gray` (only for the bit sink's 3-byte pages), one byte a dot.
+  void feed(int64_t y, const unsigned char *row, bool gray = false) {
     if (y == 0) {
-      load(above_, row);
+      load(above_, row, gray);
       return;
     }
     if (y == 1) {
-      load(here_, row);
+      load(here_, row, gray);
       addUnsharpened(0, above_);
       return;
     }
-    load(below_, row);
+    load(below_, row, gray);
     sharpen(y - 1);
     const WindowRow t = above_;
     above_ = here_;
@@ -235,9 +253,10 @@ class SharpenWindow {
   void finish() { addUnsharpened(pg_.height - 1, here_); }
 
  private:
-  void load(WindowRow &s, const unsigned char *row) {
+  void load(WindowRow &s, const unsigned char *row, bool gray) {
     const int64_t w = pg_.width;
-    s.neutral = neutralShortcut_ && neutralRow(row, w, s.one);
+    if (gray) std::memcpy(s.one, row, static_cast<size_t>(w));
+    s.neutral = gray || (neutralShortcut_ && neutralRow(row, w, s.one));
     s.hasColour = !s.neutral;
     s.blank = s.neutral ? toneBytes(s.one, w, lut_, pairs_) : toneRow(pg_, row, s.colour, lut_, pairs_);
   }
@@ -561,16 +580,28 @@ bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t b
   return true;
 }
 
-void BMPInfo::CBMP_PutRow(const unsigned char *row) {
+void BMPInfo::CBMP_PutRow(const unsigned char *row) { putRow(row, false); }
+
+void BMPInfo::CBMP_PutGrayRow(const unsigned char *gray) { putRow(gray, true); }
+
+void BMPInfo::putRow(const unsigned char *row, bool gray) {
   RowRoad *road = rowRoad;
   if (!road || road->next >= height) return;
   const int64_t y = road->next++;
   if (road->diffusion) {
-    road->diffusion->load(y, row, 3);
+    if (gray) {
+      road->diffusion->loadGray(y, row);
+    } else {
+      road->diffusion->load(y, row, 3);
+    }
     if (y >= 2) road->diffusion->diffuse(road->pg, road->sink, y - 2);
   } else if (road->window) {
-    road->window->feed(y, row);
+    road->window->feed(y, row, gray);
   } else {
+    if (gray) {
+      expandRow(row, width, road->toned);
+      row = road->toned;
+    }
     toneRow(road->pg, row, road->toned, road->lut, nullptr);
     road->histogram->addColourRow(y, road->toned);
   }

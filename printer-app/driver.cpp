@@ -68,7 +68,7 @@ struct JobState {
   int copies = 1;
   quillet::PageWriter writer;
   bool started = false;  // a page is under way in `writer`
-  unsigned char *rgb = nullptr;  // one row of gray lines made RGB
+  unsigned char *ink = nullptr;  // one row of device-black lines made gray
   uint32_t width = 0, height = 0, bytesPerPixel = 3;
   bool black = false;  // 8-bit lines count ink (0 white), not light
   // Bytes handed to the device and the device's count of bytes written
@@ -76,7 +76,7 @@ struct JobState {
   // buffers, so a lost connection shows as bytes that never went out.
   size_t sent = 0, writtenBefore = 0;
 
-  ~JobState() { std::free(rgb); }
+  ~JobState() { std::free(ink); }
 };
 
 size_t BytesWritten(pappl_device_t *device) {
@@ -152,11 +152,12 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
     return false;
   }
   state->bytesPerPixel = header.cupsBitsPerPixel / 8;
-  if (state->bytesPerPixel == 1) {
-    std::free(state->rgb);
-    state->rgb = static_cast<unsigned char *>(std::malloc(size_t{header.cupsWidth} * 3 + 1));
+  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
+  if (state->bytesPerPixel == 1 && state->black) {
+    std::free(state->ink);
+    state->ink = static_cast<unsigned char *>(std::malloc(size_t{header.cupsWidth} + 1));
   }
-  state->started = (state->bytesPerPixel == 3 || state->rgb) &&
+  state->started = (state->bytesPerPixel == 3 || !state->black || state->ink) &&
                    state->writer.Start(header.cupsWidth, header.cupsHeight, state->settings, state->copies);
   if (!state->started) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not enough memory for page %u.", page);
@@ -164,7 +165,6 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
   }
   state->width = header.cupsWidth;
   state->height = header.cupsHeight;
-  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
   return true;
 }
 
@@ -177,14 +177,12 @@ bool WriteLine(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_
     state->writer.AddRow(line);
     return true;
   }
-  unsigned char *row = state->rgb;
-  if (!state->black) {  // gray: the same value in every colour
-    for (uint32_t x = 0; x < state->width; ++x, row += 3) row[0] = row[1] = row[2] = line[x];
-  } else {
-    for (uint32_t x = 0; x < state->width; ++x, row += 3)
-      row[0] = row[1] = row[2] = static_cast<unsigned char>(255 - line[x]);
+  // Gray: the same value in every colour.
+  if (state->black) {
+    for (uint32_t x = 0; x < state->width; ++x) state->ink[x] = static_cast<unsigned char>(255 - line[x]);
+    line = state->ink;
   }
-  state->writer.AddRow(state->rgb);
+  state->writer.AddGrayRow(line);
   return true;
 }
 
