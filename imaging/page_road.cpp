@@ -13,7 +13,9 @@
 // skips the colour write-back and, for 3-byte pixels, the red/blue swap of
 // CBMP_SetBMPSource, which cannot change a black-and-white result (the
 // gray value is the darkest colour byte and the sharpening works per
-// colour byte).
+// colour byte).  The row entry (CBMP_StartRows, CBMP_PutRow,
+// CBMP_FinishRows) feeds the same windows one row at a time as a printer
+// application receives them, so no page of colour pixels is needed.
 //
 // The other whole-page operations of the library (toolbox/) are no stage
 // of this road; toolbox/reference.cpp builds the same road from them, and
