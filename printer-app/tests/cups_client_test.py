@@ -48,7 +48,7 @@ def main(argv):
     try:
         server.add("a4", "quillet_a4_203", "socket://127.0.0.1:%d" % listener.port)
         cupsd = cupsd_test.Scheduler(work, cupskit.make_serverbin(work, filter_path),
-                                     cupsd_test.private_datadir(work, ppd_dir))
+                                     cupsd_test.private_datadir(work, ppd_dir, ()))
         cupsd.start()
         cupsd.run("lpadmin", "-h", cupsd.host, "-p", "q", "-E", "-v", server.uri("a4"), "-m", "everywhere")
         pdf = cupskit.generate_doc(testdoc, "demo", os.path.join(work, "demo.pdf"))
@@ -67,10 +67,10 @@ def main(argv):
             out = cupsd.run("lp", "-h", cupsd.host, "-d", "q", *options, pdf)
             job = int(re.search(r"request id is q-(\d+)", out).group(1))
             deadline = time.time() + 60
-            state = cupsd.job_state(job)
+            state = cupsd.job_state("q", job)
             while state not in ("completed", "aborted", "canceled") and time.time() < deadline:
                 time.sleep(0.3)
-                state = cupsd.job_state(job)
+                state = cupsd.job_state("q", job)
             if state != "completed":
                 failures.append("%s job: %s\n%s" % (name, state, cupsd.error_log()))
                 continue
