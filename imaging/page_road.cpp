@@ -61,6 +61,7 @@ class Diffusion {
 
   bool ok() const { return window_ != nullptr; }
   int64_t lastContent() const { return lastContent_; }
+  void usePairs(const uint16_t *pairs) { pairs_ = pairs; }
 
   // Gray values of row y from its colour pixels (bpp bytes each); rows
   // are loaded in order, at most two ahead of the diffusion.
@@ -77,13 +78,26 @@ class Diffusion {
     }
     if (all != 255 && y >= 2) lastContent_ = y;
   }
-  // The same from a row of one byte a dot (the three colours equal).
+  // The same from a row of one byte a dot (the three colours equal),
+  // two dots a lookup when the table's pair table is given.
   void loadGray(int64_t y, const unsigned char *gray) {
     unsigned char *g = grayRow(y);
     unsigned char all = 255;
     const int64_t w = w_;
     const uint8_t *lut = lut_;
-    for (int64_t x = 0; x < w; ++x) {
+    int64_t x = 0;
+    if (const uint16_t *pairs = pairs_) {
+      uint16_t both = 0xFFFF;
+      for (; x + 2 <= w; x += 2) {
+        uint16_t v;
+        std::memcpy(&v, gray + x, 2);
+        v = pairs[v];
+        std::memcpy(g + x, &v, 2);
+        both &= v;
+      }
+      all = static_cast<unsigned char>(both & (both >> 8));
+    }
+    for (; x < w; ++x) {
       const unsigned char m = lut[gray[x]];
       g[x] = m;
       all &= m;
@@ -121,6 +135,7 @@ class Diffusion {
 
   int64_t w_, h_, stride_;
   const uint8_t *lut_;
+  const uint16_t *pairs_ = nullptr;
   unsigned char *window_;
   int64_t lastContent_ = -1;
 };
@@ -553,6 +568,7 @@ bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t b
   if (deviceData.thresholdMode == 0) {
     road->diffusion = new (std::nothrow) Diffusion(w, h, road->lut);
     ok = road->diffusion && road->diffusion->ok();
+    if (ok && w * h >= (1 << 16)) road->diffusion->usePairs(sharedPairs(road->lut));
   } else {
     const bool sharpen = w >= 3 && h >= 3;
     const int64_t windowBytes = sharpen ? 16 * w : 0, tonedBytes = sharpen ? 0 : 3 * w;

@@ -62,6 +62,20 @@ std::string Streamed(quillet::PageWriter &writer, const Bytes &page, int64_t w, 
   return out.text;
 }
 
+// A neutral page (every pixel its green byte thrice) handed over as gray rows.
+std::string StreamedGray(quillet::PageWriter &writer, const Bytes &neutral, int64_t w, int64_t h,
+                         const settings_ &s) {
+  StringSink out;
+  Bytes gray(static_cast<size_t>(w));
+  EXPECT_TRUE(writer.Start(w, h, s, 1));
+  for (int64_t y = 0; y < h; ++y) {
+    for (int64_t x = 0; x < w; ++x) gray[x] = neutral[static_cast<size_t>((y * w + x) * 3)];
+    writer.AddGrayRow(gray.data());
+  }
+  EXPECT_TRUE(writer.Finish(out));
+  return out.text;
+}
+
 std::string Whole(Bytes page, int64_t w, int64_t h, const settings_ &s, int copies) {
   StringSink out;
   EXPECT_TRUE(quillet::EncodePage(out, page.data(), page.size(), w, h, s, copies));
@@ -74,7 +88,7 @@ std::string Whole(Bytes page, int64_t w, int64_t h, const settings_ &s, int copi
 // sharpening's and the packing's edges, turned and not.
 TEST(RowWriter, SameBytesAsTheWholePage) {
   quillet::PageWriter writer;
-  const int64_t shapes[][2] = {{1, 1}, {2, 7}, {9, 2}, {3, 3}, {17, 30}, {203, 61}, {96, 5}};
+  const int64_t shapes[][2] = {{1, 1}, {2, 7}, {9, 2}, {3, 3}, {17, 30}, {203, 61}, {96, 5}, {301, 240}};
   unsigned seed = 1;
   for (const auto &shape : shapes)
     for (int halfTone : {0, 1})
@@ -92,6 +106,11 @@ TEST(RowWriter, SameBytesAsTheWholePage) {
                       Whole(page, shape[0], shape[1], s, 2))
                 << shape[0] << "x" << shape[1] << " halftone " << halfTone << " mirror " << mirror
                 << " negative " << negative << " rotate " << rotate;
+            Bytes neutral = page;
+            for (size_t i = 0; i < neutral.size(); i += 3) neutral[i] = neutral[i + 2] = neutral[i + 1];
+            ASSERT_EQ(StreamedGray(writer, neutral, shape[0], shape[1], s),
+                      Whole(neutral, shape[0], shape[1], s, 1))
+                << "gray " << shape[0] << "x" << shape[1] << " halftone " << halfTone;
           }
 }
 
