@@ -13,6 +13,7 @@ job, against the page's RGB size.
 Usage: bench/papp_cpu.py BUILD_DIR [RUNS]"""
 import os
 import resource
+import struct
 import subprocess
 import sys
 import tempfile
@@ -46,6 +47,14 @@ def filter_cpu(build, ppd, options, path):
                    check=True)
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     return (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+
+
+def page_rgb_bytes(path):
+    """Width x height x 3 of the first page of a PWG raster file."""
+    with open(path, "rb") as f:
+        head = f.read(4 + 380)
+    width, height = struct.unpack(">II", head[4 + 372:4 + 380])
+    return width * height * 3
 
 
 def median(values):
@@ -96,7 +105,7 @@ def main(argv):
                 hwm = hwm_kb(pid) - hwm0
             finally:
                 server.stop()
-            page_bytes = (1654 if dpi == 203 else 2480) * (2339 if dpi == 203 else 3508) * 3
+            page_bytes = page_rgb_bytes(docs[(dpi, "one")])
             # The short job is the demo's three pages once.
             app_page = (median(app["long"]) - median(app["one"])) / (LONG - 3) * 1000
             filt_page = (median(filt["long"]) - median(filt["one"])) / (LONG - 3) * 1000

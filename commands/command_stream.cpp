@@ -2,6 +2,7 @@
 // into the printer's text commands with raw bitmap bands.
 #include "command_stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -53,6 +54,40 @@ void WriteBand(ByteSink &out, const unsigned char *bits, int64_t height, int64_t
   Text(out, "\r\n");
 }
 
+// Describes a page of 3-byte RGB dots to the record.
+void SetUp(BMPInfo *record, int64_t width, int64_t height, const settings_ &settings) {
+  CBMP_SetOffsetUnits(record, kDotsPerMm);
+  CBMP_SetDoOffset(record, 1);
+  CBMP_SetDoMirror(record, 1);
+  CBMP_SetSettings(record, settings);
+  CBMP_SetBitCount(record, 24);
+  CBMP_SetBMPInfo(record, width, height, 3);
+}
+
+// The packed page's commands: the model's header, the bands down to the
+// last row with content (`bits` has room for one band below the page),
+// PRINT with the copy count.  False after the last whole band when the
+// job is cancelled.
+bool WritePacked(ByteSink &out, unsigned char *bits, int64_t width, int64_t height, int64_t last,
+                 const settings_ &settings, int copies) {
+  const int64_t bytesPerRow = (width + 7) / 8;
+  const int64_t printedHeight = (last > 0 && last < height) ? last : height;
+  if (settings.modelNumber == kLabelModelNumber) {
+    WriteLabelHeader(out, width, height, kDotsPerMm, settings);
+  } else {
+    WriteA4Header(out, width, height, kDotsPerMm, settings);
+  }
+  const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
+  unsigned char *lastBand = bits + height * bytesPerRow;
+  for (int64_t b = 0; b < bands; ++b) {
+    if (out.Cancelled()) return false;
+    WriteBand(out, bits, height, b * kBandHeight, lastBand, bytesPerRow);
+  }
+  Print(out, "PRINT %d,%d\r\n", 1, copies);
+  out.Flush();
+  return true;
+}
+
 }  // namespace
 
 int32_t DotsToMm(int64_t dots, float dotsPerMm) {
@@ -64,7 +99,6 @@ bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t
   BMPInfo *record = CBMP_Create();
   if (!record) return false;
 
-  const int64_t bpp = 3;
   unsigned char *turned = nullptr;
 
   if ((settings.rotate & ~2) == 1) {
@@ -82,12 +116,7 @@ bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t
     }
   }
 
-  CBMP_SetOffsetUnits(record, kDotsPerMm);
-  CBMP_SetDoOffset(record, 1);
-  CBMP_SetDoMirror(record, 1);
-  CBMP_SetSettings(record, settings);
-  CBMP_SetBitCount(record, static_cast<uint16_t>(bpp * 8));
-  CBMP_SetBMPInfo(record, width, height, bpp);
+  SetUp(record, width, height, settings);
   // The page is packed one bit a dot as it is prepared; a page without
   // dots has nothing to prepare and is sent as empty rows.
   const int64_t bytesPerRow = (width + 7) / 8;
@@ -104,26 +133,87 @@ bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t
   CBMP_ClearCBMPInfo(record);
   CBMP_destroy(record);
   std::free(turned);
-
-  const int64_t printedHeight = (last > 0 && last < height) ? last : height;
-  if (settings.modelNumber == kLabelModelNumber) {
-    WriteLabelHeader(out, width, height, kDotsPerMm, settings);
-  } else {
-    WriteA4Header(out, width, height, kDotsPerMm, settings);
-  }
-  const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
-  unsigned char *lastBand = bits + height * bytesPerRow;  // room for one band after the page
-  for (int64_t b = 0; b < bands; ++b) {
-    if (out.Cancelled()) {
-      std::free(bits);
-      return false;
-    }
-    WriteBand(out, bits, height, b * kBandHeight, lastBand, bytesPerRow);
-  }
+  const bool sent = WritePacked(out, bits, width, height, last, settings, copies);
   std::free(bits);
-  Print(out, "PRINT %d,%d\r\n", 1, copies);
-  out.Flush();
-  return true;
+  return sent;
+}
+
+PageWriter::~PageWriter() {
+  CBMP_destroy(record_);
+  std::free(bits_);
+  std::free(page_);
+}
+
+bool PageWriter::Reserve(unsigned char **buffer, size_t *capacity, size_t bytes) {
+  if (*buffer && *capacity >= bytes) return true;
+  std::free(*buffer);
+  *buffer = static_cast<unsigned char *>(std::malloc(bytes));
+  *capacity = *buffer ? bytes : 0;
+  return *buffer != nullptr;
+}
+
+bool PageWriter::Start(int64_t width, int64_t height, const settings_ &settings, int copies) {
+  CBMP_destroy(record_);
+  record_ = nullptr;
+  if (width < 0 || height < 0 || (width > 0 && uint64_t(height) > kMaxPageBytes / 3 / uint64_t(width)))
+    return false;
+  width_ = width;
+  height_ = height;
+  rows_ = 0;
+  jobSettings_ = settings;
+  copies_ = copies;
+  const bool turns = (settings.rotate & ~2) == 1;
+  const int64_t bytesPerRow = (width + 7) / 8;
+  // The threshold road's gray page shares the packed page's buffer.
+  const size_t bitsBytes = std::max(static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1),
+                                    settings.halfTone != 1 ? static_cast<size_t>(width * height) : 0);
+  if (!turns && width > 0 && height > 0 && Reserve(&bits_, &bitsCapacity_, bitsBytes)) {
+    record_ = CBMP_Create();
+    if (record_) {
+      SetUp(record_, width, height, settings);
+      if (record_->CBMP_StartRows(bits_, bytesPerRow, static_cast<int64_t>(bitsCapacity_))) return true;
+      CBMP_destroy(record_);
+      record_ = nullptr;
+    }
+  }
+  const size_t pageBytes = static_cast<size_t>(width * height * 3);
+  return Reserve(&page_, &pageCapacity_, pageBytes ? pageBytes : 1);
+}
+
+void PageWriter::AddRow(const unsigned char *rgb) {
+  if (rows_ >= height_) return;
+  if (record_) {
+    record_->CBMP_PutRow(rgb);
+  } else {
+    std::memcpy(page_ + rows_ * width_ * 3, rgb, static_cast<size_t>(width_ * 3));
+  }
+  ++rows_;
+}
+
+void PageWriter::AddGrayRow(const unsigned char *gray) {
+  if (rows_ >= height_) return;
+  if (record_) {
+    record_->CBMP_PutGrayRow(gray);
+  } else {
+    unsigned char *row = page_ + rows_ * width_ * 3;
+    for (int64_t x = 0; x < width_; ++x, row += 3) row[0] = row[1] = row[2] = gray[x];
+  }
+  ++rows_;
+}
+
+bool PageWriter::Finish(ByteSink &out) {
+  if (rows_ < height_) {
+    if (record_) record_->CBMP_EndRows();
+    return false;
+  }
+  if (!record_)
+    return EncodePage(out, page_, static_cast<uint64_t>(width_ * height_ * 3), width_, height_,
+                      jobSettings_, copies_);
+  const bool prepared = record_->CBMP_FinishRows();
+  const int64_t last = CBMP_GetBlankHeightLast(record_);
+  CBMP_destroy(record_);
+  record_ = nullptr;
+  return prepared && WritePacked(out, bits_, width_, height_, last, jobSettings_, copies_);
 }
 
 void WriteLabelHeader(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,

@@ -10,6 +10,8 @@
 
 #include "job_settings.h"
 
+struct BMPInfo;
+
 // 203 dpi in dots per millimetre, for every model.
 constexpr float kDotsPerMm = 7.992126f;
 // Rows per BITMAP command.
@@ -60,6 +62,41 @@ void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm
 // last whole band when the sink reports the job cancelled.
 bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t width,
                 int64_t height, const settings_ &settings, int copies);
+
+// One page handed over row by row, as a printer application receives it:
+// each row is prepared as it arrives (see BMPInfo::CBMP_StartRows), so no
+// page of colour pixels is kept.  A turned page, or one the row entry
+// cannot take, is gathered whole and goes through EncodePage.  The
+// buffers stay for the next page.
+class PageWriter {
+ public:
+  PageWriter() = default;
+  ~PageWriter();
+  PageWriter(const PageWriter &) = delete;
+  PageWriter &operator=(const PageWriter &) = delete;
+
+  // Starts a page of width x height 8-bit RGB dots; false when memory
+  // fails or the page is larger than kMaxPageBytes.
+  bool Start(int64_t width, int64_t height, const settings_ &settings, int copies);
+  // The next row, width x 3 bytes; rows past the page are ignored.
+  void AddRow(const unsigned char *rgb);
+  // The next row as width gray bytes (each the three equal colours).
+  void AddGrayRow(const unsigned char *gray);
+  int64_t RowsAdded() const { return rows_; }
+  // Writes the page as EncodePage does (same results); false, with
+  // nothing written, when not every row came.
+  bool Finish(ByteSink &out);
+
+ private:
+  bool Reserve(unsigned char **buffer, size_t *capacity, size_t bytes);
+
+  BMPInfo *record_ = nullptr;  // the row entry's page, or null when gathering
+  unsigned char *bits_ = nullptr, *page_ = nullptr;
+  size_t bitsCapacity_ = 0, pageCapacity_ = 0;
+  int64_t width_ = 0, height_ = 0, rows_ = 0;
+  settings_ jobSettings_{};
+  int copies_ = 1;
+};
 
 }  // namespace quillet
 

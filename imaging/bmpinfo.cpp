@@ -11,7 +11,10 @@ using imaging_util::mulSize;
 
 // Releases the gray copy so that a record destroyed without a clear does
 // not leak it.
-BMPInfo::~BMPInfo() { std::free(grayBuffer); }
+BMPInfo::~BMPInfo() {
+  CBMP_EndRows();
+  std::free(grayBuffer);
+}
 
 // Back to the state of a new record; the tile fields are left alone.  The
 // gray copy is released rather than dropped so it cannot leak.

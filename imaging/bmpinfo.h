@@ -28,6 +28,8 @@ struct BMPInfo {
   int32_t tileColumns = 0, tileRows = 0;
   int32_t tileWidth = 0, tileHeight = 0;
   unsigned char **tileTables = nullptr;  // tileRows x tileColumns tables of 256 bytes; not owned
+  struct RowRoad;
+  RowRoad *rowRoad = nullptr;  // owned: the row entry's page under way
 
   BMPInfo() = default;
   // The record owns its gray copy, so it is released here too.
@@ -66,9 +68,28 @@ struct BMPInfo {
   // written, when the geometry does not fit or a row is narrower than the
   // page.
   bool CBMP_PackPage(unsigned char *data, int64_t size, unsigned char *bits, int64_t bytesPerRow);
-  // Steps shared by the two entries above.
+  // The row entry: the described page (3-byte RGB pixels) handed over one
+  // row at a time in raster order, each row prepared as soon as the road
+  // allows and packed as CBMP_PackPage packs it, without a page of
+  // colour pixels.  `bits` holds bitsBytes bytes, at least height rows;
+  // when it holds width x height bytes, the threshold road keeps its gray
+  // page there (each packed row overwrites only gray rows already used)
+  // rather than in a buffer of its own.  CBMP_StartRows is false, with
+  // nothing begun, when the page cannot go this way (other pixels, an
+  // offset shift, narrow rows, no memory); CBMP_FinishRows prepares what
+  // remains and is false, with the packed page incomplete, when not every
+  // row came.  CBMP_EndRows drops a page begun.
+  bool CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t bitsBytes);
+  void CBMP_PutRow(const unsigned char *row);
+  // The next row as one byte a dot, for a page whose three colours are equal.
+  void CBMP_PutGrayRow(const unsigned char *gray);
+  bool CBMP_FinishRows();
+  void CBMP_EndRows();
+  // Steps shared by the entries above.
   void startPreparation();
   bool prepare(unsigned char *bits, int64_t bytesPerRow);
+  void noteLastContent(int64_t lastContent);
+  void putRow(const unsigned char *row, bool gray);
   void CBMP_DoOffset();
   void CBMP_UpImageInfoUI();
 

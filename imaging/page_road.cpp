@@ -13,7 +13,9 @@
 // skips the colour write-back and, for 3-byte pixels, the red/blue swap of
 // CBMP_SetBMPSource, which cannot change a black-and-white result (the
 // gray value is the darkest colour byte and the sharpening works per
-// colour byte).
+// colour byte).  The row entry (CBMP_StartRows, CBMP_PutRow,
+// CBMP_FinishRows) feeds the same windows one row at a time as a printer
+// application receives them, so no page of colour pixels is needed.
 //
 // The other whole-page operations of the library (toolbox/) are no stage
 // of this road; toolbox/reference.cpp builds the same road from them, and
@@ -21,6 +23,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "bmpinfo.h"
 #include "imaging_util.h"
@@ -45,30 +48,67 @@ inline bool allQuiet(uint64_t word) {
 // rows ahead of the diffusion in a window of three rows; the last
 // non-white row from row 2 on goes to lastContent (-1 when none).  Window
 // rows carry two spare bytes each side, and a fourth row stands in below
-// the page, so the error spreads without edge tests.  Returns false, with
-// the page untouched, when the window cannot be had.
-bool diffusePage(const Page &pg, const uint8_t lut[256], const Sink &sink, int64_t *lastContent) {
-  const int64_t w = pg.width, h = pg.height, stride = w + 4;
-  unsigned char *window = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(4 * stride), 1));
-  if (!window) return false;
-  *lastContent = -1;
-  auto grayRow = [&](int64_t y) { return window + (y < h ? y % 3 : 3) * stride + 2; };
-  auto load = [&](int64_t y) {
-    const unsigned char *p = pg.row(y);
+// the page, so the error spreads without edge tests.  The rows come in
+// from the whole page or one at a time from the row entry.
+class Diffusion {
+ public:
+  Diffusion(int64_t w, int64_t h, const uint8_t lut[256])
+      : w_(w), h_(h), stride_(w + 4), lut_(lut),
+        window_(static_cast<unsigned char *>(std::calloc(static_cast<size_t>(4 * stride_), 1))) {}
+  ~Diffusion() { std::free(window_); }
+  Diffusion(const Diffusion &) = delete;
+  Diffusion &operator=(const Diffusion &) = delete;
+
+  bool ok() const { return window_ != nullptr; }
+  int64_t lastContent() const { return lastContent_; }
+  void usePairs(const uint16_t *pairs) { pairs_ = pairs; }
+
+  // Gray values of row y from its colour pixels (bpp bytes each); rows
+  // are loaded in order, at most two ahead of the diffusion.
+  void load(int64_t y, const unsigned char *p, int64_t bpp) {
     unsigned char *g = grayRow(y);
     unsigned char all = 255;
-    for (int64_t x = 0; x < w; ++x, p += pg.bpp) {
+    const int64_t w = w_;
+    const uint8_t *lut = lut_;
+    for (int64_t x = 0; x < w; ++x, p += bpp) {
       unsigned char m = p[0] < p[1] ? p[0] : p[1];
       m = lut[m < p[2] ? m : p[2]];
       g[x] = m;
       all &= m;
     }
-    if (all != 255 && y >= 2) *lastContent = y;
-  };
-  load(0);
-  if (h > 1) load(1);
-  for (int64_t y = 0; y < h; ++y) {
-    if (y + 2 < h) load(y + 2);
+    if (all != 255 && y >= 2) lastContent_ = y;
+  }
+  // The same from a row of one byte a dot (the three colours equal),
+  // two dots a lookup when the table's pair table is given.
+  void loadGray(int64_t y, const unsigned char *gray) {
+    unsigned char *g = grayRow(y);
+    unsigned char all = 255;
+    const int64_t w = w_;
+    const uint8_t *lut = lut_;
+    int64_t x = 0;
+    if (const uint16_t *pairs = pairs_) {
+      uint16_t both = 0xFFFF;
+      for (; x + 2 <= w; x += 2) {
+        uint16_t v;
+        std::memcpy(&v, gray + x, 2);
+        v = pairs[v];
+        std::memcpy(g + x, &v, 2);
+        both &= v;
+      }
+      all = static_cast<unsigned char>(both & (both >> 8));
+    }
+    for (; x < w; ++x) {
+      const unsigned char m = lut[gray[x]];
+      g[x] = m;
+      all &= m;
+    }
+    if (all != 255 && y >= 2) lastContent_ = y;
+  }
+
+  // Diffuses row y, whose two rows below are loaded, and emits it.
+  void diffuse(const Page &pg, const Sink &sink, int64_t y) {
+    // In locals: stores through byte pointers could alias the members.
+    const int64_t w = w_;
     unsigned char *g0 = grayRow(y), *g1 = grayRow(y + 1), *g2 = grayRow(y + 2);
     for (int64_t x = 0; x < w; ++x) {
       const int v = g0[x];
@@ -89,24 +129,56 @@ bool diffusePage(const Page &pg, const uint8_t lut[256], const Sink &sink, int64
     // A gray value no longer changes once the diffusion has passed it.
     emitRow(pg, sink, y, g0, 129);
   }
-  std::free(window);
+
+ private:
+  unsigned char *grayRow(int64_t y) { return window_ + (y < h_ ? y % 3 : 3) * stride_ + 2; }
+
+  int64_t w_, h_, stride_;
+  const uint8_t *lut_;
+  const uint16_t *pairs_ = nullptr;
+  unsigned char *window_;
+  int64_t lastContent_ = -1;
+};
+
+// The diffusion over a whole page.  Returns false, with the page
+// untouched, when the window cannot be had.
+bool diffusePage(const Page &pg, const uint8_t lut[256], const Sink &sink, int64_t *lastContent) {
+  const int64_t h = pg.height;
+  Diffusion diffusion(pg.width, h, lut);
+  if (!diffusion.ok()) return false;
+  diffusion.load(0, pg.row(0), pg.bpp);
+  if (h > 1) diffusion.load(1, pg.row(1), pg.bpp);
+  for (int64_t y = 0; y < h; ++y) {
+    if (y + 2 < h) diffusion.load(y + 2, pg.row(y + 2), pg.bpp);
+    diffusion.diffuse(pg, sink, y);
+  }
+  *lastContent = diffusion.lastContent();
   return true;
 }
 
+// Where the threshold road keeps each final row's gray values for the
+// bit sink until the threshold is known: the start of its page row, or a
+// gray page of one byte a dot on the row entry.
+struct GrayRows {
+  unsigned char *start;
+  int64_t stride;
+  unsigned char *row(int64_t y) const { return start + y * stride; }
+};
+
 // The histogram step of the threshold road: counts the darkest colour
 // byte of every final row.  For the bit sink it also keeps each row's gray
-// values at the start of its page row, where the row emitter reads them;
-// in place, a final row that was built elsewhere goes back to the page.
+// values in `kept`, where the row emitter reads them; in place, a final
+// row that was built elsewhere goes back to the page.
 class GrayHistogram {
  public:
   // `gray` is scratch for one row of w bytes, or null (then rows are
   // counted pixel by pixel).
-  GrayHistogram(const Page &pg, const Sink &sink, unsigned char *gray)
-      : pg_(pg), sink_(sink), gray_(gray) {}
+  GrayHistogram(const Page &pg, const Sink &sink, unsigned char *gray, GrayRows kept)
+      : pg_(pg), sink_(sink), gray_(gray), kept_(kept) {}
 
   void addGrayRow(int64_t y, const unsigned char *values) {
     countRow(values, pg_.width, hist_);
-    if (sink_.bits) std::memcpy(pg_.row(y), values, static_cast<size_t>(pg_.width));
+    if (sink_.bits) std::memcpy(kept_.row(y), values, static_cast<size_t>(pg_.width));
   }
 
   void addColourRow(int64_t y, const unsigned char *row) {
@@ -123,8 +195,12 @@ class GrayHistogram {
     addGrayRow(y, gray_);
   }
 
-  // A row known to be blank paper, already white in the page.
-  void addBlankRow() { hist_[0][255] += static_cast<uint64_t>(pg_.width); }
+  // Row y, known to be blank paper: already white in the page, not yet
+  // in a gray page of its own.
+  void addBlankRow(int64_t y) {
+    hist_[0][255] += static_cast<uint64_t>(pg_.width);
+    if (sink_.bits && kept_.start != pg_.pixels) std::memset(kept_.row(y), 255, static_cast<size_t>(pg_.width));
+  }
 
   // Otsu's threshold over every row counted.
   int threshold() {
@@ -137,6 +213,7 @@ class GrayHistogram {
   const Page &pg_;
   const Sink &sink_;
   unsigned char *gray_;
+  GrayRows kept_;
   uint64_t hist_[4][256] = {};
 };
 
@@ -153,55 +230,88 @@ struct WindowRow {
 // paper, gray pictures) are toned and sharpened one byte a pixel, which
 // gives what each of the three equal colours would; only the bit sink
 // takes this shortcut, as it needs no colours back.  `rows` holds four
-// colour rows and four rows of one byte a pixel.
-void sharpenWindow(const Page &pg, const uint8_t lut[256], const uint16_t *pairs, const Sink &sink,
-                   unsigned char *rows, GrayHistogram &histogram) {
-  const int64_t w = pg.width, h = pg.height, bpp = pg.bpp, rowBytes = w * bpp;
-  const bool neutralShortcut = sink.bits && bpp == 3;
-  auto load = [&](WindowRow &s, int64_t y) {
-    s.neutral = neutralShortcut && neutralRow(pg.row(y), w, s.one);
+// colour rows and four rows of one byte a pixel.  The page's rows are
+// fed in order, from the whole page or from the row entry.
+class SharpenWindow {
+ public:
+  SharpenWindow(const Page &pg, const uint8_t lut[256], const uint16_t *pairs, const Sink &sink,
+                unsigned char *rows, GrayHistogram &histogram)
+      : pg_(pg), lut_(lut), pairs_(pairs), histogram_(histogram),
+        rowBytes_(pg.width * pg.bpp), neutralShortcut_(sink.bits && pg.bpp == 3) {
+    unsigned char *ones = rows + 4 * rowBytes_;
+    above_ = {rows, ones, false, false, false};
+    here_ = {rows + rowBytes_, ones + pg.width, false, false, false};
+    below_ = {rows + 2 * rowBytes_, ones + 2 * pg.width, false, false, false};
+    out_ = rows + 3 * rowBytes_;
+    outOne_ = ones + 3 * pg.width;
+  }
+
+  // Row y of the page arrives: colour pixels of the page's bpp or, with
+  // `gray` (only for the bit sink's 3-byte pages), one byte a dot.
+  void feed(int64_t y, const unsigned char *row, bool gray = false) {
+    if (y == 0) {
+      load(above_, row, gray);
+      return;
+    }
+    if (y == 1) {
+      load(here_, row, gray);
+      addUnsharpened(0, above_);
+      return;
+    }
+    load(below_, row, gray);
+    sharpen(y - 1);
+    const WindowRow t = above_;
+    above_ = here_;
+    here_ = below_;
+    below_ = t;
+  }
+
+  // After the last row: the bottom row goes unsharpened.
+  void finish() { addUnsharpened(pg_.height - 1, here_); }
+
+ private:
+  void load(WindowRow &s, const unsigned char *row, bool gray) {
+    const int64_t w = pg_.width;
+    if (gray) std::memcpy(s.one, row, static_cast<size_t>(w));
+    s.neutral = gray || (neutralShortcut_ && neutralRow(row, w, s.one));
     s.hasColour = !s.neutral;
-    s.blank = s.neutral ? toneBytes(s.one, w, lut, pairs) : toneRow(pg, pg.row(y), s.colour, lut, pairs);
-  };
-  auto colourOf = [&](WindowRow &s) {
-    if (!s.hasColour) expandRow(s.one, w, s.colour);
+    s.blank = s.neutral ? toneBytes(s.one, w, lut_, pairs_) : toneRow(pg_, row, s.colour, lut_, pairs_);
+  }
+  unsigned char *colourOf(WindowRow &s) {
+    if (!s.hasColour) expandRow(s.one, pg_.width, s.colour);
     s.hasColour = true;
     return s.colour;
-  };
-  auto addUnsharpened = [&](int64_t y, WindowRow &s) {
+  }
+  void addUnsharpened(int64_t y, WindowRow &s) {
     if (s.neutral) {
-      histogram.addGrayRow(y, s.one);
+      histogram_.addGrayRow(y, s.one);
     } else {
-      histogram.addColourRow(y, s.colour);
+      histogram_.addColourRow(y, s.colour);
     }
-  };
-  unsigned char *ones = rows + 4 * rowBytes;
-  WindowRow above{rows, ones, false, false, false}, here{rows + rowBytes, ones + w, false, false, false};
-  WindowRow below{rows + 2 * rowBytes, ones + 2 * w, false, false, false};
-  unsigned char *out = rows + 3 * rowBytes, *outOne = ones + 3 * w;
-  load(above, 0);
-  load(here, 1);
-  addUnsharpened(0, above);
-  for (int64_t y = 1; y < h - 1; ++y) {
-    load(below, y + 1);
-    if (above.blank && here.blank && below.blank) {
+  }
+  void sharpen(int64_t y) {
+    if (above_.blank && here_.blank && below_.blank) {
       // Blank paper all round sharpens to itself: the page row is white
       // already, as its gray values would be.
-      histogram.addBlankRow();
-    } else if (above.neutral && here.neutral && below.neutral) {
-      sharpenRow(above.one, here.one, below.one, outOne, w, 1);
-      histogram.addGrayRow(y, outOne);
+      histogram_.addBlankRow(y);
+    } else if (above_.neutral && here_.neutral && below_.neutral) {
+      sharpenRow(above_.one, here_.one, below_.one, outOne_, pg_.width, 1);
+      histogram_.addGrayRow(y, outOne_);
     } else {
-      sharpenRow(colourOf(above), colourOf(here), colourOf(below), out, rowBytes, bpp);
-      histogram.addColourRow(y, out);
+      sharpenRow(colourOf(above_), colourOf(here_), colourOf(below_), out_, rowBytes_, pg_.bpp);
+      histogram_.addColourRow(y, out_);
     }
-    const WindowRow t = above;
-    above = here;
-    here = below;
-    below = t;
   }
-  addUnsharpened(h - 1, here);
-}
+
+  const Page &pg_;
+  const uint8_t *lut_;
+  const uint16_t *pairs_;
+  GrayHistogram &histogram_;
+  int64_t rowBytes_;
+  bool neutralShortcut_;
+  WindowRow above_{}, here_{}, below_{};
+  unsigned char *out_, *outOne_;
+};
 
 // A page too small to sharpen, or with no room for the window: toned in
 // place and counted.
@@ -215,11 +325,10 @@ void toneUnsharpened(const Page &pg, const uint8_t lut[256], const uint16_t *pai
 
 // The row emitter of the threshold road: every row black or white by the
 // threshold, then packed or mirrored and inverted in place.
-void emitThresholdRows(const Page &pg, const Sink &sink, int threshold) {
+void emitThresholdRows(const Page &pg, const Sink &sink, GrayRows kept, int threshold) {
   for (int64_t y = 0; y < pg.height; ++y) {
     if (sink.bits) {
-      // The row's gray values wait at the start of its page row.
-      emitRow(pg, sink, y, pg.row(y), threshold + 1);
+      emitRow(pg, sink, y, kept.row(y), threshold + 1);
       continue;
     }
     unsigned char *p = pg.row(y);
@@ -230,6 +339,28 @@ void emitThresholdRows(const Page &pg, const Sink &sink, int threshold) {
     }
     finishRow(pg, pg.row(y), sink.mirror, sink.negative);
   }
+}
+
+// The road's gamma; it never changes, so neither does its tone table.
+constexpr double kRoadGamma = 1.2;
+
+// The pair table of the road's tone table, made once and shared by every
+// page and thread (128 kB a page otherwise); null for another table or
+// when there is no memory, and then the byte table does.
+const uint16_t *sharedPairs(const uint8_t lut[256]) {
+  struct Shared {
+    uint8_t lut[256];
+    uint16_t pairs[1 << 16];
+  };
+  static const Shared *const shared = [] {
+    auto *made = static_cast<Shared *>(std::malloc(sizeof(Shared)));
+    if (made) {
+      imaging_util::buildGammaTable(kRoadGamma, made->lut);
+      buildPairs(made->lut, made->pairs);
+    }
+    return made;
+  }();
+  return shared && std::memcmp(shared->lut, lut, 256) == 0 ? shared->pairs : nullptr;
 }
 
 // Threshold road: tone, sharpening and histogram in one pass down the
@@ -244,19 +375,19 @@ bool thresholdPage(const Page &pg, const uint8_t lut[256], const Sink &sink) {
   const int64_t windowBytes = sharpen ? 4 * rowBytes + 4 * w : 0;
   unsigned char *scratch = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(windowBytes + w)));
   if (!scratch && sink.bits) return false;
-  // Worth its 128 kB only on a page of some size; without it the byte
-  // table does.
-  uint16_t *pairs = nullptr;
-  if (w * h >= (1 << 16)) pairs = static_cast<uint16_t *>(std::malloc(sizeof(uint16_t) << 16));
-  if (pairs) buildPairs(lut, pairs);
-  GrayHistogram histogram(pg, sink, scratch ? scratch + windowBytes : nullptr);
+  // Worth making only for a page of some size.
+  const uint16_t *pairs = w * h >= (1 << 16) ? sharedPairs(lut) : nullptr;
+  // The bit sink's gray values wait at the start of their page rows.
+  const GrayRows kept{pg.pixels, pg.lineBytes};
+  GrayHistogram histogram(pg, sink, scratch ? scratch + windowBytes : nullptr, kept);
   if (sharpen && scratch) {
-    sharpenWindow(pg, lut, pairs, sink, scratch, histogram);
+    SharpenWindow window(pg, lut, pairs, sink, scratch, histogram);
+    for (int64_t y = 0; y < h; ++y) window.feed(y, pg.row(y));
+    window.finish();
   } else {
     toneUnsharpened(pg, lut, pairs, histogram);
   }
-  emitThresholdRows(pg, sink, histogram.threshold());
-  std::free(pairs);
+  emitThresholdRows(pg, sink, kept, histogram.threshold());
   std::free(scratch);
   return true;
 }
@@ -266,7 +397,7 @@ bool thresholdPage(const Page &pg, const uint8_t lut[256], const Sink &sink) {
 // Gamma of the road; the diffusion keeps only a window of gray rows, so
 // an older gray copy is released as a new conversion would.
 void BMPInfo::startPreparation() {
-  gamma = 1.2;
+  gamma = kRoadGamma;
   if (deviceData.thresholdMode == 0) CBMP_FreeGrayBuffer();
 }
 
@@ -286,9 +417,7 @@ bool BMPInfo::prepare(unsigned char *bits, int64_t bytesPerRow) {
   if (diffuse) {
     int64_t lastContent = -1;
     if (diffusePage(pg, lut, sink, &lastContent)) {
-      if (height >= 3 && lastContent >= 2) blankHeightLast = lastContent + 1;
-      if (blankHeightLast <= 0) blankHeightLast = 1;
-      if (blankHeightLast > height) blankHeightLast = height;
+      noteLastContent(lastContent);
     } else {
       if (bits) return false;
       // Without gray rows the page stays in colour, as it does when the
@@ -305,6 +434,13 @@ bool BMPInfo::prepare(unsigned char *bits, int64_t bytesPerRow) {
   finishTail(pg, sink.mirror, sink.negative);
   if (doOffset != 0) CBMP_DoOffset();
   return true;
+}
+
+// The rows down to the last row with content, as the diffusion found it.
+void BMPInfo::noteLastContent(int64_t lastContent) {
+  if (height >= 3 && lastContent >= 2) blankHeightLast = lastContent + 1;
+  if (blankHeightLast <= 0) blankHeightLast = 1;
+  if (blankHeightLast > height) blankHeightLast = height;
 }
 
 // Turns the colour page into a black-and-white page in place and finds
@@ -382,3 +518,129 @@ void BMPInfo::CBMP_DoOffset() {
   std::memset(pixels + lineBytes * height, 255, static_cast<size_t>(imageSize - lineBytes * height));
 }
 
+
+// The row entry's state: the road's row windows fed one row at a time.
+// The diffusion needs only its window; the threshold needs the whole
+// page's histogram first, so it keeps one gray byte a dot (a third of
+// the colour page) until the last row.
+struct BMPInfo::RowRoad {
+  Page pg{};
+  Sink sink;
+  uint8_t lut[256];
+  int64_t next = 0;  // rows taken
+  Diffusion *diffusion = nullptr;
+  // Threshold road: window rows, the histogram's gray row and, on a page
+  // too small to sharpen, a row to tone into; the gray page (`kept`, in
+  // the packed page's buffer or `gray`).
+  unsigned char *scratch = nullptr, *toned = nullptr, *gray = nullptr, *kept = nullptr;
+  GrayHistogram *histogram = nullptr;
+  SharpenWindow *window = nullptr;
+
+  ~RowRoad() {
+    delete window;
+    delete histogram;
+    delete diffusion;
+    std::free(scratch);
+    std::free(gray);
+  }
+};
+
+bool BMPInfo::CBMP_StartRows(unsigned char *bits, int64_t bytesPerRow, int64_t bitsBytes) {
+  CBMP_EndRows();
+  startPreparation();
+  const int64_t w = width, h = height;
+  if (!bits || bytesPerPixel != 3 || w <= 0 || h <= 0 || bytesPerRow < (w + 7) / 8 ||
+      w > INT64_MAX / 4 / 16 || h > INT64_MAX / w || bitsBytes / h < bytesPerRow)
+    return false;
+  // The shift works on the whole page.
+  if (doOffset != 0 && !(std::fabs(deviceData.deviceOffsetX * offsetUnits) < 1.0f &&
+                         std::fabs(offsetUnits * deviceData.deviceOffsetY) < 1.0f))
+    return false;
+  auto *road = new (std::nothrow) RowRoad;
+  if (!road) return false;
+  road->pg = Page{nullptr, w, h, 3 * w, 3, 0};
+  road->sink.bits = bits;
+  road->sink.bytesPerRow = bytesPerRow;
+  road->sink.mirror = doMirror != 0 && deviceData.mirrorPage != 0;
+  road->sink.negative = deviceData.negativePage != 0;
+  imaging_util::buildGammaTable(gamma, road->lut);
+  bool ok;
+  if (deviceData.thresholdMode == 0) {
+    road->diffusion = new (std::nothrow) Diffusion(w, h, road->lut);
+    ok = road->diffusion && road->diffusion->ok();
+    if (ok && w * h >= (1 << 16)) road->diffusion->usePairs(sharedPairs(road->lut));
+  } else {
+    const bool sharpen = w >= 3 && h >= 3;
+    const int64_t windowBytes = sharpen ? 16 * w : 0, tonedBytes = sharpen ? 0 : 3 * w;
+    road->scratch = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(windowBytes + w + tonedBytes)));
+    // Packed row y ends at (y + 1) x bytesPerRow, never past gray row y,
+    // so the gray page can share the packed page's buffer.
+    const bool shared = bitsBytes / h >= w && bytesPerRow <= w;
+    if (!shared) road->gray = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(w * h)));
+    road->kept = shared ? bits : road->gray;
+    ok = road->scratch && road->kept;
+    if (ok) {
+      road->toned = road->scratch + windowBytes + w;
+      road->histogram = new (std::nothrow)
+          GrayHistogram(road->pg, road->sink, road->scratch + windowBytes, GrayRows{road->kept, w});
+      const uint16_t *pairs = w * h >= (1 << 16) ? sharedPairs(road->lut) : nullptr;
+      if (road->histogram && sharpen)
+        road->window = new (std::nothrow)
+            SharpenWindow(road->pg, road->lut, pairs, road->sink, road->scratch, *road->histogram);
+      ok = road->histogram && (road->window || !sharpen);
+    }
+  }
+  if (!ok) {
+    delete road;
+    return false;
+  }
+  rowRoad = road;
+  return true;
+}
+
+void BMPInfo::CBMP_PutRow(const unsigned char *row) { putRow(row, false); }
+
+void BMPInfo::CBMP_PutGrayRow(const unsigned char *gray) { putRow(gray, true); }
+
+void BMPInfo::putRow(const unsigned char *row, bool gray) {
+  RowRoad *road = rowRoad;
+  if (!road || road->next >= height) return;
+  const int64_t y = road->next++;
+  if (road->diffusion) {
+    if (gray) {
+      road->diffusion->loadGray(y, row);
+    } else {
+      road->diffusion->load(y, row, 3);
+    }
+    if (y >= 2) road->diffusion->diffuse(road->pg, road->sink, y - 2);
+  } else if (road->window) {
+    road->window->feed(y, row, gray);
+  } else {
+    if (gray) {
+      expandRow(row, width, road->toned);
+      row = road->toned;
+    }
+    toneRow(road->pg, row, road->toned, road->lut, nullptr);
+    road->histogram->addColourRow(y, road->toned);
+  }
+}
+
+bool BMPInfo::CBMP_FinishRows() {
+  RowRoad *road = rowRoad;
+  const bool whole = road && road->next == height;
+  if (whole && road->diffusion) {
+    for (int64_t y = height > 2 ? height - 2 : 0; y < height; ++y)
+      road->diffusion->diffuse(road->pg, road->sink, y);
+    noteLastContent(road->diffusion->lastContent());
+  } else if (whole) {
+    if (road->window) road->window->finish();
+    emitThresholdRows(road->pg, road->sink, GrayRows{road->kept, width}, road->histogram->threshold());
+  }
+  CBMP_EndRows();
+  return whole;
+}
+
+void BMPInfo::CBMP_EndRows() {
+  delete rowRoad;
+  rowRoad = nullptr;
+}

@@ -1,6 +1,7 @@
-// The driver callbacks: PAPPL hands over 8-bit sRGB (or sGray) lines, the
-// page is gathered and sent through the filter's own preparation and
-// command stream, so a page prints here as it prints through CUPS.
+// The driver callbacks: PAPPL hands over 8-bit sRGB (or sGray) lines, each
+// goes through the filter's own preparation as it arrives, and the page
+// through its command stream, so a page prints here as it prints through
+// CUPS.
 #include "driver.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <strings.h>
 
 #include "command_stream.h"
@@ -61,54 +61,23 @@ bool IsTrue(const char *value) {
 }
 
 // The job's state between the callbacks: its settings and the page being
-// gathered.
+// prepared.
 struct JobState {
   const Model *model = nullptr;
   settings_ settings{};
   int copies = 1;
-  unsigned char *page = nullptr;
-  size_t capacity = 0;  // bytes of `page`
-  uint32_t width = 0, height = 0, bytesPerPixel = 3, rowsWritten = 0;
+  quillet::PageWriter writer;
+  bool started = false;  // a page is under way in `writer`
+  unsigned char *ink = nullptr;  // one row of device-black lines made gray
+  uint32_t width = 0, height = 0, bytesPerPixel = 3;
   bool black = false;  // 8-bit lines count ink (0 white), not light
   // Bytes handed to the device and the device's count of bytes written
   // when the job started: PAPPL 1.3 reports no error for a write it
   // buffers, so a lost connection shows as bytes that never went out.
   size_t sent = 0, writtenBefore = 0;
-};
 
-// One page buffer kept between pages and jobs: a fresh buffer's page
-// faults cost about as much as preparing a label.  Printers print at the
-// same time, so the spare is taken and given back under a lock.
-class SparePage {
- public:
-  // A buffer of at least `bytes` bytes (its size in *size), or null.
-  unsigned char *Take(size_t bytes, size_t *size) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!spare_ || size_ < bytes) return nullptr;
-    unsigned char *page = spare_;
-    *size = size_;
-    spare_ = nullptr;
-    return page;
-  }
-  // Keeps the larger of `page` and the spare; frees the other.
-  void Give(unsigned char *page, size_t bytes) {
-    if (!page) return;
-    std::lock_guard<std::mutex> hold(lock_);
-    if (spare_ && size_ >= bytes) {
-      std::free(page);
-      return;
-    }
-    std::free(spare_);
-    spare_ = page;
-    size_ = bytes;
-  }
-
- private:
-  std::mutex lock_;
-  unsigned char *spare_ = nullptr;
-  size_t size_ = 0;
+  ~JobState() { std::free(ink); }
 };
-SparePage Spare;
 
 size_t BytesWritten(pappl_device_t *device) {
   pappl_devmetrics_t metrics{};
@@ -182,65 +151,62 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
     return false;
   }
-  if (!state->page || state->capacity < bytes) {
-    Spare.Give(state->page, state->capacity);
-    state->page = Spare.Take(bytes, &state->capacity);
-    if (!state->page) {
-      state->capacity = bytes ? bytes : 1;
-      state->page = static_cast<unsigned char *>(std::malloc(state->capacity));
-    }
+  state->bytesPerPixel = header.cupsBitsPerPixel / 8;
+  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
+  if (state->bytesPerPixel == 1 && state->black) {
+    std::free(state->ink);
+    state->ink = static_cast<unsigned char *>(std::malloc(size_t{header.cupsWidth} + 1));
   }
-  if (!state->page) {
+  state->started = (state->bytesPerPixel == 3 || !state->black || state->ink) &&
+                   state->writer.Start(header.cupsWidth, header.cupsHeight, state->settings, state->copies);
+  if (!state->started) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not enough memory for page %u.", page);
     return false;
   }
   state->width = header.cupsWidth;
   state->height = header.cupsHeight;
-  state->bytesPerPixel = header.cupsBitsPerPixel / 8;
-  state->black = header.cupsColorSpace == CUPS_CSPACE_K;
-  state->rowsWritten = 0;
   return true;
 }
 
 bool WriteLine(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t * /*device*/,
                unsigned y, const unsigned char *line) {
   auto *state = static_cast<JobState *>(papplJobGetData(job));
-  if (!state || !state->page || y >= state->height) return true;
-  unsigned char *row = state->page + size_t{y} * state->width * 3;
+  // Lines come in order; one out of order is missing for the page.
+  if (!state || !state->started || y != state->writer.RowsAdded()) return true;
   if (state->bytesPerPixel == 3) {
-    std::memcpy(row, line, size_t{state->width} * 3);
-  } else if (!state->black) {  // gray: the same value in every colour
-    for (uint32_t x = 0; x < state->width; ++x, row += 3) row[0] = row[1] = row[2] = line[x];
-  } else {
-    for (uint32_t x = 0; x < state->width; ++x, row += 3)
-      row[0] = row[1] = row[2] = static_cast<unsigned char>(255 - line[x]);
+    state->writer.AddRow(line);
+    return true;
   }
-  state->rowsWritten = std::max(state->rowsWritten, y + 1);
+  // Gray: the same value in every colour.
+  if (state->black) {
+    for (uint32_t x = 0; x < state->width; ++x) state->ink[x] = static_cast<unsigned char>(255 - line[x]);
+    line = state->ink;
+  }
+  state->writer.AddGrayRow(line);
   return true;
 }
 
 bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device,
              unsigned page) {
   auto *state = static_cast<JobState *>(papplJobGetData(job));
-  if (!state || !state->page) return false;
+  if (!state || !state->started) return false;
+  state->started = false;
+  const uint32_t rowsWritten = static_cast<uint32_t>(state->writer.RowsAdded());
   bool ok = true;
   if (papplJobIsCanceled(job)) {
     // Nothing more of this page.
-  } else if (state->rowsWritten < state->height) {
+  } else if (rowsWritten < state->height) {
     // PAPPL stops delivering rows when a raster stream ends early but still
     // ends the page; a cut page is not printed.
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u ends after %u of its %u rows.", page,
-                state->rowsWritten, state->height);
+                rowsWritten, state->height);
     papplJobSetMessage(job, "The document is truncated: page %u ends after %u of its %u rows.",
-                       page, state->rowsWritten, state->height);
+                       page, rowsWritten, state->height);
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
     ok = false;
   } else {
-    const size_t rowBytes = size_t{state->width} * 3;
     DeviceSink out(job, device, &state->sent);
-    const bool sent = quillet::EncodePage(out, state->page, uint64_t{rowBytes} * state->height,
-                                          state->width, state->height, state->settings,
-                                          state->copies);
+    const bool sent = state->writer.Finish(out);
     papplDeviceFlush(device);
     if (out.failed() || BytesWritten(device) - state->writtenBefore < state->sent) {
       papplJobSetMessage(job, "The printer connection was lost on page %u.", page);
@@ -251,13 +217,12 @@ bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t 
       ok = false;
     }
   }
-  return ok;  // the page buffer stays for the next page
+  return ok;  // the page buffers stay for the next page
 }
 
 bool EndJob(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t *device) {
   auto *state = static_cast<JobState *>(papplJobGetData(job));
   if (state) {
-    Spare.Give(state->page, state->capacity);
     delete state;
     papplJobSetData(job, nullptr);
   }

@@ -194,6 +194,27 @@ void expectPackedEqualsInPlace(const Bytes &raster, const PackCase &c, int64_t b
       << " negative " << c.negative << " offset " << c.offsetX;
   ASSERT_EQ(fast.blankHeightLast, plain.blankHeightLast);
   EXPECT_EQ(fast.gamma, 1.2);
+  if (c.bpp != 3 || c.offsetX != 0) return;
+  // The row entry, fed one row at a time from a copy that is then
+  // spoilt, must pack the same page, with the threshold road's gray page
+  // apart and in the packed page's buffer.
+  for (size_t room : {bits.size(), std::max(bits.size(), static_cast<size_t>(c.w * c.h))}) {
+    BMPInfo rows;
+    rows.CBMP_SetOffsetUnits(8.0f);
+    rows.CBMP_SetBMPInfo(c.w, c.h, 3);
+    rows.deviceData = fast.deviceData;
+    Bytes streamed(room, 0x5A), row(static_cast<size_t>(c.w * 3));
+    ASSERT_TRUE(rows.CBMP_StartRows(streamed.data(), bytesPerRow, static_cast<int64_t>(room)));
+    for (int64_t y = 0; y < c.h; ++y) {
+      std::copy_n(raster.begin() + y * c.w * 3, row.size(), row.begin());
+      rows.CBMP_PutRow(row.data());
+      std::fill(row.begin(), row.end(), 7);
+    }
+    ASSERT_TRUE(rows.CBMP_FinishRows());
+    streamed.resize(bits.size());
+    ASSERT_EQ(streamed, bits) << "rows " << c.w << "x" << c.h << " mode " << c.mode << " room " << room;
+    ASSERT_EQ(rows.blankHeightLast, fast.blankHeightLast);
+  }
 }
 }  // namespace
 
@@ -256,6 +277,17 @@ TEST(Pipeline, PackedPageRefusesWhatItCannotWrite) {
   EXPECT_FALSE(r.CBMP_PackPage(page.data(), 120, nullptr, 2));          // nowhere to write
   EXPECT_EQ(bits, Bytes(8, 0x5A));
   EXPECT_EQ(page, flatPage(10, 4, 200));
+  EXPECT_FALSE(r.CBMP_StartRows(bits.data(), 1, 8));                   // narrow rows
+  EXPECT_FALSE(r.CBMP_StartRows(bits.data(), 2, 7));                   // short buffer
+  r.deviceData.deviceOffsetX = 1;                                         // a shift
+  EXPECT_FALSE(r.CBMP_StartRows(bits.data(), 2, 8));
+  r.deviceData.deviceOffsetX = 0;
+  for (uint64_t mode : {0u, 1u}) {  // a page cut short is refused
+    r.deviceData.thresholdMode = mode;
+    ASSERT_TRUE(r.CBMP_StartRows(bits.data(), 2, 8));
+    r.CBMP_PutRow(page.data());
+    EXPECT_FALSE(r.CBMP_FinishRows());
+  }
 }
 
 // The gray value is toned through one lookup of the darkest byte; that
