@@ -103,10 +103,8 @@ void SetupEngine::LogDeleteKey(const wchar_t* key, std::vector<std::wstring> arg
   TUiMsgParam record;
   record.key = key;
   record.args = std::move(args);
-  record.text = LogLineText(record);
   record.isError = isError;
-  if (isError) ++removalErrors_;
-  Send(UIMSG_DELETE_LOG, 0, &record);
+  SendLogLine(UIMSG_DELETE_LOG, record);
 }
 
 void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
@@ -114,10 +112,8 @@ void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
   record.key = key ? key : L"";
   record.hasErrorCode = true;
   record.errorCode = code;
-  record.text = LogLineText(record);
   record.isError = true;
-  ++removalErrors_;
-  Send(UIMSG_DELETE_LOG, 0, &record);
+  SendLogLine(UIMSG_DELETE_LOG, record);
 }
 
 // Stops the spooler; 1 only when this call stopped it.

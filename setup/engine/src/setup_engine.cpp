@@ -115,9 +115,8 @@ void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> ar
   TUiMsgParam record;
   record.key = key;
   record.args = std::move(args);
-  record.text = LogLineText(record);
   record.isError = isError;
-  Send(UIMSG_INSTALL_LOG, 0, &record);
+  SendLogLine(UIMSG_INSTALL_LOG, record);
 }
 
 void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) {
@@ -125,9 +124,16 @@ void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) 
   record.key = key ? key : L"";
   record.hasErrorCode = true;
   record.errorCode = code;
-  record.text = LogLineText(record);
   record.isError = true;
-  Send(UIMSG_INSTALL_LOG, 0, &record);
+  SendLogLine(UIMSG_INSTALL_LOG, record);
+}
+
+// Both logs: the line's text in the current language; the removal run's
+// error lines are counted for its heading.
+void SetupEngine::SendLogLine(UINT msg, TUiMsgParam& record) {
+  record.text = LogLineText(record);
+  if (msg == UIMSG_DELETE_LOG && record.isError) ++removalErrors_;
+  Send(msg, 0, &record);
 }
 
 std::wstring SetupEngine::LogLineText(const TUiMsgParam& line) {

@@ -188,6 +188,7 @@ class SetupEngine {
   void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
   void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
   void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  void SendLogLine(UINT msg, TUiMsgParam& record);
   // An error line: the key's text with the code's error text as its
   // argument, or the error text alone for a null key.
   void LogInstallError(const wchar_t* key, platform::ErrorCode code);
