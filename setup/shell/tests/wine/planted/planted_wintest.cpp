@@ -76,7 +76,9 @@ TEST(PlantedFiles, EveryLoadAndLaunchOfTheEngineUsesTheSystemFolder) {
   SetupEngine engine(view);
 
   // Staged driver: certificate tool and printer setup entry point.
-  EXPECT_FALSE(engine.DeployDriver(engine.models[0]));  // the spooler still has no such driver
+  // Its outcome is not the point: it depends on whether an earlier test in
+  // the same prefix left the driver installed.
+  engine.DeployDriver(engine.models[0]);
   // A printer action, not waited for.
   engine.printerName = L"Planted probe";
   engine.OpenPrinterUi(L" printui.dll, PrintUIEntry /p /n\"%s\" ");
