@@ -267,8 +267,8 @@ void AddBoolean(ipp_t *attrs, const char *name, bool defaultValue) {
 }
 
 int OptionDefault(const Model &model, const char *key) {
-  const quillet::OptionSpec *spec = quillet::FindOption(model, key);
-  return spec ? spec->defaultValue : 0;
+  const quillet::OptionSpec *entry = quillet::FindOption(model, key);
+  return entry ? entry->defaultValue : 0;
 }
 
 }  // namespace

@@ -75,16 +75,16 @@ TEST_P(ModelTable, OptionsChoicesAndDefaultsMatchThePpd) {
       const ppd_option_t &option = ppd_->groups[g].options[o];
       if (std::strncmp(option.keyword, "OP_", 3) != 0) continue;
       seen.insert(option.keyword);
-      const quillet::OptionSpec *spec = quillet::FindOption(*model_, option.keyword);
-      ASSERT_NE(spec, nullptr) << option.keyword << " is missing from the table";
+      const quillet::OptionSpec *entry = quillet::FindOption(*model_, option.keyword);
+      ASSERT_NE(entry, nullptr) << option.keyword << " is missing from the table";
       std::string choices, expected;
       for (int c = 0; c < option.num_choices; ++c) choices += std::string(option.choices[c].choice) + " ";
-      if (spec->boolean) {
+      if (entry->boolean) {
         expected = "True False ";
-        EXPECT_STREQ(option.defchoice, spec->defaultValue ? "True" : "False");
+        EXPECT_STREQ(option.defchoice, entry->defaultValue ? "True" : "False");
       } else {
-        for (int32_t v = spec->min; v <= spec->max; ++v) expected += std::to_string(v) + " ";
-        EXPECT_EQ(std::atoi(option.defchoice), spec->defaultValue) << option.keyword;
+        for (int32_t v = entry->min; v <= entry->max; ++v) expected += std::to_string(v) + " ";
+        EXPECT_EQ(std::atoi(option.defchoice), entry->defaultValue) << option.keyword;
       }
       EXPECT_EQ(choices, expected) << option.keyword;
     }
