@@ -13,7 +13,6 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "printer-app", "tests"))
@@ -23,22 +22,8 @@ import pappkit as kit  # noqa: E402
 class TimedListener(kit.Listener):
     """Notes when each connection ends."""
 
-    def _run(self):
-        while True:
-            try:
-                conn, _ = self.sock.accept()
-            except OSError:
-                return
-            data = bytearray()
-            while True:
-                d = conn.recv(1 << 16)
-                if not d:
-                    break
-                data += d
-            conn.close()
-            with self.cond:
-                self.jobs.append((time.perf_counter(), bytes(data)))
-                self.cond.notify_all()
+    def _entry(self, data):
+        return (time.perf_counter(), data)
 
 
 def run_job(server_uri, work, doc, listener):
