@@ -12,6 +12,7 @@
 #include <strings.h>
 
 #include "command_stream.h"
+#include "strings_data.h"
 
 namespace quillet_app {
 namespace {
@@ -430,6 +431,7 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   data->darkness_default = 0;
 
   *attrs = ippNew();
+  AddStringsLanguages(*attrs);
   data->num_vendor = 0;
   data->vendor[data->num_vendor++] = kMirror;
   AddBoolean(*attrs, kMirror, OptionDefault(*model, "OP_Mirror") != 0);

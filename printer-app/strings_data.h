@@ -8,6 +8,8 @@
 namespace quillet_app {
 
 void AddStrings(pappl_system_t *system);
+// The languages of those labels, for a printer's driver attributes.
+void AddStringsLanguages(ipp_t *printerAttrs);
 void AddDocumentFormats(pappl_system_t *system);
 // PDF through Ghostscript in a separate process (pdf.cpp).
 void AddPdfFormat(pappl_system_t *system);

@@ -258,10 +258,21 @@ def main(argv):
         time.sleep(1)
         state, _, _ = kit.wait_job(server.uri("later"), work, job, timeout=0)
         check(state in ("pending", "processing"), "offline printer: job %s" % state)
+        printer_reasons = lambda: kit.ipp(server.uri("later"), "OPERATION Get-Printer-Attributes\n" +
+                                          kit.OPERATION_HEAD, work, ["printer-state-reasons"]
+                                          ).get("printer-state-reasons", "").split(",")
+        deadline = time.time() + 15
+        while "offline" not in printer_reasons() and time.time() < deadline:
+            time.sleep(0.5)
+        check("offline" in printer_reasons(), "offline printer shows %r" % printer_reasons())
         late = kit.Listener(port)
         state, reasons, _ = kit.wait_job(server.uri("later"), work, job)
         check(state == "completed" and decodes(decoder, late.take(), work)[0],
               "offline printer back: job %s (%s)" % (state, reasons))
+        deadline = time.time() + 15
+        while "offline" in printer_reasons() and time.time() < deadline:
+            time.sleep(0.5)
+        check("offline" not in printer_reasons(), "printer back shows %r" % printer_reasons())
         late.close()
         dropping = kit.Listener(drop_after=100)
         server.add("drops", "quillet_a4_203", "socket://127.0.0.1:%d" % dropping.port)
@@ -343,6 +354,16 @@ def main(argv):
         ok, text = decodes(decoder, got, work)
         check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
               "PNG job: %s %s, %s" % (state, reasons, text))
+        # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
+        # no Avahi daemon (as here) that used to stop the whole server.
+        try:
+            code = urllib.request.urlopen("http://127.0.0.1:%d/addprinter" % server.port).status
+        except urllib.error.HTTPError as e:
+            code = e.code
+        listed = subprocess.run([app, "devices"], capture_output=True, timeout=120)
+        check(code == 200 and server.alive() and listed.returncode == 0,
+              "Add Printer page HTTP %s, server alive %s, devices exit %s" %
+              (code, server.alive(), listed.returncode))
         # With an authentication service (the default once the server
         # listens beyond loopback) administration needs a login.
         guarded = kit.Server(app, os.path.join(work, "guarded"), extra=["-o", "auth-service=login"])
