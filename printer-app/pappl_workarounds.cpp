@@ -17,6 +17,8 @@
 #include <avahi-common/simple-watch.h>
 #include <pappl/pappl.h>
 
+#include "strings_data.h"
+
 namespace {
 
 template <typename Fn>
@@ -135,4 +137,20 @@ extern "C" pappl_device_t *papplDeviceOpen(const char *uri, const char *name, pa
   if (uri && errCb == papplLogDevice && errData)
     Offline().Note(static_cast<pappl_system_t *>(errData), uri, device == nullptr);
   return device;
+}
+
+// PAPPL 1.3.1 checks a submitted document-format against the printer's
+// document-format-supported, but looks for it among the attributes it
+// keeps for the printer itself, where it never is (it is with the driver's
+// attributes), so every format was taken and a job of an unknown one
+// aborted with nothing printed. Where that lookup finds nothing, it gets
+// the list every printer of this program has, and an unknown format is
+// refused at submission.
+extern "C" ipp_attribute_t *ippFindAttribute(ipp_t *ipp, const char *name, ipp_tag_t valueTag) {
+  using Fn = ipp_attribute_t *(*)(ipp_t *, const char *, ipp_tag_t);
+  static const Fn next = Next<Fn>("ippFindAttribute");
+  ipp_attribute_t *found = next(ipp, name, valueTag);
+  if (!found && valueTag == IPP_TAG_MIMETYPE && name && !std::strcmp(name, "document-format-supported"))
+    return quillet_app::AcceptedFormats();
+  return found;
 }
