@@ -129,6 +129,15 @@ def main(argv):
             check(('"quillet-mirror" = "%s";' % mirror) in text and all('"%s" =' % k in text for k in keys),
                   "%s: attribute labels missing from %r" % (lang, uri))
 
+        # PAPPL has no Chinese of its own: the printing defaults page takes
+        # the app's words for its own labels too.
+        page = urllib.request.urlopen(urllib.request.Request(
+            "http://127.0.0.1:%d/label/printing" % server.port, headers={"Accept-Language": "zh-CN"})
+        ).read().decode("utf-8")
+        check(all(word in page for word in ("\u6253\u5370\u9ed8\u8ba4\u8bbe\u7f6e", "\u6253\u5370\u901f\u5ea6",
+                                            "\u955c\u50cf")),
+              "Chinese printing defaults page: %r" % page[:300])
+
         # Two pages, the second narrower than a byte boundary, with blank tails.
         pages = [kit.test_page(320, 200, 1), kit.test_page(203, 150, 2, blank_tail=0.6)]
         for i, (printer, attrs, options, copies) in enumerate(CASES):
