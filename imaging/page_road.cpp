@@ -110,21 +110,36 @@ class Diffusion {
     // In locals: stores through byte pointers could alias the members.
     const int64_t w = w_;
     unsigned char *g0 = grayRow(y), *g1 = grayRow(y + 1), *g2 = grayRow(y + 2);
-    for (int64_t x = 0; x < w; ++x) {
-      const int v = g0[x];
+    int64_t x = 0;
+    while (x < w) {
+      int v = g0[x];
       if (static_cast<unsigned char>(v + 8) < 16) {
         // Nothing to pass on: skip the quiet run eight bytes at a time.
         uint64_t word;
-        while (x + 9 <= w && (std::memcpy(&word, g0 + x + 1, 8), allQuiet(word))) x += 8;
+        ++x;
+        while (x + 8 <= w && (std::memcpy(&word, g0 + x, 8), allQuiet(word))) x += 8;
         continue;
       }
-      const int q = (v >= 129 ? v - 255 : v) / 8;
-      g0[x + 1] = clampByte(g0[x + 1] + q);
-      g0[x + 2] = clampByte(g0[x + 2] + q);
-      g1[x - 1] = clampByte(g1[x - 1] + q);
-      g1[x] = clampByte(g1[x] + q);
-      g1[x + 1] = clampByte(g1[x + 1] + q);
-      g2[x] = clampByte(g2[x] + q);
+      // A run of pixels with something to pass on. The values still
+      // changing stay in registers (the next pixel's, and the row below's
+      // two that take more shares), so no step waits for memory; each is
+      // stored once final, the rest when the run ends.
+      int next = g0[x + 1];
+      int below = g1[x - 1], belowNext = g1[x];
+      for (;;) {
+        const int q = (v >= 129 ? v - 255 : v) / 8;
+        v = clampByte(next + q);
+        g0[x + 1] = static_cast<unsigned char>(v);
+        next = clampByte(g0[x + 2] + q);
+        g1[x - 1] = clampByte(below + q);
+        below = clampByte(belowNext + q);
+        belowNext = clampByte(g1[x + 1] + q);
+        g2[x] = clampByte(g2[x] + q);
+        if (++x >= w || static_cast<unsigned char>(v + 8) < 16) break;
+      }
+      g0[x + 1] = static_cast<unsigned char>(next);
+      g1[x - 1] = static_cast<unsigned char>(below);
+      g1[x] = static_cast<unsigned char>(belowNext);
     }
     // A gray value no longer changes once the diffusion has passed it.
     emitRow(pg, sink, y, g0, 129);
