@@ -18,8 +18,6 @@ const wchar_t kSpoolerService[] = L"Spooler";
 const uint32_t kPauseAfterItemMs = 200;
 const uint32_t kPauseBeforeStartMs = 500;
 const uint32_t kStopLimitMs = 30000;
-const platform::ErrorCode kModuleNotFound = 126;  // ERROR_MOD_NOT_FOUND
-const platform::ErrorCode kProcNotFound = 127;    // ERROR_PROC_NOT_FOUND
 // A zero wait hint would poll without pause and a huge one would sleep far
 // past the stop limit; the sleeps between status checks stay in this range.
 const uint32_t kShortestWaitMs = 100;
@@ -305,8 +303,10 @@ void SetupEngine::RunRemoval() {
           // A system with packages that lacks the deletion call has kept the
           // package: say so rather than report it removed.
           platform::ErrorCode packageError = result.error;
-          if (result.status == platform::DynamicStatus::kLibraryMissing) packageError = kModuleNotFound;
-          if (result.status == platform::DynamicStatus::kEntryMissing) packageError = kProcNotFound;
+          if (result.status == platform::DynamicStatus::kLibraryMissing)
+            packageError = platform::err::kModNotFound;
+          if (result.status == platform::DynamicStatus::kEntryMissing)
+            packageError = platform::err::kProcNotFound;
           if (packageError != platform::err::kOk) {
             LogDeleteKey(L"tip.deletefail", {name}, true);
             LogDeleteError(L"tip.failreason", packageError);

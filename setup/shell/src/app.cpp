@@ -4,7 +4,7 @@
 #include "localization.h"
 #include "main_wnd.h"
 
-const wchar_t kArchivePassword[] = L"wkq19990517";
+const wchar_t kArchivePassword[] = L"" PLOVEX_ARCHIVE_PASSWORD;
 
 // Everything is read from the archive; the folder is only the toolkit's
 // setting for loose files, which this program never uses. The program's
