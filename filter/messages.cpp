@@ -42,7 +42,7 @@ void BindCatalogue() {
 
 }  // namespace
 
-// Chooses the message language; see the header.
+// Chooses the message language.
 void SetLocale() {
   setbuf(stderr, nullptr);
   const char *value = std::getenv("APPLE_LANGUAGE");
@@ -62,7 +62,7 @@ void SetLocale() {
   }
 }
 
-// Writes one message line to stderr; see the header.
+// Writes one message line to stderr.
 void LogMessage(const char *prefix, const char *format, ...) {
   BindCatalogue();
   char text[kMaxMessageBytes];

@@ -22,7 +22,7 @@ class StdoutSink : public quillet::ByteSink {
 
 }  // namespace
 
-// Layout check for the encoder's assumptions; see the header.
+// Layout check for the encoder's assumptions.
 bool CheckPageLayout(const cups_page_header2_t &header) {
   const uint32_t colours = header.cupsNumColors & 0xFFFFu;
   // The stream may hold any number in the enumerated fields; loading one
@@ -49,7 +49,7 @@ bool CheckPageLayout(const cups_page_header2_t &header) {
   return true;
 }
 
-// One page through the command stream; see the header.
+// One page through the command stream.
 bool SendOnePage_RGB(unsigned char *image, uint64_t imageSize, cups_page_header2_t header,
                      settings_ settings) {
   if (!CheckPageLayout(header)) return false;

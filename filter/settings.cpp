@@ -26,7 +26,7 @@ ppd_choice_t *ResolveChoice(const char *key, ppd_file_t *ppd) {
 
 }  // namespace
 
-// Start-up of the job; see the header.
+// Start-up of the job.
 ppd_file_t *InitializeWithSetting(int32_t argc, char *argv[], JobInfo *job, settings_ *settings) {
   if (argc < 6 || argc > 7) {
     std::fprintf(stderr, "Usage: %s job user title copies options [filename]\n", argv[0]);
@@ -58,7 +58,7 @@ ppd_file_t *InitializeWithSetting(int32_t argc, char *argv[], JobInfo *job, sett
   return ppd;
 }
 
-// Fills the settings record in the field order of settings_; see the header.
+// Fills the settings record in the field order of settings_.
 void initializeSettings(ppd_file_t *ppd, settings_ *settings) {
   *settings = settings_{};
   if (!ppd) return;
@@ -83,7 +83,7 @@ void initializeSettings(ppd_file_t *ppd, settings_ *settings) {
   settings->direction = getOptionChoiceIndex("OP_Direction", ppd);
 }
 
-// Integer rule: atoi of the choice keyword; see the header.
+// Integer rule: atoi of the choice keyword.
 int32_t getOptionChoiceIndex(const char *key, ppd_file_t *ppd) {
   const ppd_choice_t *choice = ResolveChoice(key, ppd);
   return choice ? std::atoi(choice->choice) : 0;

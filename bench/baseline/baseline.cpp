@@ -1,4 +1,4 @@
-// The plain page road; see baseline.h.
+// The plain page road: every stage written out on the whole page.
 #include "baseline.h"
 
 #include <cmath>
