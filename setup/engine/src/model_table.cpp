@@ -5,6 +5,8 @@
 
 namespace {
 
+const int kMaxFiles = 8;
+
 // One model.  Its archive folder holds the data, help, INF and
 // certificate files; the binaries lie in one subfolder per processor
 // family under the same names.
@@ -16,8 +18,10 @@ struct ModelRow {
   const wchar_t* configFile;  // settings binary as the spooler registers it
   const wchar_t* dataFile;    // registered data file
   const wchar_t* helpFile;
-  std::vector<const wchar_t*> binaries;   // in each family subfolder, copied in this order
-  std::vector<const wchar_t*> dataFiles;  // in the folder itself, copied after the binaries
+  // Plain arrays, unused places null, so the table needs no code to build
+  // it and is ready before any other file's start-up code runs.
+  const wchar_t* binaries[kMaxFiles];   // in each family subfolder, copied in this order
+  const wchar_t* dataFiles[kMaxFiles];  // in the folder itself, copied after the binaries
   const wchar_t* infFile;
   const wchar_t* certificateFile;  // publisher certificate of the staged package
 };
@@ -36,6 +40,13 @@ const ModelRow kModelRows[] = {
 // folder's subfolders are checked and created in).
 const wchar_t* const kFamilies[] = {L"Driver64", L"Driver32", L"IA64"};
 
+// The names of a row's file array, up to its first null.
+std::vector<std::wstring> Listed(const wchar_t* const (&files)[kMaxFiles]) {
+  std::vector<std::wstring> names;
+  for (int at = 0; at < kMaxFiles && files[at]; ++at) names.push_back(files[at]);
+  return names;
+}
+
 ModelEntry EntryFromRow(int id, const ModelRow& row) {
   const std::wstring folder = row.folder;
   ModelEntry model;
@@ -53,10 +64,11 @@ ModelEntry EntryFromRow(int id, const ModelRow& row) {
   model.certificatePath = folder + row.certificateFile;
   for (const wchar_t* family : kFamilies) {
     model.families.push_back(family);
-    for (const wchar_t* binary : row.binaries) model.familyFiles[family].push_back(folder + family + L"\\" + binary);
+    for (const std::wstring& binary : Listed(row.binaries))
+      model.familyFiles[family].push_back(folder + family + L"\\" + binary);
     model.installLists[family] = model.familyFiles[family];
   }
-  for (const wchar_t* data : row.dataFiles) {
+  for (const std::wstring& data : Listed(row.dataFiles)) {
     for (const wchar_t* family : kFamilies) model.installLists[family].push_back(folder + data);
     // A staged package needs its data files beside the INF as well.
     model.stagingDataList.push_back(folder + data);
