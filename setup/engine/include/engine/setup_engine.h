@@ -167,16 +167,11 @@ class SetupEngine {
   std::wstring printerName;
   std::wstring ipAddress;
   std::wstring pin = L"4826";
-  bool useCustomPin = false;
-  int showAllPrinters = -1;
-  std::wstring printerFilter;
-  int showAllDrivers = -1;
   std::vector<std::wstring> selectedPrinters;
   std::set<std::wstring> selectedDrivers;
 
   // Lists.
   std::vector<platform::BluetoothDevice> bluetoothDevices;
-  std::vector<UsbPortEntry> usbPorts;
   std::vector<PortEntry> ports;
   std::vector<PrinterEntry> printers;
   std::vector<DriverEntry> drivers;
@@ -256,6 +251,13 @@ class SetupEngine {
   void DeletePort();
   bool DeployByStaging(const ModelEntry& model);
   bool CreateDirectories(const std::wstring& path);
+
+  // Choices and lists only the engine itself reads.
+  bool useCustomPin = false;
+  int showAllPrinters = -1;
+  std::wstring printerFilter;
+  int showAllDrivers = -1;
+  std::vector<UsbPortEntry> usbPorts;
 
   platform::Platform platform_;
   std::atomic<int> runningWorkers_{0};
