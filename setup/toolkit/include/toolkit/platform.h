@@ -168,6 +168,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
+#define GW_OWNER 4
 
 // The window functions of the headless host. They behave like their Win32
 // namesakes for windows made by CWindowWnd: SendMessageW from another
@@ -195,6 +196,12 @@ int GetWindowTextW(HWND hWnd, wchar_t* buffer, int size);
 BOOL InvalidateRect(HWND hWnd, const RECT* rc, BOOL erase);
 BOOL UpdateWindow(HWND hWnd);
 HWND GetParent(HWND hWnd);
+// A headless window has one link, to the window it was made over, which
+// is its owner as well as its parent.
+HWND GetWindow(HWND hWnd, UINT cmd);
+// Headless windows have no frame: the client origin is the window origin.
+BOOL ClientToScreen(HWND hWnd, POINT* pt);
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND SetFocus(HWND hWnd);
 HWND GetFocus();
 LONG GetWindowLongW(HWND hWnd, int index);
