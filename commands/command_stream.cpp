@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "bmpinfo.h"
+#include "models.h"
 
 #define PAPERTYPE_COMMAND(value)                                                  \
   {0x1F, 0x57, 0x12, 0x00, 0x30, 0x01, 0x0A, 0x00, 0x02, 0x00, 'P', 'A', 'P', 'E', \
@@ -72,11 +73,7 @@ bool WritePacked(ByteSink &out, unsigned char *bits, int64_t width, int64_t heig
                  const settings_ &settings, int copies) {
   const int64_t bytesPerRow = (width + 7) / 8;
   const int64_t printedHeight = (last > 0 && last < height) ? last : height;
-  if (settings.modelNumber == kLabelModelNumber) {
-    WriteLabelHeader(out, width, height, kDotsPerMm, settings);
-  } else {
-    WriteA4Header(out, width, height, kDotsPerMm, settings);
-  }
+  WritePageHeader(out, HeaderStyleFor(settings.modelNumber), width, height, kDotsPerMm, settings);
   const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
   unsigned char *lastBand = bits + height * bytesPerRow;
   for (int64_t b = 0; b < bands; ++b) {
@@ -216,44 +213,71 @@ bool PageWriter::Finish(ByteSink &out) {
   return prepared && WritePacked(out, bits_, width_, height_, last, jobSettings_, copies_);
 }
 
-void WriteLabelHeader(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
-                      const settings_ &settings) {
-  Print(out, "SIZE %d mm,%d mm\r\n", DotsToMm(width, dotsPerMm), DotsToMm(height, dotsPerMm));
-  Print(out, "REFERENCE %d ,%d \r\n", settings.horizontalOffset, settings.verticalOffset);
-  Text(out, (settings.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n");
-  if (settings.paperSel == 2) {
-    Print(out, "BLINE %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
-  } else if (settings.paperSel == 1) {
-    Print(out, "GAP %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
-  } else {
-    Text(out, "GAP 0 mm,0 mm\r\n");
+void WritePageHeader(ByteSink &out, const HeaderStyle &style, int64_t width, int64_t height,
+                     float dotsPerMm, const settings_ &settings) {
+  for (size_t i = 0; i < kMaxHeaderCommands && style.commands[i] != HeaderCommand::kEnd; ++i) {
+    switch (style.commands[i]) {
+      case HeaderCommand::kSize:
+        Print(out, "SIZE %d mm,%d mm\r\n", DotsToMm(width, dotsPerMm), DotsToMm(height, dotsPerMm));
+        break;
+      case HeaderCommand::kPaperType: {
+        // The printer's PAPERTYPE numbers differ from the option's: 0 sends "1".
+        const unsigned char *paper = settings.paperType == 0   ? cmd_paper_black
+                                     : settings.paperType == 1 ? cmd_paper_continuous
+                                                               : cmd_paper_tattoo;
+        out.Write(paper, sizeof cmd_paper_black);
+        out.Flush();
+        Text(out, "\r\n");
+        break;
+      }
+      case HeaderCommand::kGapForPaperType:
+        if (settings.paperType == 1) {
+          Text(out, "GAP 0 mm,0 mm\r\n");
+        } else {
+          Print(out, "GAP %d mm,%d mm\r\n", 2, 2);
+        }
+        break;
+      case HeaderCommand::kGapForPaperSel:
+        if (settings.paperSel == 2) {
+          Print(out, "BLINE %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
+        } else if (settings.paperSel == 1) {
+          Print(out, "GAP %d mm,%d mm\r\n", settings.labelGap, settings.labelGap);
+        } else {
+          Text(out, "GAP 0 mm,0 mm\r\n");
+        }
+        break;
+      case HeaderCommand::kDirection:
+        Text(out, settings.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n");
+        break;
+      case HeaderCommand::kDirectionForRotate:
+        Text(out, (settings.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n");
+        break;
+      case HeaderCommand::kReferenceOrigin:
+        Print(out, "REFERENCE %d,%d\r\n", 0, 0);
+        break;
+      case HeaderCommand::kReferenceOffsets:
+        // The label printer takes the blanks before the commas as sent.
+        Print(out, "REFERENCE %d ,%d \r\n", settings.horizontalOffset, settings.verticalOffset);
+        break;
+      case HeaderCommand::kOffset:
+        Print(out, "OFFSET %d mm\r\n", settings.offset);
+        break;
+      case HeaderCommand::kDensity:
+        Print(out, "DENSITY %d\r\n", settings.density);
+        break;
+      case HeaderCommand::kPrintDensity:
+        Print(out, "DENSITY %d\r\n", settings.printDensity);
+        break;
+      case HeaderCommand::kSpeed:
+        Print(out, "SPEED %d\r\n", settings.printSpeed);
+        break;
+      case HeaderCommand::kClear:
+        Text(out, "CLS\r\n");
+        break;
+      case HeaderCommand::kEnd:
+        break;
+    }
   }
-  Print(out, "OFFSET %d mm\r\n", settings.offset);
-  Print(out, "DENSITY %d\r\n", settings.printDensity);
-  Print(out, "SPEED %d\r\n", settings.printSpeed);
-  Text(out, "CLS\r\n");
-}
-
-void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
-                   const settings_ &settings) {
-  Print(out, "SIZE %d mm,%d mm\r\n", DotsToMm(width, dotsPerMm), DotsToMm(height, dotsPerMm));
-  // The printer's PAPERTYPE numbers differ from the option's: 0 sends "1".
-  const unsigned char *paper = settings.paperType == 0   ? cmd_paper_black
-                               : settings.paperType == 1 ? cmd_paper_continuous
-                                                         : cmd_paper_tattoo;
-  out.Write(paper, sizeof cmd_paper_black);
-  out.Flush();
-  Text(out, "\r\n");
-  if (settings.paperType == 1) {
-    Text(out, "GAP 0 mm,0 mm\r\n");
-  } else {
-    Print(out, "GAP %d mm,%d mm\r\n", 2, 2);
-  }
-  Text(out, settings.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n");
-  Print(out, "REFERENCE %d,%d\r\n", 0, 0);
-  Print(out, "DENSITY %d\r\n", settings.density);
-  Print(out, "SPEED %d\r\n", settings.printSpeed);
-  Text(out, "CLS\r\n");
 }
 
 }  // namespace quillet

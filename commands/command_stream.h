@@ -16,7 +16,7 @@ struct BMPInfo;
 constexpr float kDotsPerMm = 7.992126f;
 // Rows per BITMAP command.
 constexpr int kBandHeight = 24;
-// Model number of the label printer; every other number is an A4 model.
+// Model number of the label printer.
 constexpr int32_t kLabelModelNumber = 1001;
 // Largest page image the encoder takes on; it needs a few copies of it.
 constexpr uint64_t kMaxPageBytes = 512ull << 20;
@@ -27,6 +27,8 @@ extern const unsigned char cmd_paper_continuous[22];
 extern const unsigned char cmd_paper_tattoo[22];
 
 namespace quillet {
+
+struct HeaderStyle;
 
 // Where the stream goes.  Flush marks the points after which the bytes
 // should reach the printer (after each band and at the end of a page), so
@@ -44,15 +46,10 @@ class ByteSink {
 // Dots to whole millimetres, in single precision, halves away from zero.
 int32_t DotsToMm(int64_t dots, float dotsPerMm);
 
-// Page header of the label model: size, reference point, direction,
-// media tracking, stop offset, density, speed, clear.
-void WriteLabelHeader(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
-                      const settings_ &settings);
-
-// Page header of the A4 models: size, paper type, gap, direction,
-// reference point, density, speed, clear.
-void WriteA4Header(ByteSink &out, int64_t width, int64_t height, float dotsPerMm,
-                   const settings_ &settings);
+// The page header of `style` (see models.h) for a page of width x height
+// dots.
+void WritePageHeader(ByteSink &out, const HeaderStyle &style, int64_t width, int64_t height,
+                     float dotsPerMm, const settings_ &settings);
 
 // One page of 8-bit RGB (`width` x `height`, 3 bytes a dot, unpadded rows;
 // `image` is used as scratch): optional quarter turn, preparation (tone,

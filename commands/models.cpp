@@ -54,17 +54,30 @@ constexpr OptionSpec kLabelOptions[] = {
     {"OP_CutPage", &settings_::cutPage, false, 0, 2, 0, false},
 };
 
+using C = HeaderCommand;
+
+constexpr HeaderStyle kA4Header = {
+    "a4",
+    {C::kSize, C::kPaperType, C::kGapForPaperType, C::kDirection, C::kReferenceOrigin,
+     C::kDensity, C::kSpeed, C::kClear}};
+
+constexpr HeaderStyle kLabelHeader = {
+    "label",
+    {C::kSize, C::kReferenceOffsets, C::kDirectionForRotate, C::kGapForPaperSel, C::kOffset,
+     C::kPrintDensity, C::kSpeed, C::kClear}};
+
 template <typename T, size_t N>
 constexpr size_t Count(const T (&)[N]) { return N; }
 
 }  // namespace
 
 const Model kModels[] = {
-    {"quillet_a4_203", "Quillet A4 203dpi", "qa4-203.ppd", 203, 203, false, kA4Media,
+    {"quillet_a4_203", "Quillet A4 203dpi", "qa4-203.ppd", 203, 203, false, &kA4Header, kA4Media,
      Count(kA4Media), 0, 0, 0, 0, 0, kA4Options, Count(kA4Options)},
-    {"quillet_a4_300", "Quillet A4 300dpi", "qa4-300.ppd", 300, 300, false, kA4Media,
+    {"quillet_a4_300", "Quillet A4 300dpi", "qa4-300.ppd", 300, 300, false, &kA4Header, kA4Media,
      Count(kA4Media), 0, 0, 0, 0, 0, kA4Options, Count(kA4Options)},
-    {"quillet_label_203", "Quillet Label 203dpi", "qlbl-203.ppd", 1001, 203, true, kLabelMedia,
+    {"quillet_label_203", "Quillet Label 203dpi", "qlbl-203.ppd", 1001, 203, true, &kLabelHeader,
+     kLabelMedia,
      Count(kLabelMedia), 2, 2000, 1000, 10800, 100000, kLabelOptions, Count(kLabelOptions)},
 };
 const size_t kNumModels = Count(kModels);
@@ -74,6 +87,33 @@ const Model *FindModelByDriver(const char *driverName) {
     if (driverName && std::strcmp(model.driverName, driverName) == 0) return &model;
   }
   return nullptr;
+}
+
+const HeaderStyle &HeaderStyleFor(int32_t modelNumber) {
+  for (const Model &model : kModels) {
+    if (model.modelNumber == modelNumber) return *model.header;
+  }
+  return *kModels[0].header;
+}
+
+const char *HeaderKeyword(HeaderCommand command) {
+  switch (command) {
+    case HeaderCommand::kSize: return "SIZE";
+    case HeaderCommand::kPaperType: return "PAPERTYPE";
+    case HeaderCommand::kGapForPaperType:
+    case HeaderCommand::kGapForPaperSel: return "GAP";
+    case HeaderCommand::kDirection:
+    case HeaderCommand::kDirectionForRotate: return "DIRECTION";
+    case HeaderCommand::kReferenceOrigin:
+    case HeaderCommand::kReferenceOffsets: return "REFERENCE";
+    case HeaderCommand::kOffset: return "OFFSET";
+    case HeaderCommand::kDensity:
+    case HeaderCommand::kPrintDensity: return "DENSITY";
+    case HeaderCommand::kSpeed: return "SPEED";
+    case HeaderCommand::kClear: return "CLS";
+    case HeaderCommand::kEnd: break;
+  }
+  return "";
 }
 
 const OptionSpec *FindOption(const Model &model, const char *ppdKey) {

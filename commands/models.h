@@ -32,6 +32,38 @@ struct OptionSpec {
   bool changesStream;  // false: carried to the encoder but never sent
 };
 
+// One line of a page header.  Where models differ in a line they have a
+// command of their own here, and the writer, the baseline filter and
+// quillet-decode each know every command.
+enum class HeaderCommand {
+  kEnd,                  // ends a style's list
+  kSize,                 // SIZE: the page in whole millimetres
+  kPaperType,            // PAPERTYPE (binary) from OP_PaperType
+  kGapForPaperType,      // GAP 0 mm on continuous paper, else GAP 2 mm
+  kGapForPaperSel,       // BLINE or GAP of OP_LabelGAP by OP_PaperSel; GAP 0 mm on continuous
+  kDirection,            // DIRECTION from OP_Direction
+  kDirectionForRotate,   // DIRECTION 1 when OP_Rotate turns the page upside down
+  kReferenceOrigin,      // REFERENCE 0,0
+  kReferenceOffsets,     // REFERENCE from OP_HorizontalOffset and OP_VerticalOffset
+  kOffset,               // OFFSET from OP_OFFSet
+  kDensity,              // DENSITY from OP_Density
+  kPrintDensity,         // DENSITY from OP_PrintDensity
+  kSpeed,                // SPEED from OP_PrintSpeed
+  kClear,                // CLS
+};
+
+constexpr size_t kMaxHeaderCommands = 12;
+
+// A page header style: its lines in the order they are sent.
+struct HeaderStyle {
+  const char *name;  // as quillet-decode names it
+  HeaderCommand commands[kMaxHeaderCommands];
+};
+
+// The command word a header line starts with; GAP stands for BLINE too,
+// which takes the gap line's place.
+const char *HeaderKeyword(HeaderCommand command);
+
 struct Model {
   const char *driverName;  // the printer application's driver name
   const char *modelName;   // the PPD's ModelName, also the make and model
@@ -39,6 +71,7 @@ struct Model {
   int32_t modelNumber;
   int dpi;
   bool label;
+  const HeaderStyle *header;
   const MediaSize *media;
   size_t numMedia;
   size_t defaultMedia;
@@ -52,6 +85,9 @@ extern const Model kModels[];
 extern const size_t kNumModels;
 
 const Model *FindModelByDriver(const char *driverName);
+// The header style of the model with this number; a number no row has
+// gets the first row's style, as the filter always treated such a page.
+const HeaderStyle &HeaderStyleFor(int32_t modelNumber);
 const OptionSpec *FindOption(const Model &model, const char *ppdKey);
 
 // The settings a job gets from the model's defaults alone, as the filter

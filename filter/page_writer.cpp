@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "messages.h"
+#include "models.h"
 
 namespace {
 
@@ -64,11 +65,13 @@ bool SendOnePage_RGB(unsigned char *image, uint64_t imageSize, cups_page_header2
 void SendOnePage_Header(int64_t width, int64_t height, float dotsPerMm,
                         cups_page_header2_t /*header*/, settings_ settings) {
   StdoutSink out;
-  quillet::WriteLabelHeader(out, width, height, dotsPerMm, settings);
+  quillet::WritePageHeader(out, quillet::HeaderStyleFor(kLabelModelNumber), width, height, dotsPerMm,
+                           settings);
 }
 
 void SendOnePage_HeaderA4(int64_t width, int64_t height, float dotsPerMm,
                           cups_page_header2_t /*header*/, settings_ settings) {
   StdoutSink out;
-  quillet::WriteA4Header(out, width, height, dotsPerMm, settings);
+  quillet::WritePageHeader(out, *quillet::FindModelByDriver("quillet_a4_203")->header, width, height,
+                           dotsPerMm, settings);
 }

@@ -9,12 +9,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <strings.h>
+#include <vector>
 
 #include "command_stream.h"
+#include "strings_data.h"
 
 namespace quillet_app {
 namespace {
+
+// The make in the models' names and in the printers' device IDs.
+constexpr const char *kMake = "Quillet";
 
 using quillet::Model;
 
@@ -273,12 +279,27 @@ int OptionDefault(const Model &model, const char *key) {
 
 }  // namespace
 
-pappl_pr_driver_t kDrivers[] = {
-    {"quillet_a4_203", "Quillet A4 203dpi", "MFG:Quillet;MDL:A4 203dpi;", nullptr},
-    {"quillet_a4_300", "Quillet A4 300dpi", "MFG:Quillet;MDL:A4 300dpi;", nullptr},
-    {"quillet_label_203", "Quillet Label 203dpi", "MFG:Quillet;MDL:Label 203dpi;", nullptr},
-};
-const int kNumDrivers = static_cast<int>(sizeof kDrivers / sizeof kDrivers[0]);
+// One PAPPL driver a model row; the IEEE 1284 device ID names the model
+// without the make ("MFG:Quillet;MDL:A4 203dpi;").
+pappl_pr_driver_t *Drivers() {
+  static std::vector<std::string> ids;
+  static std::vector<pappl_pr_driver_t> drivers = [] {
+    std::vector<pappl_pr_driver_t> list;
+    ids.reserve(quillet::kNumModels);
+    for (size_t i = 0; i < quillet::kNumModels; ++i) {
+      const Model &model = quillet::kModels[i];
+      const char *name = model.modelName;
+      if (!strncmp(name, kMake, std::strlen(kMake)) && name[std::strlen(kMake)] == ' ')
+        name += std::strlen(kMake) + 1;
+      ids.push_back(std::string("MFG:") + kMake + ";MDL:" + name + ";");
+      list.push_back(pappl_pr_driver_t{model.driverName, model.modelName, ids.back().c_str(), nullptr});
+    }
+    return list;
+  }();
+  return drivers.data();
+}
+
+int NumDrivers() { return static_cast<int>(quillet::kNumModels); }
 
 settings_ SettingsFor(const Model &model, const pappl_pr_options_t &options, ipp_t *printerAttrs) {
   settings_ s = quillet::DefaultSettings(model);
@@ -430,6 +451,7 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   data->darkness_default = 0;
 
   *attrs = ippNew();
+  AddStringsLanguages(*attrs);
   data->num_vendor = 0;
   data->vendor[data->num_vendor++] = kMirror;
   AddBoolean(*attrs, kMirror, OptionDefault(*model, "OP_Mirror") != 0);
@@ -462,14 +484,19 @@ const char *AutoAdd(const char * /*deviceInfo*/, const char * /*deviceUri*/, con
   if (!make) make = cupsGetOption("MFG", n, pairs);
   const char *model = cupsGetOption("MODEL", n, pairs);
   if (!model) model = cupsGetOption("MDL", n, pairs);
+  // A label printer says so in its model name; among the rows of its kind
+  // the one whose resolution the name gives, else the first.
   const char *driver = nullptr;
-  if (make && model && !strncasecmp(make, "Quillet", 7)) {
-    if (strcasestr(model, "label")) {
-      driver = "quillet_label_203";
-    } else if (strstr(model, "300")) {
-      driver = "quillet_a4_300";
-    } else {
-      driver = "quillet_a4_203";
+  if (make && model && !strncasecmp(make, kMake, std::strlen(kMake))) {
+    const bool label = strcasestr(model, "label") != nullptr;
+    for (size_t i = 0; i < quillet::kNumModels; ++i) {
+      const Model &row = quillet::kModels[i];
+      if (row.label != label) continue;
+      if (!driver) driver = row.driverName;
+      if (strstr(model, std::to_string(row.dpi).c_str())) {
+        driver = row.driverName;
+        break;
+      }
     }
   }
   cupsFreeOptions(n, pairs);

@@ -11,8 +11,8 @@
 namespace quillet_app {
 
 // One PAPPL driver per model, in the order of the model table.
-extern pappl_pr_driver_t kDrivers[];
-extern const int kNumDrivers;
+pappl_pr_driver_t *Drivers();
+int NumDrivers();
 
 // Fills the driver data and attributes of the printer's model.
 bool DriverCallback(pappl_system_t *system, const char *driverName, const char *deviceUri,

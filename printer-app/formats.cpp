@@ -114,4 +114,19 @@ void AddDocumentFormats(pappl_system_t *system) {
   AddPdfFormat(system);
 }
 
+// What PAPPL lists for every printer: auto-typing, its raster and JPEG
+// readers, the filters above and the driver's own format (the tests hold
+// this equal to the printers' document-format-supported).
+ipp_attribute_t *AcceptedFormats() {
+  static const char *const formats[] = {"application/octet-stream", "image/pwg-raster", "image/urf",
+                                        kDriverFormat, "application/pdf", "image/jpeg", "image/png"};
+  static ipp_t *const holder = [] {
+    ipp_t *ipp = ippNew();
+    ippAddStrings(ipp, IPP_TAG_PRINTER, IPP_TAG_MIMETYPE, "document-format-supported",
+                  sizeof formats / sizeof formats[0], nullptr, formats);
+    return ipp;
+  }();
+  return ippFindAttribute(holder, "document-format-supported", IPP_TAG_MIMETYPE);
+}
+
 }  // namespace quillet_app

@@ -92,7 +92,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   if (const char *group = cupsGetOption("admin-group", numOptions, options))
     papplSystemSetAdminGroup(system, group);
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
-  papplSystemSetPrinterDrivers(system, quillet_app::kNumDrivers, quillet_app::kDrivers,
+  papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
   quillet_app::AddStrings(system);
   quillet_app::AddDocumentFormats(system);
@@ -123,7 +123,7 @@ void Usage(void * /*data*/) {
 int main(int argc, char *argv[]) {
   // Before the main loop: the devices sub-command lists without a server.
   quillet_app::AddSerialScheme();
-  return papplMainloop(argc, argv, QUILLET_VERSION, nullptr, quillet_app::kNumDrivers,
-                       quillet_app::kDrivers, quillet_app::AutoAdd, quillet_app::DriverCallback,
+  return papplMainloop(argc, argv, QUILLET_VERSION, nullptr, quillet_app::NumDrivers(),
+                       quillet_app::Drivers(), quillet_app::AutoAdd, quillet_app::DriverCallback,
                        nullptr, nullptr, CreateSystem, Usage, nullptr);
 }

@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <strings.h>
 
+#include "models.h"
+
 namespace baseline {
 namespace {
 
@@ -68,31 +70,40 @@ void PaperType(FILE *out, int32_t type) {
   std::fputs("\r\n", out);
 }
 
+// The lines of the model's header style, each written here the plain way.
 void Header(FILE *out, int64_t width, int64_t height, const Settings &s) {
-  std::fprintf(out, "SIZE %d mm,%d mm\r\n", Mm(width), Mm(height));
-  if (s.modelNumber == 1001) {
-    std::fprintf(out, "REFERENCE %d ,%d \r\n", s.horizontalOffset, s.verticalOffset);
-    std::fputs((s.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n", out);
-    if (s.paperSel == 2)
-      std::fprintf(out, "BLINE %d mm,%d mm\r\n", s.labelGap, s.labelGap);
-    else if (s.paperSel == 1)
-      std::fprintf(out, "GAP %d mm,%d mm\r\n", s.labelGap, s.labelGap);
-    else
-      std::fputs("GAP 0 mm,0 mm\r\n", out);
-    std::fprintf(out, "OFFSET %d mm\r\n", s.offset);
-    std::fprintf(out, "DENSITY %d\r\n", s.printDensity);
-  } else {
-    PaperType(out, s.paperType);
-    if (s.paperType == 1)
-      std::fputs("GAP 0 mm,0 mm\r\n", out);
-    else
-      std::fputs("GAP 2 mm,2 mm\r\n", out);
-    std::fputs(s.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n", out);
-    std::fputs("REFERENCE 0,0\r\n", out);
-    std::fprintf(out, "DENSITY %d\r\n", s.density);
+  using C = quillet::HeaderCommand;
+  for (C command : quillet::HeaderStyleFor(s.modelNumber).commands) {
+    switch (command) {
+      case C::kSize: std::fprintf(out, "SIZE %d mm,%d mm\r\n", Mm(width), Mm(height)); break;
+      case C::kPaperType: PaperType(out, s.paperType); break;
+      case C::kGapForPaperType:
+        std::fputs(s.paperType == 1 ? "GAP 0 mm,0 mm\r\n" : "GAP 2 mm,2 mm\r\n", out);
+        break;
+      case C::kGapForPaperSel:
+        if (s.paperSel == 2)
+          std::fprintf(out, "BLINE %d mm,%d mm\r\n", s.labelGap, s.labelGap);
+        else if (s.paperSel == 1)
+          std::fprintf(out, "GAP %d mm,%d mm\r\n", s.labelGap, s.labelGap);
+        else
+          std::fputs("GAP 0 mm,0 mm\r\n", out);
+        break;
+      case C::kDirection: std::fputs(s.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n", out); break;
+      case C::kDirectionForRotate:
+        std::fputs((s.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n", out);
+        break;
+      case C::kReferenceOrigin: std::fputs("REFERENCE 0,0\r\n", out); break;
+      case C::kReferenceOffsets:
+        std::fprintf(out, "REFERENCE %d ,%d \r\n", s.horizontalOffset, s.verticalOffset);
+        break;
+      case C::kOffset: std::fprintf(out, "OFFSET %d mm\r\n", s.offset); break;
+      case C::kDensity: std::fprintf(out, "DENSITY %d\r\n", s.density); break;
+      case C::kPrintDensity: std::fprintf(out, "DENSITY %d\r\n", s.printDensity); break;
+      case C::kSpeed: std::fprintf(out, "SPEED %d\r\n", s.printSpeed); break;
+      case C::kClear: std::fputs("CLS\r\n", out); break;
+      case C::kEnd: return;
+    }
   }
-  std::fprintf(out, "SPEED %d\r\n", s.printSpeed);
-  std::fputs("CLS\r\n", out);
 }
 
 }  // namespace

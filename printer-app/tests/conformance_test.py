@@ -26,9 +26,6 @@ KNOWN = {
     "RFC 8011 section 4.2.5: Get-Printer-Attributes Operation (default)",
     # The Print-Job response of a held job carries no job-state-reasons.
     "Print-Job with job-hold-until",
-    # printer-strings-languages-supported is sent twice once an application
-    # adds its own strings (the attribute labels).
-    "PWG 5100.12 section 6.2 - Required Printer Description Attributes",
     # identify-actions (the printer cannot identify itself), overrides,
     # preferred-attributes, print-rendering-intent, printer-supply.
     "PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes",

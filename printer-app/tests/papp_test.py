@@ -129,6 +129,15 @@ def main(argv):
             check(('"quillet-mirror" = "%s";' % mirror) in text and all('"%s" =' % k in text for k in keys),
                   "%s: attribute labels missing from %r" % (lang, uri))
 
+        # PAPPL has no Chinese of its own: the printing defaults page takes
+        # the app's words for its own labels too.
+        page = urllib.request.urlopen(urllib.request.Request(
+            "http://127.0.0.1:%d/label/printing" % server.port, headers={"Accept-Language": "zh-CN"})
+        ).read().decode("utf-8")
+        check(all(word in page for word in ("\u6253\u5370\u9ed8\u8ba4\u8bbe\u7f6e", "\u6253\u5370\u901f\u5ea6",
+                                            "\u955c\u50cf")),
+              "Chinese printing defaults page: %r" % page[:300])
+
         # Two pages, the second narrower than a byte boundary, with blank tails.
         pages = [kit.test_page(320, 200, 1), kit.test_page(203, 150, 2, blank_tail=0.6)]
         for i, (printer, attrs, options, copies) in enumerate(CASES):
@@ -209,14 +218,26 @@ def main(argv):
             check(state == "completed" and decodes(decoder, listener.take(), work)[0],
                   "%s: the next job did not print (%s)" % (name, state))
 
-        # A format the printer does not take prints nothing: PAPPL 1.3
-        # accepts the job and aborts it at once.
+        # A format the printer does not take, or data that types as none,
+        # is refused at submission (the program's own list stands in for
+        # the one PAPPL 1.3.1 fails to find; it must equal the printers').
+        listed = kit.ipp(server.uri("label"), "OPERATION Get-Printer-Attributes\n" + kit.OPERATION_HEAD,
+                         work, ["document-format-supported"]).get("document-format-supported", "")
+        check(set(listed.split(",")) == {"application/octet-stream", "image/pwg-raster", "image/urf",
+                                         "application/vnd.quillet-commands", "application/pdf",
+                                         "image/jpeg", "image/png"},
+              "document-format-supported: %s" % listed)
+        with open(os.path.join(work, "words.txt"), "w") as f:
+            f.write("plain words\n")
+        for fmt, path in (("application/x-unknown", "next.pwg"), ("application/octet-stream", "words.txt")):
+            job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, path), fmt)
+            check(job is None and status.startswith("client-error"),
+                  "%s: job %s, %s" % (fmt, job, status))
         job, status = kit.print_job(server.uri("a4"), work, os.path.join(work, "next.pwg"),
-                                    "application/x-unknown")
-        if job is not None:
-            state, _, _ = kit.wait_job(server.uri("a4"), work, job)
-            check(state == "aborted" and listener.take() == b"",
-                  "unsupported format: job %s" % state)
+                                    "application/octet-stream")
+        state, _, _ = kit.wait_job(server.uri("a4"), work, job or 1)
+        check(state == "completed" and decodes(decoder, listener.take(), work)[0],
+              "auto-typed PWG raster: job %s (%s)" % (state, status))
 
         # PDF: every page rendered and printed, copies in PRINT; a damaged
         # PDF, a crashing and a hanging renderer end that job only.
@@ -258,10 +279,21 @@ def main(argv):
         time.sleep(1)
         state, _, _ = kit.wait_job(server.uri("later"), work, job, timeout=0)
         check(state in ("pending", "processing"), "offline printer: job %s" % state)
+        printer_reasons = lambda: kit.ipp(server.uri("later"), "OPERATION Get-Printer-Attributes\n" +
+                                          kit.OPERATION_HEAD, work, ["printer-state-reasons"]
+                                          ).get("printer-state-reasons", "").split(",")
+        deadline = time.time() + 15
+        while "offline" not in printer_reasons() and time.time() < deadline:
+            time.sleep(0.5)
+        check("offline" in printer_reasons(), "offline printer shows %r" % printer_reasons())
         late = kit.Listener(port)
         state, reasons, _ = kit.wait_job(server.uri("later"), work, job)
         check(state == "completed" and decodes(decoder, late.take(), work)[0],
               "offline printer back: job %s (%s)" % (state, reasons))
+        deadline = time.time() + 15
+        while "offline" in printer_reasons() and time.time() < deadline:
+            time.sleep(0.5)
+        check("offline" not in printer_reasons(), "printer back shows %r" % printer_reasons())
         late.close()
         dropping = kit.Listener(drop_after=100)
         server.add("drops", "quillet_a4_203", "socket://127.0.0.1:%d" % dropping.port)
@@ -343,6 +375,16 @@ def main(argv):
         ok, text = decodes(decoder, got, work)
         check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
               "PNG job: %s %s, %s" % (state, reasons, text))
+        # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
+        # no Avahi daemon (as here) that used to stop the whole server.
+        try:
+            code = urllib.request.urlopen("http://127.0.0.1:%d/addprinter" % server.port).status
+        except urllib.error.HTTPError as e:
+            code = e.code
+        listed = subprocess.run([app, "devices"], capture_output=True, timeout=120)
+        check(code == 200 and server.alive() and listed.returncode == 0,
+              "Add Printer page HTTP %s, server alive %s, devices exit %s" %
+              (code, server.alive(), listed.returncode))
         # With an authentication service (the default once the server
         # listens beyond loopback) administration needs a login.
         guarded = kit.Server(app, os.path.join(work, "guarded"), extra=["-o", "auth-service=login"])

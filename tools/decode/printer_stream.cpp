@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <cstring>
 #include <sstream>
+#include <vector>
+
+#include "models.h"
 
 namespace quillet {
 namespace {
@@ -38,6 +41,7 @@ class Parser {
   bool ParseBitmap(size_t lineStart);
   bool ParseText(const std::string &keyword, size_t argStart, size_t textEnd);
   bool CheckHeaderComplete(size_t at);
+  bool Has(const char *keyword) const;
 
   // Argument cursor helpers over [pos_, argEnd_).
   void SkipBlanks();
@@ -233,23 +237,83 @@ bool Parser::ParseBitmap(size_t lineStart) {
   return true;
 }
 
-// A page header must say everything the printer needs for the page.
+// Whether the page header so far has a line starting with this word.
+bool Parser::Has(const char *keyword) const {
+  const std::string k = keyword;
+  if (k == "SIZE" || k == "CLS") return true;
+  if (k == "PAPERTYPE") return page_.paperTypeValue >= 0;
+  if (k == "GAP") return page_.hasGap;
+  if (k == "DIRECTION") return page_.direction >= 0;
+  if (k == "REFERENCE") return page_.hasReference;
+  if (k == "OFFSET") return page_.hasOffset;
+  if (k == "DENSITY") return page_.hasDensity;
+  if (k == "SPEED") return page_.hasSpeed;
+  return false;
+}
+
+// A page header must say everything the printer needs for the page, in
+// one of the header styles of the model table.
 bool Parser::CheckHeaderComplete(size_t at) {
-  const char *missing = nullptr;
-  if (!page_.hasGap) missing = "GAP or BLINE";
-  else if (page_.direction < 0) missing = "DIRECTION";
-  else if (!page_.hasReference) missing = "REFERENCE";
-  else if (!page_.hasDensity) missing = "DENSITY";
-  else if (!page_.hasSpeed) missing = "SPEED";
-  if (missing) return Fail(at, std::string("page header without ") + missing + " before CLS");
-  if (page_.paperTypeValue >= 0 && page_.hasOffset) {
-    return Fail(at, "page header mixes PAPERTYPE (A4) and OFFSET (label)");
+  std::vector<const HeaderStyle *> styles;
+  for (size_t m = 0; m < kNumModels; ++m) {
+    if (std::find(styles.begin(), styles.end(), kModels[m].header) == styles.end())
+      styles.push_back(kModels[m].header);
   }
-  if (page_.paperTypeValue < 0 && !page_.hasOffset) {
-    return Fail(at, "page header has neither PAPERTYPE (A4) nor OFFSET (label)");
+  auto inStyle = [](const HeaderStyle &style, const std::string &keyword) {
+    for (HeaderCommand c : style.commands) {
+      if (c != HeaderCommand::kEnd && keyword == HeaderKeyword(c)) return true;
+    }
+    return false;
+  };
+  auto inAll = [&](const std::string &keyword) {
+    for (const HeaderStyle *style : styles) {
+      if (!inStyle(*style, keyword)) return false;
+    }
+    return true;
+  };
+  // Lines every style has are reported missing first.
+  for (HeaderCommand c : styles[0]->commands) {
+    const char *keyword = HeaderKeyword(c);
+    if (c == HeaderCommand::kEnd || Has(keyword) || !inAll(keyword)) continue;
+    return Fail(at, std::string("page header without ") +
+                        (std::strcmp(keyword, "GAP") == 0 ? "GAP or BLINE" : keyword) + " before CLS");
   }
-  page_.kind = page_.paperTypeValue >= 0 ? HeaderKind::A4 : HeaderKind::Label;
-  return true;
+  // The lines that tell the styles apart: those present, and each style's first.
+  std::vector<std::string> present;
+  std::string firsts;
+  for (const HeaderStyle *style : styles) {
+    bool first = true;
+    for (HeaderCommand c : style->commands) {
+      const std::string keyword = HeaderKeyword(c);
+      if (c == HeaderCommand::kEnd || inAll(keyword)) continue;
+      if (first) firsts += (firsts.empty() ? "" : " nor ") + keyword + " (" + style->name + ")";
+      first = false;
+      if (Has(keyword.c_str()) && std::find(present.begin(), present.end(), keyword) == present.end())
+        present.push_back(keyword);
+    }
+  }
+  if (present.empty()) return Fail(at, "page header has neither " + firsts);
+  for (const HeaderStyle *style : styles) {
+    bool holdsAll = true;
+    for (const std::string &keyword : present) holdsAll = holdsAll && inStyle(*style, keyword);
+    if (!holdsAll) continue;
+    for (HeaderCommand c : style->commands) {
+      if (c != HeaderCommand::kEnd && !Has(HeaderKeyword(c))) {
+        return Fail(at, std::string("page header without ") + HeaderKeyword(c) + " before CLS");
+      }
+    }
+    page_.style = style;
+    return true;
+  }
+  std::string mixed;
+  for (const std::string &keyword : present) {
+    for (const HeaderStyle *style : styles) {
+      if (!inStyle(*style, keyword)) continue;
+      mixed += (mixed.empty() ? "" : " and ") + keyword + " (" + style->name + ")";
+      break;
+    }
+  }
+  return Fail(at, "page header mixes " + mixed);
 }
 
 // Text commands; argEnd_ is the carriage return of the line.
@@ -380,7 +444,7 @@ PageBitmap ComposePage(const PageRecord &page, int32_t minHeight) {
 std::string SummarizePage(int pageNumber, const PageRecord &page, const PageBitmap &bitmap) {
   std::ostringstream s;
   s << "page=" << pageNumber << " offset=" << page.offset
-    << " header=" << (page.kind == HeaderKind::Label ? "label" : "a4") << " size=" << page.widthMm << "x"
+    << " header=" << (page.style ? page.style->name : "none") << " size=" << page.widthMm << "x"
     << page.heightMm << "mm";
   if (page.paperTypeValue >= 0) {
     static const char *const kNames[] = {"continuous", "blackmark", "tattoo"};

@@ -12,7 +12,7 @@
 
 namespace quillet {
 
-enum class HeaderKind { Label, A4 };
+struct HeaderStyle;
 
 // One BITMAP command: position in dots, size in bytes x rows, raw bits
 // (1 = white, 0 = dot).
@@ -28,7 +28,7 @@ struct Band {
 // Everything one page job carried.  Optional commands have a has* flag.
 struct PageRecord {
   size_t offset = 0;  // byte offset of the page's SIZE command
-  HeaderKind kind = HeaderKind::A4;
+  const HeaderStyle *style = nullptr;  // the model table's style the header has
   int32_t widthMm = 0;
   int32_t heightMm = 0;
   int paperTypeValue = -1;  // PAPERTYPE value digit 0/1/2, -1 when absent

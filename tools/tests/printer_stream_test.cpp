@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "command_stream.h"
+#include "models.h"
 #include "printer_stream.h"
 
 namespace {
@@ -64,7 +66,7 @@ TEST(PrinterStream, A4PagesDecodeWithAllHeaderValues) {
   ASSERT_TRUE(r.ok) << r.error.offset << ": " << r.error.message;
   ASSERT_EQ(r.pages.size(), 2u);
   const PageRecord &p = r.pages[0];
-  EXPECT_EQ(p.kind, quillet::HeaderKind::A4);
+  EXPECT_STREQ(p.style->name, "a4");
   EXPECT_EQ(p.widthMm, 216);
   EXPECT_EQ(p.heightMm, 297);
   EXPECT_EQ(p.paperTypeValue, 0);
@@ -85,7 +87,7 @@ TEST(PrinterStream, LabelHeaderWithBlanksNegativeReferenceAndBlackLine) {
   Result r = Decode(LabelHeader() + Bitmap(0, 1, 1, std::string(1, '\0')) + "PRINT 1,1\r\n");
   ASSERT_TRUE(r.ok) << r.error.offset << ": " << r.error.message;
   const PageRecord &p = r.pages.at(0);
-  EXPECT_EQ(p.kind, quillet::HeaderKind::Label);
+  EXPECT_STREQ(p.style->name, "label");
   EXPECT_TRUE(p.referenceBlanks);
   EXPECT_EQ(p.reference[0], -3);
   EXPECT_EQ(p.reference[1], 2);
@@ -187,6 +189,27 @@ TEST(PrinterStream, MalformedCommandsReportTheirOffset) {
     EXPECT_FALSE(r.ok) << c.stream;
     EXPECT_EQ(r.error.offset, c.offset) << c.stream << " -> " << r.error.message;
     EXPECT_NE(r.error.message.find(c.text), std::string::npos) << c.stream << " -> " << r.error.message;
+  }
+}
+
+// Each model's header as the writer sends it reads back as that model's
+// style, whichever of its lines the paper options pick.
+TEST(PrinterStream, EveryModelsHeaderDecodesAsItsStyle) {
+  struct StringSink : quillet::ByteSink {
+    std::string bytes;
+    void Write(const void *data, size_t n) override { bytes.append(static_cast<const char *>(data), n); }
+  };
+  for (size_t m = 0; m < quillet::kNumModels; ++m) {
+    const quillet::Model &model = quillet::kModels[m];
+    for (int32_t choice : {0, 1, 2}) {
+      settings_ s = quillet::DefaultSettings(model);
+      s.paperSel = s.paperType = choice;
+      StringSink out;
+      quillet::WritePageHeader(out, *model.header, 400, 240, kDotsPerMm, s);
+      Result r = Decode(out.bytes + "PRINT 1,1\r\n");
+      ASSERT_TRUE(r.ok) << model.driverName << ": " << r.error.message;
+      EXPECT_EQ(r.pages.at(0).style, model.header) << model.driverName << " " << choice;
+    }
   }
 }
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <ctime>
 #include <deque>
@@ -353,8 +354,6 @@ HWND GetParent(HWND hWnd) {
   return w ? w->parent : nullptr;
 }
 
-HWND GetWindow(HWND hWnd, UINT cmd) { return cmd == GW_OWNER ? GetParent(hWnd) : nullptr; }
-
 BOOL ClientToScreen(HWND hWnd, POINT* pt) {
   RECT window;
   if (!pt || !GetWindowRect(hWnd, &window)) return FALSE;
@@ -363,7 +362,6 @@ BOOL ClientToScreen(HWND hWnd, POINT* pt) {
   return TRUE;
 }
 
-// A null window is the screen.
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
   LONG dx = 0, dy = 0;
   RECT window;
@@ -380,6 +378,23 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
     points[i].y += dy;
   }
   return static_cast<int>(MAKELPARAM(static_cast<WORD>(dx), static_cast<WORD>(dy)));
+}
+
+HWND GetWindow(HWND hWnd, UINT cmd) {
+  std::lock_guard<std::mutex> g(H().lock);
+  Window* w = Find(hWnd);
+  if (!w || cmd != GW_OWNER || (w->style & WS_CHILD)) return nullptr;
+  return w->parent;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+BOOL AdjustWindowRectEx(RECT* rc, DWORD, BOOL, DWORD) { return rc ? TRUE : FALSE; }
+
+// Output still buffered is written first, as Windows has no such buffers.
+void ExitProcess(UINT exitCode) {
+  std::fflush(nullptr);
+  std::_Exit(static_cast<int>(exitCode));
 }
 
 HWND SetFocus(HWND hWnd) {
@@ -680,6 +695,41 @@ POINT ScreenToClientPoint(HWND hWnd, POINT pt) {
   GetWindowRect(hWnd, &rc);
   return POINT{pt.x - rc.left, pt.y - rc.top};
 }
+
+// The ANSI code page here is UTF-8.
+std::string ZipPasswordBytes(const std::wstring& password) { return toolkit::WideToUtf8(password); }
+
+// Windows paths of the resource folder name files here too.
+FILE* OpenForReading(const std::wstring& path) {
+  std::wstring native = path;
+  for (auto& c : native)
+    if (c == L'\\') c = L'/';
+  return std::fopen(toolkit::WideToUtf8(native).c_str(), "rb");
+}
+
+// No window shapes or monitors: WM_GETMINMAXINFO is never sent.
+void SetWindowCorners(HWND, SIZE) {}
+bool FillMinMaxInfo(HWND, LPARAM, SIZE) { return false; }
+
+// No native text boxes: the edit controls keep their text themselves.
+HWND CreateTextBox(CControlUI*, CPaintManagerUI*, const TTextBoxStyle&) { return nullptr; }
+void DestroyTextBox(HWND& box) { box = nullptr; }
+void PlaceTextBox(HWND, const RECT&, bool) {}
+LONG TextBoxLineHeight(HWND, HFONT) { return 0; }
+std::wstring TextBoxText(HWND) { return std::wstring(); }
+void SetTextBoxText(HWND, const std::wstring&) {}
+void SetTextBoxFont(HWND, HFONT, bool) {}
+void SetTextBoxLimit(HWND, int) {}
+void SetTextBoxReadOnly(HWND, bool) {}
+void SetTextBoxPassword(HWND, bool) {}
+void SetTextBoxNumberOnly(HWND, bool) {}
+void SelectInTextBox(HWND, int, int) {}
+void FocusTextBox(HWND) {}
+void EnableTextBox(HWND, bool) {}
+void SetTextBoxColor(HWND, DWORD) {}
+bool FormatTextBoxEnd(HWND, const TCharFormatUI&) { return true; }
+void AppendToTextBox(HWND, const std::wstring&, bool) {}
+void ScrollTextBoxToEnd(HWND) {}
 
 void CaptureMouse(HWND, bool) {}
 void TrackMouseLeave(HWND) {}

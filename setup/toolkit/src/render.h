@@ -6,6 +6,7 @@
 #include "toolkit/paint_manager.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -60,23 +61,6 @@ void PushClip(HDC hDC, const RECT& rc);
 void PopClip(HDC hDC);
 }  // namespace render
 
-#ifdef _WIN32
-namespace render {
-// One piece of a text and the font it is drawn in.
-struct TextRun {
-  std::wstring text;
-  HFONT font;
-};
-// Wine shapes a string that holds Thai with the glyphs of the selected face
-// alone, its font links ignored, so "Thai (ไทย)" in a face without Thai or
-// "ภาษาญี่ปุ่น (日本語)" in one without Han shows boxes. Such a text is cut
-// into Thai runs and the rest; a Thai run the font cannot draw gets a face
-// that can, the rest keeps the font (and its links). Any other text is one
-// run in the font.
-std::vector<TextRun> SplitByScript(HDC dc, HFONT font, const std::wstring& text);
-}  // namespace render
-#endif
-
 namespace render {
 // Paints the window's controls (WM_PAINT); false when the host does not paint.
 bool PaintWindow(HWND hWnd, CControlUI* root);
@@ -88,6 +72,64 @@ void CaptureMouse(HWND hWnd, bool capture);
 void TrackMouseLeave(HWND hWnd);
 // Releases what the host started (GDI+).
 void ShutdownHost();
+// The frameless skin window: cuts it to corners rounded by `round`
+// (pixels), or none while maximised.
+void SetWindowCorners(HWND hWnd, SIZE round);
+// Answers WM_GETMINMAXINFO (minMaxInfo is its lParam): maximised within the
+// work area of the window's monitor, since without a frame it would cover
+// the task bar, and no smaller than minTrack (pixels; 0 leaves a side as
+// it is). False where the host leaves the message to the default.
+bool FillMinMaxInfo(HWND hWnd, LPARAM minMaxInfo, SIZE minTrack);
+}  // namespace render
+
+namespace render {
+// A zip password as zip tools store it: in the ANSI code page on Windows.
+std::string ZipPasswordBytes(const std::wstring& password);
+// Opens a file for reading in binary; the path may use backslashes.
+FILE* OpenForReading(const std::wstring& path);
+}  // namespace render
+
+struct TCharFormatUI;
+
+namespace render {
+// The native text box a host lays over an edit control, which does the
+// editing: on Windows an EDIT child window, or Msftedit's RICHEDIT50W for
+// the rich edit. The headless host has none (CreateTextBox gives null),
+// so there the controls keep their text alone, as on Windows when the
+// rich edit library cannot be loaded.
+struct TTextBoxStyle {
+  bool rich = false;  // multi-line with formatted text, scrolled down
+  bool readOnly = false;
+  bool password = false;
+  bool numberOnly = false;
+  bool wantReturn = false;
+};
+// Null when the box cannot be made. Its text changes reach
+// owner->OnUserTextChanged through HandleNativeCommand.
+HWND CreateTextBox(CControlUI* owner, CPaintManagerUI* pm, const TTextBoxStyle& style);
+void DestroyTextBox(HWND& box);
+// Moves the box over rc (client pixels of the paint window), shown or hidden.
+void PlaceTextBox(HWND box, const RECT& rc, bool visible);
+// The height of one line of text in font (the GUI font when null).
+LONG TextBoxLineHeight(HWND box, HFONT font);
+std::wstring TextBoxText(HWND box);
+void SetTextBoxText(HWND box, const std::wstring& text);
+void SetTextBoxFont(HWND box, HFONT font, bool redraw);
+void SetTextBoxLimit(HWND box, int maxChar);
+void SetTextBoxReadOnly(HWND box, bool readOnly);
+void SetTextBoxPassword(HWND box, bool password);
+void SetTextBoxNumberOnly(HWND box, bool numberOnly);
+void SelectInTextBox(HWND box, int start, int end);
+// Takes the keyboard focus when the box is shown.
+void FocusTextBox(HWND box);
+void EnableTextBox(HWND box, bool enable);
+// Rich boxes: the default text colour (0xAARRGGBB); the format of what is
+// next appended at the end (false when the box refuses it); appending;
+// scrolling to the last line.
+void SetTextBoxColor(HWND box, DWORD argb);
+bool FormatTextBoxEnd(HWND box, const TCharFormatUI& format);
+void AppendToTextBox(HWND box, const std::wstring& text, bool canUndo);
+void ScrollTextBoxToEnd(HWND box);
 }  // namespace render
 
 // The colour of the palette field at pt inside rc (CColorPaletteUI).

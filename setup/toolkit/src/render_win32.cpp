@@ -1,6 +1,6 @@
-// Drawing with GDI and GDI+, image decoding with GDI+, native-control
-// notifications and timers for the Win32 host.
-#include "render.h"
+// Drawing with GDI and GDI+, image decoding with GDI+ and timers for the
+// Win32 host.
+#include "render_win32.h"
 #include "toolkit/controls.h"
 #include "toolkit/shapes.h"
 
@@ -407,21 +407,6 @@ bool PaintWindow(HWND hWnd, CControlUI* root) {
     DeleteDC(mem);
   }
   EndPaint(hWnd, &ps);
-  return true;
-}
-
-// Text typed into a native edit box reaches its control.
-bool HandleNativeCommand(WPARAM wParam, LPARAM lParam) {
-  HWND child = reinterpret_cast<HWND>(lParam);
-  auto* control = static_cast<CControlUI*>(GetPropW(child, L"toolkit.control"));
-  if (!control || HIWORD(wParam) != EN_CHANGE) return false;
-  auto* edit = dynamic_cast<CEditUI*>(control);
-  if (!edit) return false;
-  int n = GetWindowTextLengthW(child);
-  std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-  n = GetWindowTextW(child, &text[0], n + 1);
-  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  edit->OnUserTextChanged(text);
   return true;
 }
 

@@ -4,6 +4,7 @@
 // language file.
 #include "toolkit/resource.h"
 
+#include "render.h"
 #include "rwlock.h"
 #include "toolkit/xml.h"
 
@@ -53,21 +54,9 @@ std::wstring CResourceManager::GetResourcePath() const {
   return impl_->path;
 }
 
-// The password in the ANSI code page, as zip tools store it.
-static std::string PasswordBytes(const std::wstring& password) {
-#ifdef _WIN32
-  int n = WideCharToMultiByte(CP_ACP, 0, password.c_str(), static_cast<int>(password.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, password.c_str(), static_cast<int>(password.size()), &out[0], n, nullptr, nullptr);
-  return out;
-#else
-  return toolkit::WideToUtf8(password);
-#endif
-}
-
 bool CResourceManager::SetResourceZip(const void* data, size_t size, const std::wstring& password) {
   toolkit::ZipArchive zip;
-  bool ok = zip.Open(data, size, PasswordBytes(password));
+  bool ok = zip.Open(data, size, render::ZipPasswordBytes(password));
   WriteGuard g(impl_->lock);
   impl_->zip = std::move(zip);
   return ok;
@@ -80,14 +69,7 @@ bool CResourceManager::IsZipOpen() const {
 
 // Reads a loose file below the resource folder.
 static bool ReadLooseFile(const std::wstring& folder, const std::wstring& name, std::vector<uint8_t>& out) {
-  std::wstring full = folder + name;
-#ifdef _WIN32
-  FILE* f = _wfopen(full.c_str(), L"rb");
-#else
-  for (auto& c : full)
-    if (c == L'\\') c = L'/';
-  FILE* f = std::fopen(toolkit::WideToUtf8(full).c_str(), "rb");
-#endif
+  FILE* f = render::OpenForReading(folder + name);
   if (!f) return false;
   out.clear();
   uint8_t buf[65536];

@@ -1,8 +1,7 @@
-// A reader-writer lock that builds with both compilers (the mingw
-// toolchain in use has no std::shared_mutex).
+// A reader-writer lock on the host's slim lock (the mingw toolchain in use
+// has no std::shared_mutex).
 #pragma once
 
-#ifdef _WIN32
 #include "toolkit/platform.h"
 
 class RwLock {
@@ -15,20 +14,6 @@ class RwLock {
  private:
   SRWLOCK lock_ = SRWLOCK_INIT;
 };
-#else
-#include <shared_mutex>
-
-class RwLock {
- public:
-  void LockShared() { m_.lock_shared(); }
-  void UnlockShared() { m_.unlock_shared(); }
-  void Lock() { m_.lock(); }
-  void Unlock() { m_.unlock(); }
-
- private:
-  std::shared_mutex m_;
-};
-#endif
 
 class ReadGuard {
  public:

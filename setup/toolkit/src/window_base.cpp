@@ -2,11 +2,9 @@
 // and WindowImplBase.
 #include "toolkit/window.h"
 
+#include "render.h"
 #include "toolkit/builder.h"
 #include "toolkit/resource.h"
-
-#include <cstdio>
-#include <cstdlib>
 
 // ---- CWindowWnd ------------------------------------------------------------
 
@@ -27,11 +25,7 @@ void CWindowWnd::ShowWindow(bool bShow, bool bTakeFocus) {
 UINT CWindowWnd::ShowModal() {
   HWND hWnd = m_hWnd;
   if (!hWnd) return static_cast<UINT>(-1);
-#ifdef _WIN32
   HWND owner = ::GetWindow(hWnd, GW_OWNER);
-#else
-  HWND owner = ::GetParent(hWnd);
-#endif
   UINT code = IDOK;
   m_pModalCode = &code;
   m_hModalOwner = owner;
@@ -44,9 +38,7 @@ UINT CWindowWnd::ShowModal() {
       quit = true;
       break;
     }
-#ifdef _WIN32
     ::TranslateMessage(&msg);
-#endif
     ::DispatchMessageW(&msg);
   }
   if (owner) {
@@ -69,10 +61,8 @@ void CWindowWnd::ResizeClient(int cx, int cy) {
   ::GetClientRect(m_hWnd, &rc);
   if (cx >= 0) rc.right = cx;
   if (cy >= 0) rc.bottom = cy;
-#ifdef _WIN32
   ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongW(m_hWnd, GWL_EXSTYLE)));
-#endif
   ::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top,
                  SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
 }
@@ -191,7 +181,6 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO: lRes = OnGetMinMaxInfo(uMsg, wParam, lParam, bHandled); break;
     case WM_SYSCOMMAND: lRes = OnSysCommand(uMsg, wParam, lParam, bHandled); break;
     case WM_NCHITTEST: lRes = OnNcHitTest(uMsg, wParam, lParam, bHandled); break;
-#ifdef _WIN32
     // The skin draws everything: no frame, no caption.
     case WM_NCCALCSIZE: lRes = 0; break;
     case WM_NCPAINT: lRes = 0; break;
@@ -199,7 +188,6 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
       if (::IsIconic(m_hWnd)) bHandled = FALSE;
       else lRes = wParam == 0 ? TRUE : FALSE;
       break;
-#endif
     default: bHandled = FALSE; break;
   }
   if (bHandled) return lRes;
@@ -214,9 +202,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   bHandled = TRUE;
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
   ::SetWindowLongW(m_hWnd, GWL_STYLE, style & ~WS_CAPTION);
-#ifdef _WIN32
   ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-#endif
   m_pm.Init(m_hWnd);
   m_pm.AddMessageFilter(this);
   std::wstring skin = GetSkinFile();
@@ -242,12 +228,7 @@ void WindowImplBase::OnBuildFailed(const std::wstring& markup, const std::string
   std::wstring text = L"Failed to build the window from the markup \"" + markup + L"\".";
   if (!reason.empty()) text += L"\n" + toolkit::Utf8ToWide(reason);
   ::MessageBoxW(nullptr, text.c_str(), L"Error", MB_OK | MB_ICONERROR);
-#ifdef _WIN32
   ::ExitProcess(1);
-#else
-  std::fflush(nullptr);
-  std::_Exit(1);
-#endif
 }
 
 LRESULT WindowImplBase::OnClose(UINT, WPARAM, LPARAM, BOOL& bHandled) {
@@ -261,41 +242,17 @@ LRESULT WindowImplBase::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
 }
 
 LRESULT WindowImplBase::OnSize(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-#ifdef _WIN32
   SIZE round = m_pm.GetRoundCorner();
-  if ((round.cx != 0 || round.cy != 0) && !::IsIconic(m_hWnd)) {
-    RECT rc;
-    ::GetWindowRect(m_hWnd, &rc);
-    HRGN rgn = ::IsZoomed(m_hWnd) ? nullptr
-                                  : ::CreateRoundRectRgn(0, 0, rc.right - rc.left + 1, rc.bottom - rc.top + 1,
-                                                         m_pm.ScaleValue(round.cx), m_pm.ScaleValue(round.cy));
-    ::SetWindowRgn(m_hWnd, rgn, TRUE);
-  }
-#endif
+  if ((round.cx != 0 || round.cy != 0) && !::IsIconic(m_hWnd))
+    render::SetWindowCorners(m_hWnd, SIZE{m_pm.ScaleValue(round.cx), m_pm.ScaleValue(round.cy)});
   bHandled = FALSE;  // the paint manager lays out on WM_SIZE
   return 0;
 }
 
 LRESULT WindowImplBase::OnGetMinMaxInfo(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-#ifdef _WIN32
-  // Without a frame a maximised window would cover the task bar.
-  auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-  MONITORINFO mi{};
-  mi.cbSize = sizeof mi;
-  if (::GetMonitorInfoW(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi)) {
-    info->ptMaxPosition.x = mi.rcWork.left - mi.rcMonitor.left;
-    info->ptMaxPosition.y = mi.rcWork.top - mi.rcMonitor.top;
-    info->ptMaxSize.x = mi.rcWork.right - mi.rcWork.left;
-    info->ptMaxSize.y = mi.rcWork.bottom - mi.rcWork.top;
-  }
-  SIZE mn = m_pm.GetMinInfo();
-  if (mn.cx > 0) info->ptMinTrackSize.x = m_pm.ScaleValue(mn.cx);
-  if (mn.cy > 0) info->ptMinTrackSize.y = m_pm.ScaleValue(mn.cy);
-  bHandled = TRUE;
-#else
-  (void)lParam;
-  bHandled = FALSE;
-#endif
+  const SIZE mn = m_pm.GetMinInfo();
+  const SIZE minTrack{mn.cx > 0 ? m_pm.ScaleValue(mn.cx) : 0, mn.cy > 0 ? m_pm.ScaleValue(mn.cy) : 0};
+  bHandled = render::FillMinMaxInfo(m_hWnd, lParam, minTrack) ? TRUE : FALSE;
   return 0;
 }
 
@@ -319,10 +276,8 @@ LRESULT WindowImplBase::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BO
 // Client area over clickable controls, caption over the rest of the
 // caption rectangle, resize borders along the size box.
 LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled) {
-#ifdef _WIN32
   bHandled = TRUE;
-  POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  ::ScreenToClient(m_hWnd, &pt);
+  const POINT pt = render::ScreenToClientPoint(m_hWnd, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
   RECT client;
   ::GetClientRect(m_hWnd, &client);
   if (!::IsZoomed(m_hWnd)) {
@@ -345,9 +300,4 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lParam, BOOL& bHandled)
     if (!c || !c->IsClickable()) return HTCAPTION;
   }
   return HTCLIENT;
-#else
-  (void)lParam;
-  bHandled = FALSE;
-  return 0;
-#endif
 }

@@ -246,3 +246,27 @@ TEST_F(WindowTest, UnbuildableMarkupEndsTheProcessWithCodeOne) {
       },
       ::testing::ExitedWithCode(1), "XML_MAIN");
 }
+
+// The frameless window answers for its frame: resize borders while not
+// maximised, the caption where no button is, the client area elsewhere.
+TEST_F(WindowTest, HitTestFindsBordersCaptionAndButtons) {
+  TestWnd wnd(LR"(<Window size="560,400" caption="0,0,0,30" sizebox="4,4,4,4"><VerticalLayout>
+      <HorizontalLayout height="30"><Button name="closebtn" width="30"/></HorizontalLayout>
+      <Control/></VerticalLayout></Window>)");
+  HWND h = wnd.Open();
+  ::SetWindowPos(h, nullptr, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  auto hit = [&](int x, int y) {
+    RECT rc = WindowRect(h);
+    return ::SendMessageW(h, WM_NCHITTEST, 0, MAKELPARAM(rc.left + x, rc.top + y));
+  };
+  EXPECT_EQ(hit(1, 1), HTTOPLEFT);
+  EXPECT_EQ(hit(558, 398), HTBOTTOMRIGHT);
+  EXPECT_EQ(hit(200, 2), HTTOP);
+  EXPECT_EQ(hit(557, 200), HTRIGHT);
+  EXPECT_EQ(hit(15, 15), HTCLIENT);  // the close button
+  EXPECT_EQ(hit(200, 15), HTCAPTION);
+  EXPECT_EQ(hit(200, 100), HTCLIENT);
+  ::ShowWindow(h, SW_SHOWMAXIMIZED);
+  EXPECT_EQ(hit(200, 2), HTCAPTION);
+  ::DestroyWindow(h);
+}

@@ -8,7 +8,7 @@
 
 #include <richedit.h>
 #include <cstdlib>
-#include "render.h"
+#include "render_win32.h"
 #include "zip_test_util.h"
 
 namespace {

@@ -13,71 +13,13 @@ set -euo pipefail
 runner=$1 prefix=$2 exe=$3 outdir=$4
 shift 4
 export WINEDEBUG=-all WINEARCH=win32
-# The version the captions end with ("V1.0.9"), from the build.
-version=${PLOVEX_VERSION_TEXT:?set PLOVEX_VERSION_TEXT to the program version, e.g. V1.0.9}
+. "$(dirname "$0")/wine-languages.sh"
 
-# id, LANG (Wine takes the UI language from it; pt_PT is 0x0816), the
-# caption at start, and for a language Plovex does not start in, the
-# option to choose in the language dialog and the caption after it.
-# Wine reports es_ES as 0x0C0A (modern sort), while Plovex lists Spanish
-# as 0x040A, so the Spanish run starts in English and switches (a start
-# in Spanish is taken as well).
-cases=(
-  "en|en_US.UTF-8|Printer Setup - $version"
-  "zh|zh_CN.UTF-8|打印机安装程序 - $version"
-  "es|es_ES.UTF-8|Printer Setup - $version|1|Instalación de la impresora - $version"
-  "ja|ja_JP.UTF-8|プリンターのセットアップ - $version"
-  "ko|ko_KR.UTF-8|프린터 설치 - $version"
-  "pt|pt_PT.UTF-8|Instalação da impressora - $version"
-  "th|th_TH.UTF-8|ติดตั้งเครื่องพิมพ์ - $version"
-)
-
-if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then
-  mkdir -p "$outdir"
-  rm -f "$outdir"/*.png
-  export WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd) PLOVEX_DIALOGS_INNER=1
-  failed=""
-  for c in "${cases[@]}"; do
-    IFS='|' read -r id lang caption pick want <<<"$c"
-    if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$id"; then continue; fi
-    echo "== $id ($lang)"
-    # The runner sets this language's UI face and font links.
-    LANG=$lang LC_ALL=$lang "$runner" --prefix "$prefix" --prepare
-    LANG=$lang LC_ALL=$lang xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$runner" "$prefix" "$exe" "$outdir" "$id" "$caption" "$pick" "$want" ||
-      failed="$failed $id"
-    wineserver -w || true
-  done
-  # Every screenshot, also of a failed run: no text may show as empty boxes.
-  python3 "$(dirname "$0")/glyph-boxes.py" "$outdir"/*.png || failed="$failed glyph-boxes"
-  [ -z "$failed" ] || { echo "FAIL:$failed"; exit 1; }
-  exit 0
-fi
+if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then run_languages PLOVEX_DIALOGS_INNER "$0" "$@"; fi
 
 id=$1 caption=$2 pick=${3:-} want=${4:-}
-fail() { echo "FAIL ($id): $*"; exit 1; }
-
-wine "$exe" >/dev/null 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-# Visible top-level windows, one id a line.
-windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
+start_plovex
 alive() { xdotool getwindowname "$1" >/dev/null 2>&1 && [ -n "$(xdotool search --onlyvisible --name '' 2>/dev/null | grep -x "$1" || true)" ]; }
-
-# xdotool's name search sees the legacy WM_NAME, where text outside the
-# ANSI range turns into '?'; find the window by the version and compare
-# its UTF-8 name afterwards.
-main=""
-for _ in $(seq 1 600); do  # up to 2 minutes: a first start in a new prefix and code page is slow
-  main=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
-  [ -n "$main" ] && break
-  kill -0 $pid 2>/dev/null || fail "Plovex ended before its window appeared"
-  sleep 0.2
-done
-[ -n "$main" ] || fail "no main window"
-name=$(xdotool getwindowname "$main")
-[ "$name" = "$caption" ] || { [ -n "$pick" ] && [ "$name" = "$want" ]; } || fail "main window named '$name', expected '$caption'"
-sleep 1
 eval "$(xdotool getwindowgeometry --shell "$main")"
 MAINX=$X MAINY=$Y MAINW=$WIDTH
 

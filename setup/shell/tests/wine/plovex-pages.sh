@@ -14,60 +14,12 @@ set -euo pipefail
 runner=$1 prefix=$2 exe=$3 outdir=$4
 shift 4
 export WINEDEBUG=-all WINEARCH=win32
-# The version the captions end with ("V1.0.9"), from the build.
-version=${PLOVEX_VERSION_TEXT:?set PLOVEX_VERSION_TEXT to the program version, e.g. V1.0.9}
+. "$(dirname "$0")/wine-languages.sh"
 
-# id, LANG, caption at start, and for a language Plovex does not start in,
-# the option to choose in the language dialog and the caption after it
-# (as in plovex-dialogs.sh).
-cases=(
-  "en|en_US.UTF-8|Printer Setup - ${version}"
-  "zh|zh_CN.UTF-8|打印机安装程序 - ${version}"
-  "es|es_ES.UTF-8|Printer Setup - ${version}|1|Instalación de la impresora - ${version}"
-  "ja|ja_JP.UTF-8|プリンターのセットアップ - ${version}"
-  "ko|ko_KR.UTF-8|프린터 설치 - ${version}"
-  "pt|pt_PT.UTF-8|Instalação da impressora - ${version}"
-  "th|th_TH.UTF-8|ติดตั้งเครื่องพิมพ์ - ${version}"
-)
-
-if [ -z "${PLOVEX_PAGES_INNER:-}" ]; then
-  mkdir -p "$outdir"
-  rm -f "$outdir"/*.png
-  export WINEPREFIX=$(mkdir -p "$prefix" && cd "$prefix" && pwd) PLOVEX_PAGES_INNER=1
-  failed=""
-  for c in "${cases[@]}"; do
-    IFS='|' read -r id lang caption pick want <<<"$c"
-    if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$id"; then continue; fi
-    echo "== $id ($lang)"
-    LANG=$lang LC_ALL=$lang "$runner" --prefix "$prefix" --prepare
-    LANG=$lang LC_ALL=$lang xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$runner" "$prefix" "$exe" "$outdir" "$id" "$caption" "$pick" "$want" ||
-      failed="$failed $id"
-    wineserver -w || true
-  done
-  python3 "$(dirname "$0")/glyph-boxes.py" "$outdir"/*.png || failed="$failed glyph-boxes"
-  [ -z "$failed" ] || { echo "FAIL:$failed"; exit 1; }
-  exit 0
-fi
+if [ -z "${PLOVEX_PAGES_INNER:-}" ]; then run_languages PLOVEX_PAGES_INNER "$0" "$@"; fi
 
 id=$1 caption=$2 pick=${3:-} want=${4:-}
-fail() { echo "FAIL ($id): $*"; exit 1; }
-
-wine "$exe" >/dev/null 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
-main=""
-for _ in $(seq 1 600); do
-  main=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
-  [ -n "$main" ] && break
-  kill -0 $pid 2>/dev/null || fail "Plovex ended before its window appeared"
-  sleep 0.2
-done
-[ -n "$main" ] || fail "no main window"
-name=$(xdotool getwindowname "$main")
-[ "$name" = "$caption" ] || { [ -n "$pick" ] && [ "$name" = "$want" ]; } || fail "main window named '$name', expected '$caption'"
-sleep 1
+start_plovex
 
 # Points are given at 100 % and scaled by the current display scale.
 scale=100

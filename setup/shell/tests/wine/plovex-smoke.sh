@@ -22,24 +22,11 @@ if [ -z "${PLOVEX_SMOKE_INNER:-}" ]; then
   exit $status
 fi
 
-wine "$exe" >/dev/null 2>&1 &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-# xdotool's name search sees the legacy WM_NAME, where text outside the
-# ANSI range turns into '?'; find the window by the version and compare
-# its UTF-8 name afterwards.
-wid=""
-for _ in $(seq 1 600); do  # up to 2 minutes: a first start in a new prefix and code page is slow
-  wid=$(xdotool search --name ' - V[0-9][0-9.]*$' 2>/dev/null | head -n1 || true)
-  [ -n "$wid" ] && break
-  if ! kill -0 $pid 2>/dev/null; then echo "Plovex ended before its window appeared"; exit 1; fi
-  sleep 0.2
-done
-[ -n "$wid" ] || { echo "no window named '$caption'"; exit 1; }
-name=$(xdotool getwindowname "$wid")
-[ "$name" = "$caption" ] || { echo "window named '$name', expected '$caption'"; exit 1; }
-sleep 1.5   # let the first paint finish
+. "$(dirname "$0")/wine-languages.sh"
+id=smoke pick="" want=""
+start_plovex
+wid=$main
+sleep 0.5   # with start_plovex's second: let the first paint finish
 import -window root "$shot"
 echo "screenshot: $shot"
 

@@ -16,6 +16,8 @@
 #include <windows.h>
 #include <windowsx.h>
 #else
+#include <pthread.h>
+
 #include <cstdint>
 #include <cwchar>
 
@@ -168,7 +170,20 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
+
 #define GW_OWNER 4
+
+// WM_NCHITTEST answers.
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTLEFT 10
+#define HTRIGHT 11
+#define HTTOP 12
+#define HTTOPLEFT 13
+#define HTTOPRIGHT 14
+#define HTBOTTOM 15
+#define HTBOTTOMLEFT 16
+#define HTBOTTOMRIGHT 17
 
 // The window functions of the headless host. They behave like their Win32
 // namesakes for windows made by CWindowWnd: SendMessageW from another
@@ -196,11 +211,16 @@ int GetWindowTextW(HWND hWnd, wchar_t* buffer, int size);
 BOOL InvalidateRect(HWND hWnd, const RECT* rc, BOOL erase);
 BOOL UpdateWindow(HWND hWnd);
 HWND GetParent(HWND hWnd);
-// A headless window has one link, to the window it was made over, which
-// is its owner as well as its parent.
+// GW_OWNER only: a popup's owner; a child window has none.
 HWND GetWindow(HWND hWnd, UINT cmd);
+// There is no keyboard to translate: no WM_CHAR is ever added.
+BOOL TranslateMessage(const MSG* msg);
+// The windows have no frame, so the window rectangle is the client's.
+BOOL AdjustWindowRectEx(RECT* rc, DWORD style, BOOL menu, DWORD exStyle);
+[[noreturn]] void ExitProcess(UINT exitCode);
 // Headless windows have no frame: the client origin is the window origin.
 BOOL ClientToScreen(HWND hWnd, POINT* pt);
+// A null window is the screen.
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND SetFocus(HWND hWnd);
 HWND GetFocus();
@@ -211,6 +231,14 @@ int MessageBoxW(HWND hWnd, const wchar_t* text, const wchar_t* caption, UINT typ
 void GetLocalTime(SYSTEMTIME* st);
 DWORD GetTickCount();
 LANGID GetUserDefaultUILanguage();
+
+// Slim reader-writer locks, on the POSIX ones.
+typedef pthread_rwlock_t SRWLOCK;
+#define SRWLOCK_INIT PTHREAD_RWLOCK_INITIALIZER
+inline void AcquireSRWLockShared(SRWLOCK* lock) { pthread_rwlock_rdlock(lock); }
+inline void ReleaseSRWLockShared(SRWLOCK* lock) { pthread_rwlock_unlock(lock); }
+inline void AcquireSRWLockExclusive(SRWLOCK* lock) { pthread_rwlock_wrlock(lock); }
+inline void ReleaseSRWLockExclusive(SRWLOCK* lock) { pthread_rwlock_unlock(lock); }
 
 #define SendMessage SendMessageW
 #define PostMessage PostMessageW
