@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <functional>
+#include <set>
 
 namespace {
 
@@ -25,6 +27,30 @@ TEST_F(EngineTest, StartPageLeadsIntoTheInstallWizardWithUsbPreselected) {
   EXPECT_EQ(engine.portType, kPortUsb);
   EXPECT_TRUE(FindAs<COptionUI>(L"option_port_usb")->IsSelected());
   EXPECT_TRUE(Visible(L"btn_setup_previous"));
+}
+
+// Each card on the port type page is a row of the port-kind table, and
+// every row has its card.
+TEST_F(EngineTest, EachPortCardChoosesAKindOfItsOwn) {
+  NextPage();
+  std::vector<std::wstring> cards;
+  std::function<void(CControlUI*)> collect = [&](CControlUI* control) {
+    auto* option = dynamic_cast<COptionUI*>(control);
+    if (option && option->GetGroup() == L"porttype") cards.push_back(option->GetName());
+    if (auto* box = dynamic_cast<IContainerUI*>(control)) {
+      for (int i = 0; i < box->GetCount(); ++i) collect(box->GetItemAt(i));
+    }
+  };
+  collect(engine.tabSwitchInstall->GetItemAt(kPortTypePage));
+  std::set<int> kinds;
+  for (const std::wstring& card : cards) {
+    engine.portType = kPortNone;
+    Click(card.c_str());
+    kinds.insert(engine.portType);
+  }
+  EXPECT_EQ(cards.size(), static_cast<size_t>(kPortNone));
+  EXPECT_EQ(kinds.size(), cards.size());
+  EXPECT_EQ(kinds.count(kPortNone), 0u);
 }
 
 TEST_F(EngineTest, UsbScanWithoutPrintersShowsAnEmptyListAndNoNext) {
