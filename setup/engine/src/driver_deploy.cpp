@@ -1,7 +1,6 @@
-// The printer models and the deployment of their driver: files from the
-// resource archive into the spooler's driver directory and registration,
-// or, when that fails, a staged driver package and the system's printer
-// setup entry point.
+// The deployment of a model's driver: files from the resource archive into
+// the spooler's driver directory and registration, or, when that fails, a
+// staged driver package and the system's printer setup entry point.
 #include "engine/setup_engine.h"
 
 #include "engine_text.h"
@@ -12,8 +11,6 @@ namespace {
 const size_t kMaxArchiveEntry = 4194304;
 const wchar_t kStagingTail[] = L"\\Drevon\\DorvaPlovex\\";
 const wchar_t kStagingFallback[] = L"C:\\Drevon\\DorvaPlovex\\";
-const wchar_t kArchiveInf[] = L"driver\\a4\\TarnelA4.inf";
-const wchar_t kArchiveCertificate[] = L"driver\\a4\\kovra.cer";
 
 // The staging folder's own levels below the program-files folder or the
 // drive ("...\Drevon", "...\Drevon\DorvaPlovex") and its family folders.
@@ -51,47 +48,6 @@ std::wstring FileNameOf(const std::wstring& archivePath) {
 }
 
 }  // namespace
-
-// Two rows, their install lists generated from the path templates.
-std::vector<ModelEntry> BuildModelTable() {
-  const wchar_t* const resolutions[] = {L"203", L"300"};
-  const wchar_t* const templates[] = {L"driver\\a4\\%s\\TarnelA4UI%s.dll", L"driver\\a4\\%s\\TarnelA4UNI%s.dll"};
-  const wchar_t* const dataPaths[] = {L"driver\\a4\\TarnelA4203.pcd", L"driver\\a4\\TarnelA4300.pcd",
-                                      L"driver\\a4\\plotuia4.hlp"};
-  const wchar_t* const fillOrder[] = {L"Driver32", L"Driver64", L"IA64"};
-  std::vector<ModelEntry> table;
-  for (int id = 0; id < 2; ++id) {
-    const std::wstring dpi = resolutions[id];
-    const std::wstring other = resolutions[1 - id];
-    ModelEntry model;
-    model.id = id;
-    model.displayName = L"A4 Printer(" + dpi + L"dpi)";
-    model.driverName = model.displayName;
-    model.driverFile = L"TarnelA4UNI" + dpi + L".DLL";
-    model.dataFile = L"TarnelA4" + dpi + L".pcd";
-    model.configFile = L"TarnelA4UI" + dpi + L".DLL";
-    model.helpFile = L"plotuia4.hlp";
-    model.certificateFile = L"kovra.cer";
-    // The staged package is installed from the INF that travels in the archive.
-    model.infFile = L"TarnelA4.inf";
-    model.families = {L"Driver64", L"Driver32", L"IA64"};
-    for (const wchar_t* pattern : templates) {
-      for (const wchar_t* family : fillOrder) {
-        const std::wstring path = engine_text::Format(engine_text::Format(pattern, family), dpi);
-        model.familyFiles[family].push_back(path);
-        model.installLists[family].push_back(path);
-      }
-    }
-    for (const wchar_t* data : dataPaths) {
-      if (std::wstring(data).find(other) != std::wstring::npos) continue;
-      for (const wchar_t* family : fillOrder) model.installLists[family].push_back(data);
-      // A staged package needs its data files beside the INF, for both models.
-      model.stagingDataList.push_back(data);
-    }
-    table.push_back(model);
-  }
-  return table;
-}
 
 // Writes one archive entry into a directory under its own file name; the
 // name goes into the dependent-file list whether or not the write works.
@@ -230,11 +186,11 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
   // package (binaries, data files, INF).
   std::vector<std::pair<std::wstring, std::wstring>> jobs;
   for (const std::wstring& path : model.stagingDataList) jobs.push_back({path, staging});
-  jobs.push_back({kArchiveCertificate, staging});
+  jobs.push_back({model.certificatePath, staging});
   for (const wchar_t* family : {L"IA64", L"Driver64", L"Driver32"}) {
     const std::wstring folder = staging + family + L"\\";
     for (const std::wstring& path : model.installLists.at(family)) jobs.push_back({path, folder});
-    jobs.push_back({kArchiveInf, folder});
+    jobs.push_back({model.infPath, folder});
   }
   std::vector<std::wstring> unused;
   for (const auto& job : jobs) {

@@ -3,6 +3,7 @@
 #include "engine/setup_engine.h"
 
 #include "engine_text.h"
+#include "port_kinds.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -12,7 +13,6 @@ std::atomic<LANGID> g_currentLangId{1033};
 
 namespace {
 
-const wchar_t kDefaultModelDriver[] = L"A4 Printer(203dpi)";
 const wchar_t kDefaultIp[] = L"192.168.1.100";
 
 // The index of a list row that sent a notification, or -1.
@@ -44,14 +44,6 @@ CControlUI* AddRow(CListUI* list, const wchar_t* markup, const wchar_t* rowName)
 // Whether part occurs in text, ignoring case.
 bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
   return engine_text::Lower(text).find(engine_text::Lower(part)) != std::wstring::npos;
-}
-
-// Letters and digits only, at least one.
-bool PinIsValid(const std::wstring& pin) {
-  if (pin.empty()) return false;
-  return std::all_of(pin.begin(), pin.end(), [](wchar_t c) {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9');
-  });
 }
 
 }  // namespace
@@ -179,27 +171,6 @@ std::wstring SetupEngine::ErrorText(platform::ErrorCode code) {
                               platform_.system.ErrorMessage(code, static_cast<uint16_t>(g_currentLangId.load()))});
 }
 
-// The install page kinds in order for the chosen connection.
-const std::vector<int>& SetupEngine::Sequence() const {
-  static const std::vector<int> usb{0, 1, 2, 4, 7, 8, 9};
-  static const std::vector<int> bluetooth{0, 1, 3, 4, 7, 8, 9};
-  static const std::vector<int> network{0, 4, 6, 7, 8, 9};
-  static const std::vector<int> portList{0, 4, 5, 7, 8, 9};
-  switch (portType) {
-    case kPortUsb: return usb;
-    case kPortBluetooth: return bluetooth;
-    case kPortNetwork: return network;
-    default: return portList;
-  }
-}
-
-// The page kind at a position of the sequence, -1 beyond it.
-int SetupEngine::KindAt(int index) const {
-  const std::vector<int>& sequence = Sequence();
-  if (index < 0 || index >= static_cast<int>(sequence.size())) return -1;
-  return sequence[static_cast<size_t>(index)];
-}
-
 // Start page: every tab at its first page, the choices kept.
 void SetupEngine::Home() {
   stepIndex = 0;
@@ -215,18 +186,6 @@ void SetupEngine::Home() {
   Send(UIMSG_SHOW_ROW_H1, 0);
   Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
   Send(UIMSG_SHOW_ROW_H2, 1);
-}
-
-// The checks that guard entering a page; false keeps the user where he is.
-bool SetupEngine::CheckBeforeInstallPage(int kind) {
-  if (portType == kPortBluetooth && kind == kScanPage && !CheckBluetoothAdapter(true)) return false;
-  if (portType == kPortBluetooth && kind == kModelPage && !PinIsValid(pin)) {
-    Box(engine_text::Text(L"tip.pinerror"), MB_ICONINFORMATION);
-    return false;
-  }
-  if (portType == kPortNetwork && kind == kPrinterNamePage && !CheckNetworkPage()) return false;
-  if (kind == kSummaryPage && !CheckPrinterName(false)) return false;
-  return true;
 }
 
 // Empty, over 220 characters, or with a comma or a backslash (the
@@ -309,190 +268,186 @@ void SetupEngine::Previous() {
 
 // Prepares an install page from the current choices.
 void SetupEngine::ShowInstallPage(int kind) {
+  // In InstallPage order.
+  static void (SetupEngine::*const kPreparers[])() = {
+      &SetupEngine::ShowPortTypePage, &SetupEngine::ShowScanPage,    &SetupEngine::ShowUsbListPage,
+      &SetupEngine::ShowBluetoothListPage, &SetupEngine::ShowModelPage, &SetupEngine::ShowPortListPage,
+      &SetupEngine::ShowNetworkPage, &SetupEngine::ShowPrinterNamePage, &SetupEngine::ShowSummaryPage,
+      &SetupEngine::StartInstallRun};
+  static_assert(sizeof kPreparers / sizeof kPreparers[0] == kRunPage + 1, "one preparer per install page");
   ShowPrevious(true);
   if (!tabSwitchInstall) return;
-  switch (kind) {
-    case kPortTypePage:
-      ShowNext(true);
-      if (portType == kPortNone) {
-        if (auto* usb = FindAs<COptionUI>(L"option_port_usb")) usb->Selected(true, false);
-        Send(UIMSG_BLUETOOTH_ADAPTER, 0);
-        portType = kPortUsb;
-      }
-      break;
+  if (kind >= 0 && kind <= kRunPage) (this->*kPreparers[kind])();
+}
 
-    case kScanPage:
-      ShowNext(false);
-      ShowPrevious(false);
-      if (portType == kPortUsb) {
-        usbIndex = -1;
-        RunWorker([this]() {
-          ScanUsbPorts();
-          Send(UIMSG_WIZARD_NEXT, 0);
-        });
-      } else if (portType == kPortBluetooth) {
-        bluetoothIndex = -1;
-        portName.clear();
-        RunWorker([this]() {
-          ScanBluetoothDevices();
-          Send(UIMSG_WIZARD_NEXT, 0);
-        });
-      }
-      break;
+// Before any choice the first port kind is preselected.
+void SetupEngine::ShowPortTypePage() {
+  ShowNext(true);
+  if (portType != kPortNone) return;
+  const PortKind& first = PortKinds().front();
+  if (auto* option = FindAs<COptionUI>(first.option)) option->Selected(true, false);
+  (this->*first.chosen)();
+  portType = 0;
+}
 
-    case kUsbListPage: {
-      auto* list = FindAs<CListUI>(L"listex_install_show_usb");
-      if (!list) break;
-      list->RemoveAll();
-      for (const UsbPortEntry& entry : usbPorts) {
-        CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_show_usb_item");
-        SetColumn(row, 1, entry.portName);
-        SetColumn(row, 2, entry.identity);
-      }
-      if (usbIndex < 0 && !usbPorts.empty()) {
-        usbIndex = 0;
-        portName = usbPorts[0].portName;
-      }
-      const bool selected = usbIndex >= 0 && usbIndex < list->GetCount() && list->SelectItem(usbIndex);
-      ShowNext(selected);
-      break;
-    }
+// Navigation waits for the scan, which moves on to the list page itself.
+void SetupEngine::ShowScanPage() {
+  ShowNext(false);
+  ShowPrevious(false);
+  if (const auto startScan = CurrentPortKind().startScan) (this->*startScan)();
+}
 
-    case kBluetoothListPage: {
-      if (auto* edit = FindAs<CEditUI>(L"edit_usecustom_pin")) edit->SetText(pin);
-      auto* list = FindAs<CListUI>(L"listex_install_show_blue");
-      if (!list) break;
-      list->RemoveAll();
-      for (const platform::BluetoothDevice& device : bluetoothDevices) {
-        CControlUI* row = AddRow(list, L"listitemex_blue.xml", L"listex_install_show_blue_item");
-        SetColumn(row, 1, device.name);
-        SetColumn(row, 2, FormatBluetoothAddress(device.address, true));
-        if (row && row->GetManager()) {
-          if (CControlUI* icon = row->GetManager()->FindSubControlByName(row, L"label1_icon"))
-            icon->SetVisible(device.authenticated);
-        }
-      }
-      if (!bluetoothDevices.empty()) ShowNext(false);
-      break;
-    }
-
-    case kModelPage: {
-      ShowNext(false);
-      auto* list = FindAs<CListUI>(L"listex_install_driver_moudel");
-      if (!list) break;
-      list->RemoveAll();
-      int select = -1;
-      for (const ModelEntry& model : models) {
-        CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_driver_item");
-        if (!row) continue;
-        SetColumn(row, 1, model.displayName);
-        row->SetUserData(std::to_wstring(model.id));
-        if (modelId < 0 ? model.driverName == kDefaultModelDriver : model.id == modelId)
-          select = list->GetItemIndex(row);
-      }
-      if (select >= 0 && list->SelectItem(select)) {
-        if (modelId < 0) modelId = models[static_cast<size_t>(select)].id;
-        ShowNext(true);
-      }
-      break;
-    }
-
-    case kPortListPage: {
-      ShowNext(false);
-      RefreshPorts();
-      auto* list = FindAs<CListUI>(L"listex_install_driver_port");
-      if (!list) break;
-      list->RemoveAll();
-      if (portName.empty()) portName = portType == kPortLpt ? L"LPT1:" : L"COM1:";
-      int select = -1;
-      for (const PortEntry& port : ports) {
-        if (portType == kPortCom && port.name.find(L"COM") == std::wstring::npos) continue;
-        if (portType == kPortLpt && port.name.find(L"LPT") == std::wstring::npos) continue;
-        CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_port_item");
-        if (!row) continue;
-        SetColumn(row, 1, port.name);
-        SetColumn(row, 2, port.monitor);
-        SetColumn(row, 3, port.description);
-        row->SetUserData(port.name);
-        if (select < 0 && port.name == portName) select = list->GetItemIndex(row);
-      }
-      if (select >= 0 && list->SelectItem(select)) ShowNext(true);
-      break;
-    }
-
-    case kNetworkPage: {
-      if (ipAddress.empty()) {
-        ipAddress = kDefaultIp;
-        portName = followedPortName_ = FreePortName(kDefaultIp);
-      }
-      if (auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip")) ip->SetText(ipAddress);
-      if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
-      break;
-    }
-
-    case kPrinterNamePage: {
-      std::wstring base = modelId >= 0 && modelId < static_cast<int>(models.size())
-                              ? models[static_cast<size_t>(modelId)].displayName
-                              : std::wstring();
-      std::wstring candidate = base;
-      for (int counter = 1; PrinterExists(candidate); ++counter)
-        candidate = base + L" (" + std::to_wstring(counter) + L")";
-      printerName = candidate;
-      if (auto* edit = FindAs<CEditUI>(L"edit_install_printer_name")) edit->SetText(printerName);
-      if (setDefault == -1) setDefault = 1;
-      if (auto* option = FindAs<COptionUI>(L"option_selected_defaultPrinter"))
-        option->Selected(setDefault == 1, false);
-      break;
-    }
-
-    case kSummaryPage: {
-      const std::wstring driver = modelId >= 0 && modelId < static_cast<int>(models.size())
-                                      ? models[static_cast<size_t>(modelId)].driverName
-                                      : std::wstring();
-      const std::pair<const wchar_t*, std::wstring> labels[] = {
-          {L"label_ready_driverName", driver},
-          {L"label_ready_portName", portName},
-          {L"label_ready_ipAddress", ipAddress},
-          {L"label_ready_printerName", printerName}};
-      for (const auto& label : labels) {
-        if (CControlUI* control = Find(label.first)) {
-          control->SetText(label.second);
-          control->SetToolTip(label.second);
-        }
-      }
-      // The address row belongs to network ports only.
-      if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(portType == kPortNetwork);
-      // A key: the label resolves it when drawn, so it follows a switch.
-      if (CControlUI* control = Find(L"label_ready_prinerDefault"))
-        control->SetText(setDefault == 1 ? L"tip.yes" : L"tip.no");
-      break;
-    }
-
-    case kRunPage:
-      ShowRunHeading(0, L"ui.run.install", false);
-      Send(UIMSG_INSTALL_ANIMATION, 1);
-      Send(UIMSG_SHOW_ROW_H1, 0);
-      Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
-      Send(UIMSG_SHOW_ROW_H2, 0);
-      RunWorker([this]() {
-        const InstallResult result = RunInstall();
-        // Emptied before the start-page button is shown again: from then on
-        // the UI thread may read them.
-        if (result.networkPortAdded) {
-          portName.clear();
-          ipAddress.clear();
-        }
-        Send(UIMSG_INSTALL_ANIMATION, 0);
-        ShowRunHeading(0, result.printerCreated ? L"ui.run.install.done" : L"ui.run.install.failed",
-                       !result.printerCreated);
-        Send(UIMSG_SHOW_ROW_H1, 1);
-        if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
-      });
-      break;
-
-    default:
-      break;
+// The USB printers found; the first is taken when none was chosen.
+void SetupEngine::ShowUsbListPage() {
+  auto* list = FindAs<CListUI>(L"listex_install_show_usb");
+  if (!list) return;
+  list->RemoveAll();
+  for (const UsbPortEntry& entry : usbPorts) {
+    CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_show_usb_item");
+    SetColumn(row, 1, entry.portName);
+    SetColumn(row, 2, entry.identity);
   }
+  if (usbIndex < 0 && !usbPorts.empty()) {
+    usbIndex = 0;
+    portName = usbPorts[0].portName;
+  }
+  const bool selected = usbIndex >= 0 && usbIndex < list->GetCount() && list->SelectItem(usbIndex);
+  ShowNext(selected);
+}
+
+// The Bluetooth devices found, paired ones marked; Next waits for a row.
+void SetupEngine::ShowBluetoothListPage() {
+  if (auto* edit = FindAs<CEditUI>(L"edit_usecustom_pin")) edit->SetText(pin);
+  auto* list = FindAs<CListUI>(L"listex_install_show_blue");
+  if (!list) return;
+  list->RemoveAll();
+  for (const platform::BluetoothDevice& device : bluetoothDevices) {
+    CControlUI* row = AddRow(list, L"listitemex_blue.xml", L"listex_install_show_blue_item");
+    SetColumn(row, 1, device.name);
+    SetColumn(row, 2, FormatBluetoothAddress(device.address, true));
+    if (row && row->GetManager()) {
+      if (CControlUI* icon = row->GetManager()->FindSubControlByName(row, L"label1_icon"))
+        icon->SetVisible(device.authenticated);
+    }
+  }
+  if (!bluetoothDevices.empty()) ShowNext(false);
+}
+
+// The model table's rows, the chosen one (or the first) selected.
+void SetupEngine::ShowModelPage() {
+  ShowNext(false);
+  auto* list = FindAs<CListUI>(L"listex_install_driver_moudel");
+  if (!list) return;
+  list->RemoveAll();
+  int select = -1;
+  for (const ModelEntry& model : models) {
+    CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_driver_item");
+    if (!row) continue;
+    SetColumn(row, 1, model.displayName);
+    row->SetUserData(std::to_wstring(model.id));
+    if (model.id == (modelId < 0 ? 0 : modelId)) select = list->GetItemIndex(row);
+  }
+  if (select >= 0 && list->SelectItem(select)) {
+    if (modelId < 0) modelId = models[static_cast<size_t>(select)].id;
+    ShowNext(true);
+  }
+}
+
+// The spooler's ports of the chosen kind, the chosen or default one selected.
+void SetupEngine::ShowPortListPage() {
+  ShowNext(false);
+  RefreshPorts();
+  auto* list = FindAs<CListUI>(L"listex_install_driver_port");
+  if (!list) return;
+  list->RemoveAll();
+  const PortKind& kind = CurrentPortKind();
+  if (portName.empty() && kind.defaultPort) portName = kind.defaultPort;
+  int select = -1;
+  for (const PortEntry& port : ports) {
+    if (kind.portFilter && port.name.find(kind.portFilter) == std::wstring::npos) continue;
+    CControlUI* row = AddRow(list, L"listitemex.xml", L"listex_install_port_item");
+    if (!row) continue;
+    SetColumn(row, 1, port.name);
+    SetColumn(row, 2, port.monitor);
+    SetColumn(row, 3, port.description);
+    row->SetUserData(port.name);
+    if (select < 0 && port.name == portName) select = list->GetItemIndex(row);
+  }
+  if (select >= 0 && list->SelectItem(select)) ShowNext(true);
+}
+
+// A first visit proposes an address and a free port name for it.
+void SetupEngine::ShowNetworkPage() {
+  if (ipAddress.empty()) {
+    ipAddress = kDefaultIp;
+    portName = followedPortName_ = FreePortName(kDefaultIp);
+  }
+  if (auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip")) ip->SetText(ipAddress);
+  if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
+}
+
+// The model's name, numbered until no queue has it yet.
+void SetupEngine::ShowPrinterNamePage() {
+  const ModelEntry* model = ChosenModel();
+  const std::wstring base = model ? model->displayName : std::wstring();
+  std::wstring candidate = base;
+  for (int counter = 1; PrinterExists(candidate); ++counter)
+    candidate = base + L" (" + std::to_wstring(counter) + L")";
+  printerName = candidate;
+  if (auto* edit = FindAs<CEditUI>(L"edit_install_printer_name")) edit->SetText(printerName);
+  if (setDefault == -1) setDefault = 1;
+  if (auto* option = FindAs<COptionUI>(L"option_selected_defaultPrinter"))
+    option->Selected(setDefault == 1, false);
+}
+
+// Every choice once more before the run.
+void SetupEngine::ShowSummaryPage() {
+  const ModelEntry* model = ChosenModel();
+  const std::wstring driver = model ? model->driverName : std::wstring();
+  const std::pair<const wchar_t*, std::wstring> labels[] = {{L"label_ready_driverName", driver},
+                                                            {L"label_ready_portName", portName},
+                                                            {L"label_ready_ipAddress", ipAddress},
+                                                            {L"label_ready_printerName", printerName}};
+  for (const auto& label : labels) {
+    if (CControlUI* control = Find(label.first)) {
+      control->SetText(label.second);
+      control->SetToolTip(label.second);
+    }
+  }
+  // The address row belongs to the kinds that ask for one.
+  if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(HasPage(kNetworkPage));
+  // A key: the label resolves it when drawn, so it follows a switch.
+  if (CControlUI* control = Find(L"label_ready_prinerDefault"))
+    control->SetText(setDefault == 1 ? L"tip.yes" : L"tip.no");
+}
+
+// The run page: navigation hidden until the worker is done.
+void SetupEngine::StartInstallRun() {
+  ShowRunHeading(0, L"ui.run.install", false);
+  Send(UIMSG_INSTALL_ANIMATION, 1);
+  Send(UIMSG_SHOW_ROW_H1, 0);
+  Send(UIMSG_SHOW_PRINTER_ACTIONS, 0);
+  Send(UIMSG_SHOW_ROW_H2, 0);
+  RunWorker([this]() {
+    const InstallResult result = RunInstall();
+    // Emptied before the start-page button is shown again: from then on
+    // the UI thread may read them.
+    if (result.networkPortAdded) {
+      portName.clear();
+      ipAddress.clear();
+    }
+    Send(UIMSG_INSTALL_ANIMATION, 0);
+    ShowRunHeading(0, result.printerCreated ? L"ui.run.install.done" : L"ui.run.install.failed",
+                   !result.printerCreated);
+    Send(UIMSG_SHOW_ROW_H1, 1);
+    if (result.printerCreated) Send(UIMSG_SHOW_PRINTER_ACTIONS, 1);
+  });
+}
+
+// The model row modelId points at, or null.
+const ModelEntry* SetupEngine::ChosenModel() const {
+  if (modelId < 0 || modelId >= static_cast<int>(models.size())) return nullptr;
+  return &models[static_cast<size_t>(modelId)];
 }
 
 // Prepares a removal page from the current selections.
@@ -636,128 +591,150 @@ void SetupEngine::OnRemovalRowNotify(TNotifyUI& msg, bool printerList) {
 // Clicks, before the window's own handling; an option's state is read
 // before it changes.
 void SetupEngine::OnClick(TNotifyUI& msg) {
+  struct ClickRoute {
+    const wchar_t* control;
+    void (*handle)(SetupEngine& engine, bool newState);  // newState: an option's state after the click
+  };
+  static const ClickRoute kRoutes[] = {
+      {L"option_usecustom_pin", [](SetupEngine& e, bool on) { e.useCustomPin = on; }},
+      {L"option_selected_defaultPrinter", [](SetupEngine& e, bool on) { e.setDefault = on ? 1 : 0; }},
+      {L"option_showAll_deletePrinter", [](SetupEngine& e, bool on) { e.ShowAllPrinters(on); }},
+      {L"option_showAll_deleteDriver", [](SetupEngine& e, bool on) { e.ShowAllDrivers(on); }},
+      {L"btn_checked_ip", [](SetupEngine& e, bool) { e.CheckPrinterReachable(); }},
+      {L"btn_test_usb", [](SetupEngine& e, bool) { e.TestPrintUsb(); }},
+      {L"btn_port_add", [](SetupEngine& e, bool) { e.AddPortByDialog(); }},
+      {L"btn_port_delete", [](SetupEngine& e, bool) { e.DeletePort(); }},
+      {L"btn_port_configure",
+       [](SetupEngine& e, bool) { e.platform_.spooler.ShowPortConfiguration(e.hMainWnd, e.portName); }},
+      {L"btn_setup_preferences",
+       [](SetupEngine& e, bool) { e.OpenPrinterUi(L" printui.dll, PrintUIEntry /e /n\"%s\" "); }},
+      {L"btn_setup_properties",
+       [](SetupEngine& e, bool) { e.OpenPrinterUi(L" printui.dll, PrintUIEntry /p /n\"%s\" "); }},
+      {L"btn_setup_testpage",
+       [](SetupEngine& e, bool) { e.OpenPrinterUi(L" printui.dll, PrintUIEntry /k /n\"%s\" "); }},
+      {L"btn_checked_printer_name", [](SetupEngine& e, bool) { e.CheckPrinterName(true); }},
+  };
   CControlUI* sender = msg.pSender;
   if (!sender) return;
   const std::wstring name = sender->GetName();
+  if (ChoosePortKind(name)) return;
   auto* option = dynamic_cast<COptionUI*>(sender);
   const bool newState = option ? !option->IsSelected() : false;
-
-  if (name == L"option_port_usb" || name == L"option_port_net" || name == L"option_port_lpt" ||
-      name == L"option_port_com" || name == L"option_port_custom") {
-    portType = name == L"option_port_usb"   ? kPortUsb
-               : name == L"option_port_net" ? kPortNetwork
-               : name == L"option_port_lpt" ? kPortLpt
-               : name == L"option_port_com" ? kPortCom
-                                            : kPortCustom;
-    Send(UIMSG_BLUETOOTH_ADAPTER, 0);
-  } else if (name == L"option_port_bluetooth") {
-    portType = kPortBluetooth;
-    CheckBluetoothAdapter(false);
-  } else if (name == L"option_usecustom_pin") {
-    useCustomPin = newState;
-  } else if (name == L"option_selected_defaultPrinter") {
-    setDefault = newState ? 1 : 0;
-  } else if (name == L"option_showAll_deletePrinter") {
-    showAllPrinters = newState ? 1 : 0;
-    FillPrinterList();
-  } else if (name == L"option_showAll_deleteDriver") {
-    showAllDrivers = newState ? 1 : 0;
-    FillDriverList();
-  } else if (name == L"btn_checked_ip") {
-    CheckPrinterReachable();
-  } else if (name == L"btn_test_usb") {
-    TestPrintUsb();
-  } else if (name == L"btn_port_add") {
-    if (showAddPortDialog) showAddPortDialog(hMainWnd);
-    ShowInstallPage(kPortListPage);
-  } else if (name == L"btn_port_delete") {
-    DeletePort();
-  } else if (name == L"btn_port_configure") {
-    platform_.spooler.ShowPortConfiguration(hMainWnd, portName);
-  } else if (name == L"btn_setup_preferences") {
-    OpenPrinterUi(L" printui.dll, PrintUIEntry /e /n\"%s\" ");
-  } else if (name == L"btn_setup_properties") {
-    OpenPrinterUi(L" printui.dll, PrintUIEntry /p /n\"%s\" ");
-  } else if (name == L"btn_setup_testpage") {
-    OpenPrinterUi(L" printui.dll, PrintUIEntry /k /n\"%s\" ");
-  } else if (name == L"btn_checked_printer_name") {
-    CheckPrinterName(true);
+  for (const ClickRoute& route : kRoutes) {
+    if (name == route.control) {
+      route.handle(*this, newState);
+      return;
+    }
   }
+}
+
+void SetupEngine::ShowAllPrinters(bool all) {
+  showAllPrinters = all ? 1 : 0;
+  FillPrinterList();
+}
+
+void SetupEngine::ShowAllDrivers(bool all) {
+  showAllDrivers = all ? 1 : 0;
+  FillDriverList();
+}
+
+// The system's add-port dialog, then the port list again with the new port.
+void SetupEngine::AddPortByDialog() {
+  if (showAddPortDialog) showAddPortDialog(hMainWnd);
+  ShowInstallPage(kPortListPage);
 }
 
 // Row choices and typed texts.
 void SetupEngine::OnNotify(TNotifyUI& msg) {
+  struct NotifyRoute {
+    const wchar_t* control;
+    bool typedOnly;  // only for a changed text
+    void (*handle)(SetupEngine& engine, TNotifyUI& msg);
+  };
+  static const NotifyRoute kRoutes[] = {
+      {L"listex_install_show_usb_item", false, [](SetupEngine& e, TNotifyUI& m) { e.ChooseUsbRow(m.pSender); }},
+      {L"listex_install_show_blue_item", false,
+       [](SetupEngine& e, TNotifyUI& m) { e.ChooseBluetoothRow(m.pSender); }},
+      {L"listex_install_driver_item", false, [](SetupEngine& e, TNotifyUI& m) { e.ChooseModelRow(m.pSender); }},
+      {L"listex_install_port_item", false,
+       [](SetupEngine& e, TNotifyUI& m) {
+         e.portName = m.pSender->GetUserData();
+         e.ShowNext(true);
+       }},
+      {L"edit_install_printer_name", true, [](SetupEngine& e, TNotifyUI& m) { e.printerName = m.pSender->GetText(); }},
+      {L"edit_install_lan_ip", true, [](SetupEngine& e, TNotifyUI& m) { e.OnAddressTyped(m.pSender->GetText()); }},
+      {L"edit_install_lan_portName", true, [](SetupEngine& e, TNotifyUI& m) { e.portName = m.pSender->GetText(); }},
+      {L"edit_usecustom_pin", true, [](SetupEngine& e, TNotifyUI& m) { e.OnPinTyped(m.pSender); }},
+      {L"edit_find_deletePrinter", true,
+       [](SetupEngine& e, TNotifyUI& m) {
+         e.printerFilter = m.pSender->GetText();
+         e.FillPrinterList();
+       }},
+      {L"listex_delete_printer_item", false, [](SetupEngine& e, TNotifyUI& m) { e.OnRemovalRowNotify(m, true); }},
+      {L"listex_delete_driver_item", false, [](SetupEngine& e, TNotifyUI& m) { e.OnRemovalRowNotify(m, false); }},
+  };
   CControlUI* sender = msg.pSender;
   if (!sender) return;
   const std::wstring name = sender->GetName();
   const bool textChanged = msg.sType == DUI_MSGTYPE_TEXTCHANGED;
-
-  if (name == L"listex_install_show_usb_item") {
-    const int index = RowIndex(sender);
-    if (index < 0 || index >= static_cast<int>(usbPorts.size())) return;
-    usbIndex = index;
-    CControlUI* label = sender->GetManager() ? sender->GetManager()->FindSubControlByName(sender, L"label1") : nullptr;
-    portName = label ? label->GetText() : usbPorts[static_cast<size_t>(index)].portName;
-    ShowNext(true);
-  } else if (name == L"listex_install_show_blue_item") {
-    const int index = RowIndex(sender);
-    if (index < 0 || index >= static_cast<int>(bluetoothDevices.size())) return;
-    bluetoothIndex = index;
-    ShowNext(true);
-  } else if (name == L"listex_install_driver_item") {
-    const long id = std::wcstol(sender->GetUserData().c_str(), nullptr, 10);
-    if (id < 0 || id >= static_cast<long>(models.size())) return;
-    modelId = static_cast<int>(id);
-    ShowNext(true);
-  } else if (name == L"listex_install_port_item") {
-    portName = sender->GetUserData();
-    ShowNext(true);
-  } else if (textChanged && name == L"edit_install_printer_name") {
-    printerName = sender->GetText();
-  } else if (textChanged && name == L"edit_install_lan_ip") {
-    OnAddressTyped(sender->GetText());
-  } else if (textChanged && name == L"edit_install_lan_portName") {
-    portName = sender->GetText();
-  } else if (textChanged && name == L"edit_usecustom_pin") {
-    const std::wstring typed = sender->GetText();
-    std::wstring cleaned;
-    for (wchar_t c : typed) {
-      if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')) cleaned += c;
+  for (const NotifyRoute& route : kRoutes) {
+    if (name == route.control) {
+      if (textChanged || !route.typedOnly) route.handle(*this, msg);
+      return;
     }
-    if (cleaned != typed) {
-      if (auto* edit = dynamic_cast<CEditUI*>(sender)) {
-        edit->SetText(cleaned);
-        edit->SetSelEnd();
-        edit->SetFocus();
-      }
-    }
-    pin = cleaned;
-  } else if (textChanged && name == L"edit_find_deletePrinter") {
-    printerFilter = sender->GetText();
-    FillPrinterList();
-  } else if (name == L"listex_delete_printer_item") {
-    OnRemovalRowNotify(msg, true);
-  } else if (name == L"listex_delete_driver_item") {
-    OnRemovalRowNotify(msg, false);
   }
+}
+
+// The USB list row's port name as shown, which is the scanned one.
+void SetupEngine::ChooseUsbRow(CControlUI* row) {
+  const int index = RowIndex(row);
+  if (index < 0 || index >= static_cast<int>(usbPorts.size())) return;
+  usbIndex = index;
+  CControlUI* label = row->GetManager() ? row->GetManager()->FindSubControlByName(row, L"label1") : nullptr;
+  portName = label ? label->GetText() : usbPorts[static_cast<size_t>(index)].portName;
+  ShowNext(true);
+}
+
+void SetupEngine::ChooseBluetoothRow(CControlUI* row) {
+  const int index = RowIndex(row);
+  if (index < 0 || index >= static_cast<int>(bluetoothDevices.size())) return;
+  bluetoothIndex = index;
+  ShowNext(true);
+}
+
+// A model row carries its id as user data.
+void SetupEngine::ChooseModelRow(CControlUI* row) {
+  const long id = std::wcstol(row->GetUserData().c_str(), nullptr, 10);
+  if (id < 0 || id >= static_cast<long>(models.size())) return;
+  modelId = static_cast<int>(id);
+  ShowNext(true);
+}
+
+// Letters and digits only: anything else typed or pasted is taken out again.
+void SetupEngine::OnPinTyped(CControlUI* sender) {
+  const std::wstring typed = sender->GetText();
+  std::wstring cleaned;
+  for (wchar_t c : typed) {
+    if ((c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9')) cleaned += c;
+  }
+  if (cleaned != typed) {
+    if (auto* edit = dynamic_cast<CEditUI*>(sender)) {
+      edit->SetText(cleaned);
+      edit->SetSelEnd();
+      edit->SetFocus();
+    }
+  }
+  pin = cleaned;
 }
 
 // The install run on its worker thread: port, driver, queue.
 InstallResult SetupEngine::RunInstall() {
   InstallResult result;
   LogInstall(std::wstring(), false, true);
-  if (portType == kPortBluetooth && !PrepareBluetoothPort()) return result;
-  if (portType == kPortNetwork) {
-    LogInstallKey(L"tip.startaddlanport", {});
-    if (!AddTcpIpPort(portName, ipAddress)) {
-      LogInstallKey(L"tip.addlanportfail", {}, true);
-      return result;
-    }
-    LogInstallKey(L"tip.addlanportsuccess", {});
-    result.networkPortAdded = true;
-  }
-  if (modelId < 0 || modelId >= static_cast<int>(models.size())) return result;
-  if (!DeployDriver(models[static_cast<size_t>(modelId)])) return result;
+  const auto createPort = CurrentPortKind().createPort;
+  if (createPort && !(this->*createPort)(result)) return result;
+  const ModelEntry* model = ChosenModel();
+  if (!model || !DeployDriver(*model)) return result;
   result.printerCreated = CreatePrinter();
   return result;
 }

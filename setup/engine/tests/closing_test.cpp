@@ -46,7 +46,7 @@ class ClosingTest : public EngineTest {
   }
   // From the start page to the removal run of our driver and its queue.
   void StartRemovalRun() {
-    AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+    AddQueue(L"Front", L"COM1:", Model(0).driverName);
     Click(L"option_delete");
     NextPage();
     NextPage();
@@ -82,7 +82,7 @@ TEST_F(ClosingTest, ClosingDuringARemovalAsksAndWaitsForTheSpoolerRestart) {
   ASSERT_TRUE(PumpUntilClosed());
   EXPECT_EQ(engine.RunningWorkers(), 0);
   EXPECT_EQ(machine.services.State(L"Spooler"), platform::kServiceRunning);
-  EXPECT_FALSE(machine.spooler.DriverRecord(L"A4 Printer(203dpi)"));
+  EXPECT_FALSE(machine.spooler.DriverRecord(Model(0).driverName));
 }
 
 TEST_F(ClosingTest, CancelDuringAScanClosesWhenTheScanHasEnded) {

@@ -16,6 +16,11 @@ LRESULT RecordingWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
   return CMainWnd::HandleCustomMessage(msg, wParam, lParam, handled);
 }
 
+const ModelEntry& Model(size_t row) {
+  static const std::vector<ModelEntry> table = BuildModelTable();
+  return table.at(row);
+}
+
 void EngineTest::SetUp() {
   std::ifstream in(PLOVEX_ARCHIVE_FILE, std::ios::binary);
   ASSERT_TRUE(in) << PLOVEX_ARCHIVE_FILE;

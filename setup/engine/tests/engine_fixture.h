@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// A row of the model table; tests take model and file names from there.
+const ModelEntry& Model(size_t row);
+
 struct LogLine {
   std::wstring text;
   bool isError = false;

@@ -2,6 +2,8 @@
 // the log lines each outcome must leave.
 #include "engine_fixture.h"
 
+#include <algorithm>
+
 namespace {
 
 // CRC-32 of the zip format.
@@ -73,6 +75,23 @@ const wchar_t kStaging[] = L"C:\\Program Files\\Drevon\\DorvaPlovex\\";
 const wchar_t kSystem[] = L"C:\\Windows\\system32";
 const wchar_t kRundll32[] = L"C:\\Windows\\system32\\rundll32.exe";
 const wchar_t kCertutil[] = L"C:\\Windows\\system32\\certutil.exe";
+
+// The file name of an archive path.
+std::wstring FileName(const std::wstring& path) { return path.substr(path.rfind(L'\\') + 1); }
+
+// The archive path of one of a model's files in a family's install list.
+std::wstring ArchivePath(const ModelEntry& model, const wchar_t* family, const std::wstring& fileName) {
+  for (const std::wstring& path : model.installLists.at(family)) {
+    if (FileName(path) == fileName) return path;
+  }
+  return std::wstring();
+}
+
+// An archive path as a zip entry name.
+std::string EntryName(std::wstring path) {
+  std::replace(path.begin(), path.end(), L'\\', L'/');
+  return toolkit::WideToUtf8(path);
+}
 
 // A command line split the way CommandLineToArgvW does: blanks separate,
 // double quotes group, a backslash escapes a quote (2n backslashes before
@@ -152,6 +171,10 @@ TEST(ModelTable, InstallListsHoldEachFamilysFilesAndTheModelsDataFiles) {
                                        L"driver\\a4\\Driver32\\TarnelA4UNI300.dll"}));
   EXPECT_EQ(table[0].driverFile, L"TarnelA4UNI203.DLL");
   EXPECT_EQ(table[1].configFile, L"TarnelA4UI300.DLL");
+  EXPECT_EQ(table[1].stagingDataList,
+            (std::vector<std::wstring>{L"driver\\a4\\TarnelA4300.pcd", L"driver\\a4\\plotuia4.hlp"}));
+  EXPECT_EQ(table[1].infPath, L"driver\\a4\\TarnelA4.inf");
+  EXPECT_EQ(table[1].certificatePath, L"driver\\a4\\kovra.cer");
   EXPECT_EQ(table[0].families, (std::vector<std::wstring>{L"Driver64", L"Driver32", L"IA64"}));
 }
 
@@ -159,19 +182,23 @@ TEST_F(InstallRunTest, ComInstallDeploysRegistersCreatesAndSetsDefault) {
   machine.system.SetWow64(true);
   ToSummary();
   Run();
-  const std::vector<std::wstring> names{L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll", L"TarnelA4203.pcd",
-                                        L"plotuia4.hlp"};
+  const ModelEntry& model = Model(0);
+  const std::vector<std::wstring>& files = model.installLists.at(L"Driver64");
+  std::vector<std::wstring> names;
+  for (const std::wstring& path : files) names.push_back(FileName(path));
   std::vector<uint8_t> archived;
-  ASSERT_TRUE(CResourceManager::GetInstance().GetFileBytes(L"driver/a4/Driver64/TarnelA4UI203.dll", archived));
+  ASSERT_TRUE(CResourceManager::GetInstance().GetFileBytes(toolkit::Utf8ToWide(EntryName(files[0])), archived));
   EXPECT_EQ(machine.files.Read(kDriverDir + names[0]), archived);
   for (const auto& name : names) EXPECT_TRUE(machine.files.Exists(kDriverDir + name)) << toolkit::WideToUtf8(name);
 
-  auto driver = machine.spooler.DriverRecord(L"A4 Printer(203dpi)");
+  auto driver = machine.spooler.DriverRecord(model.driverName);
   ASSERT_TRUE(driver);
   EXPECT_EQ(driver->dependentFiles, names);
   EXPECT_EQ(driver->version, 3u);
-  EXPECT_EQ(driver->driverPath, L"TarnelA4UNI203.DLL");
-  EXPECT_EQ(driver->helpFile, L"plotuia4.hlp");
+  EXPECT_EQ(driver->driverPath, model.driverFile);
+  EXPECT_EQ(driver->configFile, model.configFile);
+  EXPECT_EQ(driver->dataFile, model.dataFile);
+  EXPECT_EQ(driver->helpFile, model.helpFile);
   EXPECT_EQ(driver->driverVersion, 11u);
   EXPECT_EQ(driver->manufacturer, L"QX");
   EXPECT_EQ(driver->provider, L"QX");
@@ -180,13 +207,13 @@ TEST_F(InstallRunTest, ComInstallDeploysRegistersCreatesAndSetsDefault) {
   std::vector<platform::PrinterInfo> queues;
   machine.spooler.ListPrinters(platform::kEnumPrinterLocal, queues);
   ASSERT_EQ(queues.size(), 1u);
-  EXPECT_EQ(queues[0].name, L"A4 Printer(203dpi)");
+  EXPECT_EQ(queues[0].name, model.displayName);
   EXPECT_EQ(queues[0].port, L"COM1:");
-  EXPECT_EQ(queues[0].driver, L"A4 Printer(203dpi)");
+  EXPECT_EQ(queues[0].driver, model.driverName);
   EXPECT_EQ(queues[0].printProcessor, L"WinPrint");
   EXPECT_EQ(queues[0].dataType, L"RAW");
   EXPECT_EQ(queues[0].attributes, platform::kPrinterAttributeLocal);
-  EXPECT_EQ(machine.spooler.DefaultPrinter(), L"A4 Printer(203dpi)");
+  EXPECT_EQ(machine.spooler.DefaultPrinter(), model.displayName);
 
   std::vector<std::wstring> texts;
   for (const auto& line : wnd->installLog) {
@@ -208,7 +235,8 @@ TEST_F(InstallRunTest, ComInstallDeploysRegistersCreatesAndSetsDefault) {
   ASSERT_EQ(machine.processes.Launched().size(), 1u);
   EXPECT_EQ(machine.processes.Launched()[0].file, kRundll32);
   EXPECT_EQ(machine.processes.Launched()[0].directory, kSystem);
-  EXPECT_EQ(machine.processes.Launched()[0].parameters, L" printui.dll, PrintUIEntry /p /n\"A4 Printer(203dpi)\" ");
+  EXPECT_EQ(machine.processes.Launched()[0].parameters,
+            L" printui.dll, PrintUIEntry /p /n\"" + model.displayName + L"\" ");
   EXPECT_FALSE(machine.processes.Launched()[0].wait);
 
   // Whatever the name holds, it stays the one /n argument.
@@ -232,60 +260,68 @@ TEST_F(InstallRunTest, WithoutDefaultChoiceTheDefaultPrinterIsLeftAlone) {
   Click(L"option_selected_defaultPrinter");
   NextPage();
   Run();
-  EXPECT_TRUE(QueueExists(L"A4 Printer(203dpi)"));
+  EXPECT_TRUE(QueueExists(Model(0).displayName));
   EXPECT_EQ(machine.spooler.DefaultPrinter(), L"");
   EXPECT_EQ(machine.Calls(platform::sim::Op::kSetDefaultQueue), 0);
 }
 
 TEST_F(InstallRunTest, AFileThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
   // A locked copy from an earlier install keeps the driver usable.
-  machine.files.PutFile(std::wstring(kDriverDir) + L"TarnelA4203.pcd", {1, 2, 3});
-  machine.files.SetLocked(std::wstring(kDriverDir) + L"TarnelA4203.pcd", true);
+  const ModelEntry& model = Model(0);
+  machine.files.PutFile(kDriverDir + model.dataFile, {1, 2, 3});
+  machine.files.SetLocked(kDriverDir + model.dataFile, true);
   machine.system.SetMessage(32, 0, L"The file is in use.");
   ToSummary();
   Run();
-  EXPECT_TRUE(Logged(L"driver\\a4\\TarnelA4203.pcd", false));
+  EXPECT_TRUE(Logged(ArchivePath(model, L"Driver32", model.dataFile), false));
   EXPECT_TRUE(Logged(Key(L"tip.copyfilefail", L"Code: 32 - The file is in use."), true));
   // A failed copy is not followed by the line that says the files were copied.
   EXPECT_FALSE(Logged(Text(L"tip.copyfilesuccess"), false));
   EXPECT_TRUE(Logged(Text(L"tip.installdriversuccess"), false));
-  auto driver = machine.spooler.DriverRecord(L"A4 Printer(203dpi)");
+  auto driver = machine.spooler.DriverRecord(model.driverName);
   ASSERT_TRUE(driver);
-  EXPECT_EQ(driver->dependentFiles.size(), 4u);
-  EXPECT_TRUE(QueueExists(L"A4 Printer(203dpi)"));
+  EXPECT_EQ(driver->dependentFiles.size(), model.installLists.at(L"Driver32").size());
+  EXPECT_TRUE(QueueExists(model.displayName));
 }
 
 TEST_F(InstallRunTest, UnreadableDriverDirectoryFallsBackToTheStagedPackage) {
+  const ModelEntry& model = Model(0);
   machine.FailNext(platform::sim::Op::kGetDriverDirectory, 5);
-  machine.processes.SetHandler([this](const platform::ProcessLaunch& launch) {
-    if (launch.file == kRundll32) machine.spooler.InstallDriver(L"A4 Printer(203dpi)");
+  machine.processes.SetHandler([this, &model](const platform::ProcessLaunch& launch) {
+    if (launch.file == kRundll32) machine.spooler.InstallDriver(model.driverName);
     return platform::err::kOk;
   });
   ToSummary();
   Run();
   EXPECT_TRUE(Logged(Key(L"tip.readdriverdirfail", L"Code: 5 - Access is denied."), true));
   EXPECT_EQ(machine.Calls(platform::sim::Op::kAddDriver), 0);
-  for (const wchar_t* file : {L"TarnelA4203.pcd", L"plotuia4.hlp", L"kovra.cer", L"Driver32\\TarnelA4.inf",
-                              L"Driver32\\TarnelA4UNI203.dll", L"Driver32\\TarnelA4203.pcd",
-                              L"Driver64\\TarnelA4UI203.dll", L"IA64\\TarnelA4.inf"})
-    EXPECT_TRUE(machine.files.Exists(kStaging + std::wstring(file))) << toolkit::WideToUtf8(file);
+  // Data files and the certificate in the root, a whole package in each family folder.
+  std::vector<std::wstring> staged{model.certificateFile};
+  for (const std::wstring& path : model.stagingDataList) staged.push_back(FileName(path));
+  for (const std::wstring& family : model.families) {
+    staged.push_back(family + L"\\" + model.infFile);
+    for (const std::wstring& path : model.installLists.at(family)) staged.push_back(family + L"\\" + FileName(path));
+  }
+  EXPECT_EQ(staged.size(), 3u + 3u * 5u);
+  for (const std::wstring& file : staged)
+    EXPECT_TRUE(machine.files.Exists(kStaging + file)) << toolkit::WideToUtf8(file);
 
   const auto& launched = machine.processes.Launched();
   ASSERT_EQ(launched.size(), 2u);
   EXPECT_EQ(launched[0].file, kCertutil);
   EXPECT_EQ(launched[0].directory, kStaging);
   EXPECT_EQ(launched[0].parameters,
-            L"-addstore \"TrustedPublisher\" \"C:\\Program Files\\Drevon\\DorvaPlovex\\kovra.cer\"");
+            L"-addstore \"TrustedPublisher\" \"C:\\Program Files\\Drevon\\DorvaPlovex\\" + model.certificateFile + L"\"");
   EXPECT_EQ(launched[0].show, platform::kShowHidden);
   EXPECT_TRUE(launched[0].wait);
   EXPECT_EQ(launched[1].file, kRundll32);
   EXPECT_EQ(launched[1].directory, kStaging);
   EXPECT_EQ(launched[1].parameters,
-            L"printui.dll, PrintUIEntry /ia /m \"A4 Printer(203dpi)\" /f "
-            L"\"C:\\Program Files\\Drevon\\DorvaPlovex\\Driver32\\TarnelA4.inf\"");
+            L"printui.dll, PrintUIEntry /ia /m \"" + model.driverName + L"\" /f " +
+                L"\"C:\\Program Files\\Drevon\\DorvaPlovex\\Driver32\\" + model.infFile + L"\"");
   EXPECT_TRUE(launched[1].wait);
   EXPECT_TRUE(Logged(Text(L"tip.installdriversuccess"), false));
-  EXPECT_TRUE(QueueExists(L"A4 Printer(203dpi)"));
+  EXPECT_TRUE(QueueExists(model.displayName));
 }
 
 TEST_F(InstallRunTest, RefusedDriverAndNoDriverAfterSetupEndsTheRun) {
@@ -298,7 +334,7 @@ TEST_F(InstallRunTest, RefusedDriverAndNoDriverAfterSetupEndsTheRun) {
   EXPECT_EQ(machine.processes.Launched()[0].file, kRundll32);
   EXPECT_TRUE(Logged(Text(L"tip.installdriverfail2"), true));
   EXPECT_FALSE(Logged(Text(L"tip.startinstallprinter"), false));
-  EXPECT_FALSE(QueueExists(L"A4 Printer(203dpi)"));
+  EXPECT_FALSE(QueueExists(Model(0).displayName));
   EXPECT_TRUE(Visible(L"hor_btn_h1"));
   EXPECT_FALSE(Visible(L"btn_setup_testpage"));
 }
@@ -334,7 +370,7 @@ TEST_F(InstallRunTest, StagingFolderPreparedByAnotherUserIsRefused) {
   Run();
   EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon"), true));
   EXPECT_FALSE(Logged(Text(L"tip.startinstallprinter"), false));
-  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\kovra.cer"));
+  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\" + Model(0).certificateFile));
   EXPECT_TRUE(machine.processes.Launched().empty());
 
   // A link among the family folders, the rest the administrators'.
@@ -345,7 +381,7 @@ TEST_F(InstallRunTest, StagingFolderPreparedByAnotherUserIsRefused) {
   ToSummary();
   Run();
   EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon\\DorvaPlovex\\Driver64"), true));
-  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\kovra.cer"));
+  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\" + Model(0).certificateFile));
   EXPECT_TRUE(machine.processes.Launched().empty());
 }
 
@@ -465,18 +501,21 @@ TEST(BluetoothAddress, TwelveDigitsMostSignificantFirst) {
 TEST_F(InstallRunTest, AnEntryAbove4MiBIsNotCopiedButTheDriverIsStillAdded) {
   machine.system.SetMessage(13, 0, L"The data is invalid.");
   const std::vector<uint8_t> small(16, 0x5A);
-  const std::vector<uint8_t> zip = StoredZip({{"driver/a4/Driver32/TarnelA4UI203.dll", std::vector<uint8_t>(4194305, 1)},
-                                             {"driver/a4/Driver32/TarnelA4UNI203.dll", small},
-                                             {"driver/a4/TarnelA4203.pcd", std::vector<uint8_t>(4194304, 2)},
-                                             {"driver/a4/plotuia4.hlp", {}}});
+  const ModelEntry& model = engine.models[0];
+  const std::vector<std::wstring>& files = model.installLists.at(L"Driver32");
+  ASSERT_EQ(files.size(), 4u);
+  const std::vector<uint8_t> zip = StoredZip({{EntryName(files[0]), std::vector<uint8_t>(4194305, 1)},
+                                             {EntryName(files[1]), small},
+                                             {EntryName(files[2]), std::vector<uint8_t>(4194304, 2)},
+                                             {EntryName(files[3]), {}}});
   ASSERT_TRUE(CResourceManager::GetInstance().SetResourceZip(zip.data(), zip.size(), L""));
-  EXPECT_FALSE(engine.DeployDriver(engine.models[0]));
-  EXPECT_TRUE(Logged(L"driver\\a4\\Driver32\\TarnelA4UI203.dll", false));
-  EXPECT_TRUE(Logged(L"driver\\a4\\plotuia4.hlp", false));  // empty entries fail too
+  EXPECT_FALSE(engine.DeployDriver(model));
+  EXPECT_TRUE(Logged(files[0], false));
+  EXPECT_TRUE(Logged(files[3], false));  // empty entries fail too
   EXPECT_TRUE(Logged(Key(L"tip.copyfilefail", L"Code: 13 - The data is invalid."), true));
-  EXPECT_TRUE(machine.files.Exists(std::wstring(kDriverDir) + L"TarnelA4203.pcd"));  // exactly 4 MiB is fine
-  EXPECT_TRUE(machine.files.Exists(std::wstring(kDriverDir) + L"TarnelA4UNI203.dll"));
-  EXPECT_FALSE(machine.files.Exists(std::wstring(kDriverDir) + L"TarnelA4UI203.dll"));
+  EXPECT_FALSE(machine.files.Exists(kDriverDir + FileName(files[0])));
+  EXPECT_TRUE(machine.files.Exists(kDriverDir + FileName(files[1])));
+  EXPECT_TRUE(machine.files.Exists(kDriverDir + FileName(files[2])));  // exactly 4 MiB is fine
   EXPECT_EQ(machine.Calls(platform::sim::Op::kAddDriver), 1);
 }
 
@@ -489,8 +528,8 @@ TEST_F(InstallRunTest, ExtractArchiveFileRefusesBadPathsAndEntries) {
   EXPECT_EQ(listed, std::vector<std::wstring>{L"missing.dll"});
   EXPECT_EQ(error, platform::err::kFileNotFound);
   machine.files.MakeDirs(L"C:\\t");
-  EXPECT_TRUE(engine.ExtractArchiveFile(L"driver\\a4\\kovra.cer", L"C:\\t\\", listed, error));
-  EXPECT_TRUE(machine.files.Exists(L"C:\\t\\kovra.cer"));
+  EXPECT_TRUE(engine.ExtractArchiveFile(Model(0).certificatePath, L"C:\\t\\", listed, error));
+  EXPECT_TRUE(machine.files.Exists(L"C:\\t\\" + Model(0).certificateFile));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 using Lines = std::vector<std::wstring>;
 using platform::sim::Op;
 
-const wchar_t kA4[] = L"A4 Printer(203dpi)";
+const std::wstring kA4 = BuildModelTable().at(0).driverName;
 
 class RemovalTest : public ::testing::Test {
  protected:
@@ -108,8 +108,8 @@ TEST_F(RemovalTest, DriverOnlyRemovesItsQueuesFirstThenRestartsOnceThenTheDriver
   engine.RunRemoval();
 
   EXPECT_EQ(Log(), (Lines{L"printer A4 one", L"removed A4 one", L"printer A4 two", L"removed A4 two", L"restart",
-                          L"running", L"driver A4 Printer(203dpi)", L"removed A4 Printer(203dpi)",
-                          L"package A4 Printer(203dpi)", L"removed A4 Printer(203dpi)"}));
+                          L"running", L"driver " + kA4, L"removed " + kA4,
+                          L"package " + kA4, L"removed " + kA4}));
   EXPECT_EQ(Queues(), (Lines{L"Text"}));
   EXPECT_FALSE(DriverInstalled(kA4));
   EXPECT_EQ(machine.Calls(Op::kStopService), 1);
@@ -125,8 +125,8 @@ TEST_F(RemovalTest, QueuesAndDriversTogetherRestartOnlyBeforeTheDrivers) {
   AddQueue(L"Mine", L"Other");
   Choose({L"Mine"}, {kA4, L"Other"});
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"printer Mine", L"removed Mine", L"restart", L"running", L"driver A4 Printer(203dpi)",
-                          L"removed A4 Printer(203dpi)", L"driver Other", L"removed Other"}));
+  EXPECT_EQ(Log(), (Lines{L"printer Mine", L"removed Mine", L"restart", L"running", L"driver " + kA4,
+                          L"removed " + kA4, L"driver Other", L"removed Other"}));
   EXPECT_EQ(machine.Calls(Op::kStopService), 1);
   // 200 ms after the queue and after each driver, 500 ms inside the restart.
   EXPECT_GE(machine.core.clock.TotalSleptMs(), 3u * 200 + 500);
@@ -148,8 +148,8 @@ TEST_F(RemovalTest, DriverInUseRestartsTheSpoolerAgainAndIsReportedAsNotRemoved)
   Choose({}, {kA4});
   machine.FailNext(Op::kDeleteDriver, platform::err::kPrinterDriverInUse);
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver A4 Printer(203dpi)", L"restart", L"running",
-                          L"! not removed A4 Printer(203dpi)",
+  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver " + kA4, L"restart", L"running",
+                          L"! not removed " + kA4,
                           L"! reason Code: 3001 - The specified printer driver is currently in use."}));
   // Not tried again in this run, and its package is kept.
   EXPECT_EQ(machine.Calls(Op::kDeleteDriver), 1);
@@ -163,7 +163,7 @@ TEST_F(RemovalTest, SpoolerStoppedAlreadyIsNotStartedButDriversAreStillTried) {
   machine.services.ServiceConfig(L"Spooler").state = platform::kServiceStopped;
   Choose({}, {kA4});
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"stop failed", L"driver A4 Printer(203dpi)", L"removed A4 Printer(203dpi)"}));
+  EXPECT_EQ(Log(), (Lines{L"restart", L"stop failed", L"driver " + kA4, L"removed " + kA4}));
   EXPECT_EQ(machine.Calls(Op::kStartService), 0);
   EXPECT_EQ(machine.services.State(L"Spooler"), platform::kServiceStopped);
 }
@@ -173,7 +173,7 @@ TEST_F(RemovalTest, SpoolerThatWillNotStartAgainIsReported) {
   Choose({}, {kA4});
   machine.FailNext(Op::kStartService, platform::err::kAccessDenied);
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"start failed", L"driver A4 Printer(203dpi)", L"removed A4 Printer(203dpi)"}));
+  EXPECT_EQ(Log(), (Lines{L"restart", L"start failed", L"driver " + kA4, L"removed " + kA4}));
 }
 
 TEST_F(RemovalTest, PackageStepOnlyFromVersionSixAndWithAnInfPath) {
@@ -184,7 +184,7 @@ TEST_F(RemovalTest, PackageStepOnlyFromVersionSixAndWithAnInfPath) {
   Choose({}, {kA4});
   engine.drivers = {{kA4, L"C:\\Windows\\INF\\oem7.inf"}};
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver A4 Printer(203dpi)", L"removed A4 Printer(203dpi)"}));
+  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver " + kA4, L"removed " + kA4}));
   EXPECT_EQ(machine.Calls(Op::kDeleteDriverPackage), 0);
 
   // Version 6: a driver without an INF path has no package step either.

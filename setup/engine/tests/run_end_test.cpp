@@ -58,7 +58,7 @@ TEST_F(RunEndTest, NetworkNamesAreEmptiedBeforeTheStartButtonReturns) {
 }
 
 TEST_F(RunEndTest, RemovalSelectionsAreEmptiedBeforeTheStartButtonReturns) {
-  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Front", L"COM1:", Model(0).driverName);
   Click(L"option_delete");
   NextPage();
   auto* printerList = FindAs<CListUI>(L"listex_delete_printer");

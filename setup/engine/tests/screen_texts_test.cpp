@@ -34,7 +34,8 @@ class ScreenTextsTest : public EngineTest {
     ASSERT_GT(keys, 100);
     SendMessageW(hwnd, UIMSG_LANGUAGE_CHANGED, 0, 0);
     MessageBoxW(nullptr, L"", L"", 0);  // forgets an earlier test's box
-    data_ = {kVersionText, L"A4 Printer(203dpi)", L"A4 Printer(300dpi)", L"Shop"};
+    data_ = {kVersionText, L"Shop"};
+    for (const ModelEntry& model : BuildModelTable()) data_.insert(data_.end(), {model.displayName, model.driverName});
     for (platform::ErrorCode code : {5u, 1796u}) data_.push_back(machine.system.ErrorMessage(code, 1033));
   }
 
@@ -158,7 +159,7 @@ TEST_F(ScreenTextsTest, InstallPagesChecksAndRunFailures) {
 }
 
 TEST_F(ScreenTextsTest, RemovalRunAndAbout) {
-  AddQueue(L"Shop", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Shop", L"COM1:", Model(0).driverName);
   Click(L"option_delete");
   NextPage();
   wnd->GetPaintManager().SendNotify(FindAs<CListUI>(L"listex_delete_printer")->GetItemAt(0), DUI_MSGTYPE_ITEMCLICK);

@@ -3,6 +3,9 @@
 #include "localization.h"
 
 #include <algorithm>
+#include <cwctype>
+#include <functional>
+#include <set>
 
 namespace {
 
@@ -24,6 +27,30 @@ TEST_F(EngineTest, StartPageLeadsIntoTheInstallWizardWithUsbPreselected) {
   EXPECT_EQ(engine.portType, kPortUsb);
   EXPECT_TRUE(FindAs<COptionUI>(L"option_port_usb")->IsSelected());
   EXPECT_TRUE(Visible(L"btn_setup_previous"));
+}
+
+// Each card on the port type page is a row of the port-kind table, and
+// every row has its card.
+TEST_F(EngineTest, EachPortCardChoosesAKindOfItsOwn) {
+  NextPage();
+  std::vector<std::wstring> cards;
+  std::function<void(CControlUI*)> collect = [&](CControlUI* control) {
+    auto* option = dynamic_cast<COptionUI*>(control);
+    if (option && option->GetGroup() == L"porttype") cards.push_back(option->GetName());
+    if (auto* box = dynamic_cast<IContainerUI*>(control)) {
+      for (int i = 0; i < box->GetCount(); ++i) collect(box->GetItemAt(i));
+    }
+  };
+  collect(engine.tabSwitchInstall->GetItemAt(kPortTypePage));
+  std::set<int> kinds;
+  for (const std::wstring& card : cards) {
+    engine.portType = kPortNone;
+    Click(card.c_str());
+    kinds.insert(engine.portType);
+  }
+  EXPECT_EQ(cards.size(), static_cast<size_t>(kPortNone));
+  EXPECT_EQ(kinds.size(), cards.size());
+  EXPECT_EQ(kinds.count(kPortNone), 0u);
 }
 
 TEST_F(EngineTest, UsbScanWithoutPrintersShowsAnEmptyListAndNoNext) {
@@ -98,7 +125,7 @@ TEST_F(EngineTest, ModelPagePreselectsThe203DpiModelAndKeepsAChoice) {
   ToPortKind(L"option_port_com");
   ASSERT_EQ(InstallKind(), kModelPage);
   EXPECT_EQ(RowTexts(L"listex_install_driver_moudel"),
-            (std::vector<std::wstring>{L"A4 Printer(203dpi)", L"A4 Printer(300dpi)"}));
+            (std::vector<std::wstring>{Model(0).displayName, Model(1).displayName}));
   EXPECT_EQ(engine.modelId, 0);
   EXPECT_TRUE(Visible(L"btn_setup_next"));
   ClickRow(L"listex_install_driver_moudel", 1);
@@ -175,31 +202,35 @@ TEST_F(EngineTest, NetworkPageProposesAFreePortName) {
 }
 
 TEST_F(EngineTest, PrinterNameProposalSkipsTakenNamesAndNextRefusesATakenName) {
-  AddQueue(L"A4 Printer(203dpi)");
-  AddQueue(L"A4 Printer(203dpi) (1)");
+  const std::wstring proposed = Model(0).displayName;
+  AddQueue(proposed);
+  AddQueue(proposed + L" (1)");
   ToPortKind(L"option_port_com");
   NextPage();
   NextPage();
   ASSERT_EQ(InstallKind(), kPrinterNamePage);
-  EXPECT_EQ(engine.printerName, L"A4 Printer(203dpi) (2)");
-  EXPECT_EQ(Find(L"edit_install_printer_name")->GetText(), L"A4 Printer(203dpi) (2)");
+  EXPECT_EQ(engine.printerName, proposed + L" (2)");
+  EXPECT_EQ(Find(L"edit_install_printer_name")->GetText(), proposed + L" (2)");
   EXPECT_EQ(engine.setDefault, 1);
   EXPECT_TRUE(FindAs<COptionUI>(L"option_selected_defaultPrinter")->IsSelected());
 
   // The Chinese texts are the product's own wordings.
   SwitchLanguage(engine, 2052, nullptr, hwnd);
-  Type(L"edit_install_printer_name", L"A4 Printer(203dpi) (1)");
+  Type(L"edit_install_printer_name", proposed + L" (1)");
   NextPage();
   EXPECT_EQ(InstallKind(), kPrinterNamePage);
   ASSERT_EQ(wnd->nameStatus.size(), 1u);
-  EXPECT_EQ(wnd->nameStatus[0].text, L"*打印机名称:A4 Printer(203dpi) (1) 不可以使用，请更换名称");
+  EXPECT_EQ(wnd->nameStatus[0].text, L"*打印机名称:" + proposed + L" (1) 不可以使用，请更换名称");
   EXPECT_TRUE(wnd->nameStatus[0].isError);
 
   // A name differing only in case is free.
-  Type(L"edit_install_printer_name", L"a4 printer(203dpi) (1)");
+  std::wstring lower = proposed + L" (1)";
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return std::towlower(c); });
+  ASSERT_NE(lower, proposed + L" (1)");
+  Type(L"edit_install_printer_name", lower);
   Click(L"btn_checked_printer_name");
   ASSERT_EQ(wnd->nameStatus.size(), 2u);
-  EXPECT_EQ(wnd->nameStatus[1].text, L"打印机名称:a4 printer(203dpi) (1) 可以使用");
+  EXPECT_EQ(wnd->nameStatus[1].text, L"打印机名称:" + lower + L" 可以使用");
   EXPECT_FALSE(wnd->nameStatus[1].isError);
   SwitchLanguage(engine, 1033, nullptr, hwnd);
   NextPage();
@@ -244,7 +275,7 @@ TEST_F(EngineTest, SummaryShowsTheChoicesAndHomeKeepsThem) {
   Type(L"edit_install_printer_name", L"Shop \"front\"");
   NextPage();
   ASSERT_EQ(InstallKind(), kSummaryPage);
-  EXPECT_EQ(Find(L"label_ready_driverName")->GetText(), L"A4 Printer(300dpi)");
+  EXPECT_EQ(Find(L"label_ready_driverName")->GetText(), Model(1).driverName);
   EXPECT_EQ(Find(L"label_ready_portName")->GetText(), port);
   EXPECT_EQ(Find(L"label_ready_portName")->GetToolTip(), port);
   EXPECT_EQ(Find(L"label_ready_printerName")->GetText(), L"Shop \"front\"");
@@ -265,7 +296,7 @@ TEST_F(EngineTest, SummaryShowsTheChoicesAndHomeKeepsThem) {
   NextPage();
   EXPECT_FALSE(FindAs<COptionUI>(L"option_selected_defaultPrinter")->IsSelected());
   // The name is proposed afresh each time the page is shown.
-  EXPECT_EQ(engine.printerName, L"A4 Printer(300dpi)");
+  EXPECT_EQ(engine.printerName, Model(1).displayName);
 }
 
 // A printer, an uncategorised device, a headset and a nameless printer.
@@ -337,8 +368,8 @@ TEST_F(EngineTest, BluetoothListShowsNamedPrintersAndThePinGuardsNext) {
 }
 
 TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
-  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
-  AddQueue(L"Back", L"COM2:", L"A4 Printer(203dpi)");
+  AddQueue(L"Front", L"COM1:", Model(0).driverName);
+  AddQueue(L"Back", L"COM2:", Model(0).driverName);
   AddQueue(L"Office", L"COM3:", L"Generic / Text Only");
   Click(L"option_delete");
   NextPage();
@@ -364,7 +395,7 @@ TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
   auto* driverList = FindAs<CListUI>(L"listex_delete_driver");
   ASSERT_EQ(driverList->GetCount(), 1);
   wnd->GetPaintManager().SendNotify(driverList->GetItemAt(0), DUI_MSGTYPE_ITEMCLICK);
-  EXPECT_EQ(engine.selectedDrivers.count(L"A4 Printer(203dpi)"), 1u);
+  EXPECT_EQ(engine.selectedDrivers.count(Model(0).driverName), 1u);
 
   NextPage();
   EXPECT_EQ(engine.selectedPrinters, (std::vector<std::wstring>{L"Back", L"Front"}));
@@ -372,7 +403,7 @@ TEST_F(EngineTest, RemovalSummaryAddsTheQueuesOfSelectedDrivers) {
   EXPECT_TRUE(Find(L"btn_setup_next")->IsEnabled());
   EXPECT_EQ(Find(L"wordedit_deleteInfo")->GetText(),
             Text(L"gb.title.printer") + L":\r\n     Back\r\n     Front\r\n" + Text(L"gb.title.driver") +
-                L":\r\n     A4 Printer(203dpi)\r\n");
+                L":\r\n     " + Model(0).driverName + L"\r\n");
 
   // Back at the start the button is "Next" again, also in the install wizard.
   GoHome();
@@ -397,7 +428,7 @@ std::vector<std::wstring> CellsUnder(CListUI* list, const wchar_t* titleKey) {
 }
 
 TEST_F(EngineTest, RemovalRowsShowTheirNamesUnderTheTitleColumn) {
-  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Front", L"COM1:", Model(0).driverName);
   AddQueue(L"Office", L"COM3:", L"Generic / Text Only");
   Click(L"option_delete");
   NextPage();
@@ -420,12 +451,12 @@ TEST_F(EngineTest, RemovalRowsShowTheirNamesUnderTheTitleColumn) {
   Click(L"option_showAll_deleteDriver");
   std::vector<std::wstring> names = CellsUnder(drivers, L"gb.title.driver");
   EXPECT_NE(std::find(names.begin(), names.end(), L"Generic / Text Only"), names.end());
-  EXPECT_NE(std::find(names.begin(), names.end(), L"A4 Printer(203dpi)"), names.end());
+  EXPECT_NE(std::find(names.begin(), names.end(), Model(0).driverName), names.end());
 }
 
 // The Next button holds a text key, so a language switch renames it.
 TEST_F(EngineTest, NextButtonFollowsALanguageSwitch) {
-  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Front", L"COM1:", Model(0).driverName);
   Click(L"option_delete");
   NextPage();
   wnd->GetPaintManager().SendNotify(FindAs<CListUI>(L"listex_delete_printer")->GetItemAt(0),
@@ -444,7 +475,7 @@ TEST_F(EngineTest, NextButtonFollowsALanguageSwitch) {
 // Texts the wizard put on its pages before a switch are shown in the new
 // language afterwards: the summary, the name check and the network label.
 TEST_F(EngineTest, PageTextsFollowALanguageSwitch) {
-  AddQueue(L"A4 Printer(203dpi)");
+  AddQueue(Model(0).displayName);
   ToPortKind(L"option_port_net");
   NextPage();
   Type(L"edit_install_lan_ip", L"1.2.3");
@@ -456,11 +487,11 @@ TEST_F(EngineTest, PageTextsFollowALanguageSwitch) {
   EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.ip.invalid"));
   EXPECT_NE(Find(L"label_show_lanPort_info")->GetText(), invalid);
   NextPage();
-  Type(L"edit_install_printer_name", L"A4 Printer(203dpi)");
+  Type(L"edit_install_printer_name", Model(0).displayName);
   Click(L"btn_checked_printer_name");
   SwitchLanguage(engine, 0x0411, nullptr, hwnd);
   EXPECT_EQ(Find(L"label_show_printername_info")->GetText(),
-            Text(L"tip.printername.taken").replace(Text(L"tip.printername.taken").find(L"%s"), 2, L"A4 Printer(203dpi)"));
+            Text(L"tip.printername.taken").replace(Text(L"tip.printername.taken").find(L"%s"), 2, Model(0).displayName));
   Type(L"edit_install_printer_name", L"Shop");
   NextPage();
   ASSERT_EQ(InstallKind(), kSummaryPage);
@@ -509,7 +540,7 @@ TEST_F(EngineTest, RunHeadingsShowTheOutcome) {
 }
 
 TEST_F(EngineTest, RemovalRunPageRemovesTheChoiceAndEmptiesIt) {
-  AddQueue(L"Front", L"COM1:", L"A4 Printer(203dpi)");
+  AddQueue(L"Front", L"COM1:", Model(0).driverName);
   AddQueue(L"Office", L"COM3:", L"Generic / Text Only");
   Click(L"option_delete");
   NextPage();

@@ -2,23 +2,11 @@
 
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <objidl.h>
-#include <gdiplus.h>
-#endif
-
 namespace {
 
 // Decimal attribute values; text that is not a number gives 0, as the
 // markup's other numeric attributes do.
 int ToInt(const std::wstring& value) { return static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)); }
-
-#ifdef _WIN32
-// GDI+ takes a rectangle as origin and size.
-Gdiplus::Rect ToGdiRect(const RECT& rc) {
-  return Gdiplus::Rect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-}
-#endif
 
 }  // namespace
 
@@ -55,33 +43,16 @@ RECT CCircleProgressUI::GetInnerRect() const {
 
 // Disc, sector, white centre; the text stage then draws on the centre.
 void CCircleProgressUI::PaintForeColor(HDC hDC) {
-#ifdef _WIN32
-  Gdiplus::Graphics graphics(hDC);
-  graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
-  const Gdiplus::Rect outer = ToGdiRect(m_rcItem);
-  Gdiplus::SolidBrush back{Gdiplus::Color(static_cast<Gdiplus::ARGB>(m_dwBackColor))};
-  graphics.FillPie(&back, outer, 0.0f, 360.0f);
-  Gdiplus::SolidBrush fore{Gdiplus::Color(static_cast<Gdiplus::ARGB>(m_dwForeColor))};
-  graphics.FillPie(&fore, outer, static_cast<Gdiplus::REAL>(kStartAngle),
-                   static_cast<Gdiplus::REAL>(GetSweepDegrees()));
-  Gdiplus::SolidBrush white{Gdiplus::Color(static_cast<Gdiplus::ARGB>(0xFFFFFFFF))};
-  graphics.FillEllipse(&white, ToGdiRect(GetInnerRect()));
-#else
-  (void)hDC;  // the headless host draws nothing
-#endif
+  toolkit::FillPie(hDC, m_rcItem, 0, 360, m_dwBackColor, true);
+  toolkit::FillPie(hDC, m_rcItem, kStartAngle, GetSweepDegrees(), m_dwForeColor, true);
+  toolkit::FillEllipse(hDC, GetInnerRect(), 0xFFFFFFFF, true);
 }
 
 // ---- CMyComboUI ---------------------------------------------------------------
 
 // Round instead of rectangular, with GDI+'s default smoothing.
 void CMyComboUI::PaintBkColor(HDC hDC) {
-#ifdef _WIN32
-  Gdiplus::Graphics graphics(hDC);
-  Gdiplus::SolidBrush back{Gdiplus::Color(static_cast<Gdiplus::ARGB>(m_dwBackColor))};
-  graphics.FillEllipse(&back, ToGdiRect(m_rcItem));
-#else
-  (void)hDC;
-#endif
+  toolkit::FillEllipse(hDC, m_rcItem, m_dwBackColor, false);
 }
 
 // ---- CChartViewUI -------------------------------------------------------------
@@ -158,14 +129,7 @@ void CWndUI::SyncWindow() {
   RECT rc = m_rcItem;
   HWND host = m_pManager ? m_pManager->GetPaintWindow() : nullptr;
   if (host && ::GetParent(m_hWnd) != host) {
-#ifdef _WIN32
     ::MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&rc), 2);
-#else
-    RECT window;  // headless windows have no frame: client origin = window origin
-    if (::GetWindowRect(host, &window)) {
-      rc = RECT{rc.left + window.left, rc.top + window.top, rc.right + window.left, rc.bottom + window.top};
-    }
-#endif
   }
   ::SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
                SWP_NOZORDER | SWP_NOACTIVATE);

@@ -127,8 +127,7 @@ void CMainWnd::InitWindow() {
   SendMessage(UIMSG_SHOW_ROW_H1, 0, 0);
   SendMessage(UIMSG_SHOW_ROW_H2, 1, 0);
 
-  engine_.knownDriverNames.push_back(L"A4 Printer(203dpi)");
-  engine_.knownDriverNames.push_back(L"A4 Printer(300dpi)");
+  for (const ModelEntry& model : engine_.models) engine_.knownDriverNames.push_back(model.driverName);
 
   engine_.installChosen = 1;
   if (optionDelete_) optionDelete_->Selected(false, true);

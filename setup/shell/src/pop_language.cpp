@@ -48,11 +48,7 @@ void CPopLanguage::OnClick(TNotifyUI& msg) {
     Close();
   } else if (toolkit::EqualsNoCase(name, L"radiolan") && dynamic_cast<COptionUI*>(sender)) {
     long langId = std::wcstol(sender->GetUserData().c_str(), nullptr, 10);
-#ifdef _WIN32
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
-#else
-    HWND owner = ::GetParent(m_hWnd);
-#endif
     SwitchLanguage(engine_, static_cast<LANGID>(langId), &m_pm, owner);
   }
 }

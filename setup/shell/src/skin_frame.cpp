@@ -42,12 +42,7 @@ void CSkinFrame::PlaceBelowAnchor() {
     RECT pos = anchor_->GetPos();
     corner = POINT{pos.right, pos.bottom};
   }
-#ifdef _WIN32
   ::ClientToScreen(mainWnd_, &corner);
-#else
-  RECT window;  // headless windows have no frame: client origin = window origin
-  if (::GetWindowRect(mainWnd_, &window)) corner = POINT{corner.x + window.left, corner.y + window.top};
-#endif
   ::SetWindowPos(m_hWnd, nullptr, corner.x - cx, corner.y, cx, cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -74,14 +69,12 @@ LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-#ifdef _WIN32
     case WM_NCCALCSIZE:
     case WM_NCPAINT:
       return 0;  // no frame
     case WM_NCACTIVATE:
       if (!::IsIconic(m_hWnd)) return wParam == 0 ? TRUE : FALSE;
       break;
-#endif
     default:
       break;
   }

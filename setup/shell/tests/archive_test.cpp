@@ -1,5 +1,6 @@
 // The resource archive as the build makes it: entries, image variants,
 // language files and the control names of every dialog and row markup.
+#include "engine/records.h"
 #include "localization.h"
 #include "test_support.h"
 
@@ -96,17 +97,14 @@ TEST_F(ArchiveTest, EveryImageComesInThreeVariantsInTheSevenFolders) {
 
 TEST_F(ArchiveTest, DriverFilesSitUnderTheNamesTheInstallListsUse) {
   std::vector<uint8_t> bytes;
-  for (const wchar_t* family : {L"Driver32", L"Driver64", L"IA64"}) {
-    for (const wchar_t* res : {L"203", L"300"}) {
-      for (const wchar_t* kind : {L"UI", L"UNI"}) {
-        std::wstring path = std::wstring(L"driver\\a4\\") + family + L"\\TarnelA4" + kind + res + L".dll";
-        EXPECT_TRUE(Res().GetFileBytes(path, bytes) && !bytes.empty()) << toolkit::WideToUtf8(path);
-      }
-    }
-  }
-  for (const wchar_t* path : {L"driver/a4/TarnelA4203.pcd", L"driver/a4/TarnelA4300.pcd",
-                              L"driver/a4/plotuia4.hlp", L"driver/a4/TarnelA4.inf", L"driver/a4/kovra.cer"}) {
-    EXPECT_TRUE(Res().GetFileBytes(path, bytes) && !bytes.empty()) << toolkit::WideToUtf8(path);
+  for (const ModelEntry& model : BuildModelTable()) {
+    std::vector<std::wstring> paths = model.stagingDataList;
+    paths.push_back(model.infPath);
+    paths.push_back(model.certificatePath);
+    for (const auto& family : model.installLists) paths.insert(paths.end(), family.second.begin(), family.second.end());
+    EXPECT_EQ(model.installLists.size(), model.families.size());
+    for (const std::wstring& path : paths)
+      EXPECT_TRUE(Res().GetFileBytes(path, bytes) && !bytes.empty()) << toolkit::WideToUtf8(path);
   }
 }
 

@@ -4,6 +4,7 @@
 // and waits for the UI thread, as Windows does.
 #include "render.h"
 #include "toolkit/headless.h"
+#include "toolkit/shapes.h"
 #include "toolkit/window.h"
 
 #include <algorithm>
@@ -351,6 +352,32 @@ HWND GetParent(HWND hWnd) {
   std::lock_guard<std::mutex> g(H().lock);
   Window* w = Find(hWnd);
   return w ? w->parent : nullptr;
+}
+
+BOOL ClientToScreen(HWND hWnd, POINT* pt) {
+  RECT window;
+  if (!pt || !GetWindowRect(hWnd, &window)) return FALSE;
+  pt->x += window.left;
+  pt->y += window.top;
+  return TRUE;
+}
+
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
+  LONG dx = 0, dy = 0;
+  RECT window;
+  if (from && GetWindowRect(from, &window)) {
+    dx += window.left;
+    dy += window.top;
+  }
+  if (to && GetWindowRect(to, &window)) {
+    dx -= window.left;
+    dy -= window.top;
+  }
+  for (UINT i = 0; points && i < count; ++i) {
+    points[i].x += dx;
+    points[i].y += dy;
+  }
+  return static_cast<int>(MAKELPARAM(static_cast<WORD>(dx), static_cast<WORD>(dy)));
 }
 
 HWND GetWindow(HWND hWnd, UINT cmd) {
@@ -709,3 +736,10 @@ void TrackMouseLeave(HWND) {}
 void ShutdownHost() {}
 
 }  // namespace render
+
+namespace toolkit {
+
+void FillPie(HDC, const RECT&, int, int, DWORD, bool) {}
+void FillEllipse(HDC, const RECT&, DWORD, bool) {}
+
+}  // namespace toolkit

@@ -2,6 +2,7 @@
 // Win32 host.
 #include "render_win32.h"
 #include "toolkit/controls.h"
+#include "toolkit/shapes.h"
 
 #include <objidl.h>
 #include <gdiplus.h>
@@ -428,3 +429,29 @@ void TrackMouseLeave(HWND hWnd) {
 }
 
 }  // namespace render
+
+namespace {
+
+// GDI+ takes a rectangle as origin and size.
+Gdiplus::Rect ToGdiRect(const RECT& rc) { return Gdiplus::Rect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top); }
+
+}  // namespace
+
+namespace toolkit {
+
+void FillPie(HDC hDC, const RECT& rc, int startDegrees, int sweepDegrees, DWORD argb, bool smooth) {
+  Gdiplus::Graphics graphics(hDC);
+  if (smooth) graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+  Gdiplus::SolidBrush brush{ToColor(argb)};
+  graphics.FillPie(&brush, ToGdiRect(rc), static_cast<Gdiplus::REAL>(startDegrees),
+                   static_cast<Gdiplus::REAL>(sweepDegrees));
+}
+
+void FillEllipse(HDC hDC, const RECT& rc, DWORD argb, bool smooth) {
+  Gdiplus::Graphics graphics(hDC);
+  if (smooth) graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+  Gdiplus::SolidBrush brush{ToColor(argb)};
+  graphics.FillEllipse(&brush, ToGdiRect(rc));
+}
+
+}  // namespace toolkit

@@ -17,6 +17,8 @@ struct ModelEntry {
   std::wstring helpFile;
   std::wstring certificateFile;
   std::wstring infFile;
+  std::wstring infPath;          // archive paths of the INF and the certificate
+  std::wstring certificatePath;
   std::vector<std::wstring> families;  // "Driver64", "Driver32", "IA64"
   // Per family: its own binaries, and everything an install needs.
   std::map<std::wstring, std::vector<std::wstring>> familyFiles;
@@ -25,7 +27,8 @@ struct ModelEntry {
   std::vector<std::wstring> stagingDataList;
 };
 
-// The two models, id = row position.
+// The model table (setup/engine/src/model_table.cpp), id = row position;
+// the first row is the preselected model.
 std::vector<ModelEntry> BuildModelTable();
 
 // A spooler port (PORT_INFO_2).

@@ -31,6 +31,9 @@ struct LanguageInfo {
 // are asked for in this language).
 extern std::atomic<LANGID> g_currentLangId;
 
+// Kinds of connection, named after their rows in the port-kind table
+// (setup/engine/src/port_kinds.cpp) in the same order; kPortNone before
+// the user chose one.
 enum PortType { kPortUsb = 0, kPortNetwork, kPortBluetooth, kPortLpt, kPortCom, kPortCustom, kPortNone };
 
 // Install pages by kind = index in tab_switch_install.
@@ -164,16 +167,11 @@ class SetupEngine {
   std::wstring printerName;
   std::wstring ipAddress;
   std::wstring pin = L"4826";
-  bool useCustomPin = false;
-  int showAllPrinters = -1;
-  std::wstring printerFilter;
-  int showAllDrivers = -1;
   std::vector<std::wstring> selectedPrinters;
   std::set<std::wstring> selectedDrivers;
 
   // Lists.
   std::vector<platform::BluetoothDevice> bluetoothDevices;
-  std::vector<UsbPortEntry> usbPorts;
   std::vector<PortEntry> ports;
   std::vector<PrinterEntry> printers;
   std::vector<DriverEntry> drivers;
@@ -199,9 +197,47 @@ class SetupEngine {
   template <class T>
   T* FindAs(const wchar_t* name) const { return dynamic_cast<T*>(Find(name)); }
   void RunWorker(std::function<void()> body);
-  const std::vector<int>& Sequence() const;
+
+  // The port-kind table (port_kinds.cpp) and what drives the wizard from it.
+  struct PortKind;
+  static const std::vector<PortKind>& PortKinds();
+  const PortKind& CurrentPortKind() const;
+  const std::vector<InstallPage>& Sequence() const;
   int KindAt(int index) const;
+  bool HasPage(InstallPage kind) const;
+  bool ChoosePortKind(const std::wstring& option);
   bool CheckBeforeInstallPage(int kind);
+  // Steps that belong to some port kinds only (their rows name them).
+  void HideAdapterState();
+  void ShowAdapterState();
+  bool CheckAdapterBeforeScan();
+  bool CheckPin();
+  void StartUsbScan();
+  void StartBluetoothScan();
+  bool CreateBluetoothPort(InstallResult& result);
+  bool CreateNetworkPort(InstallResult& result);
+
+  // One preparer per install page.
+  void ShowPortTypePage();
+  void ShowScanPage();
+  void ShowUsbListPage();
+  void ShowBluetoothListPage();
+  void ShowModelPage();
+  void ShowPortListPage();
+  void ShowNetworkPage();
+  void ShowPrinterNamePage();
+  void ShowSummaryPage();
+  void StartInstallRun();
+  const ModelEntry* ChosenModel() const;
+
+  // What clicks and notifications do (OnClick and OnNotify route to them).
+  void ShowAllPrinters(bool all);
+  void ShowAllDrivers(bool all);
+  void AddPortByDialog();
+  void ChooseUsbRow(CControlUI* row);
+  void ChooseBluetoothRow(CControlUI* row);
+  void ChooseModelRow(CControlUI* row);
+  void OnPinTyped(CControlUI* sender);
   // Shows under the name edit whether printerName can be used; true when
   // it can (a free name in the summary check changes nothing on screen).
   bool CheckPrinterName(bool showFree);
@@ -215,6 +251,13 @@ class SetupEngine {
   void DeletePort();
   bool DeployByStaging(const ModelEntry& model);
   bool CreateDirectories(const std::wstring& path);
+
+  // Choices and lists only the engine itself reads.
+  bool useCustomPin = false;
+  int showAllPrinters = -1;
+  std::wstring printerFilter;
+  int showAllDrivers = -1;
+  std::vector<UsbPortEntry> usbPorts;
 
   platform::Platform platform_;
   std::atomic<int> runningWorkers_{0};

@@ -5,7 +5,7 @@
 namespace platform::sim {
 namespace {
 
-const wchar_t kDriver[] = L"A4 Printer(203dpi)";
+const wchar_t kDriver[] = L"Acme Label(203dpi)";
 
 PrinterInfo Queue(const std::wstring& name, const std::wstring& port = L"COM1:",
                   const std::wstring& driver = kDriver) {
@@ -66,7 +66,7 @@ TEST_F(SimSpoolerTest, QueuesAndDriversAreListedByNameIgnoringCase) {
   std::vector<DriverInfo> level8, level6, level1;
   ASSERT_EQ(spooler.ListDrivers(8, level8), 0u);
   ASSERT_EQ(level8.size(), 3u);
-  EXPECT_EQ(level8[0].name, L"A4 Printer(203dpi)");
+  EXPECT_EQ(level8[0].name, kDriver);
   EXPECT_EQ(level8[1].name, L"Alpha");
   EXPECT_EQ(level8[1].infPath, L"C:\\Windows\\INF\\oem7.inf");
   EXPECT_EQ(level8[2].name, L"zeta");
@@ -81,18 +81,18 @@ TEST_F(SimSpoolerTest, QueuesAndDriversAreListedByNameIgnoringCase) {
 TEST_F(SimSpoolerTest, AddDriverCopyingAllFilesNeedsThemInTheDriverDirectory) {
   DriverSetup d;
   d.name = kDriver;
-  d.driverPath = L"TarnelA4UNI203.DLL";
-  d.dataFile = L"TarnelA4203.pcd";
-  d.configFile = L"TarnelA4UI203.DLL";
-  d.helpFile = L"plotuia4.hlp";
-  d.dependentFiles = {L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll", L"TarnelA4203.pcd", L"plotuia4.hlp"};
+  d.driverPath = L"AcmeRender.DLL";
+  d.dataFile = L"Acme203.pcd";
+  d.configFile = L"AcmeUi.DLL";
+  d.helpFile = L"acme.hlp";
+  d.dependentFiles = {L"AcmeUi.dll", L"AcmeRender.dll", L"Acme203.pcd", L"acme.hlp"};
   std::wstring dir;
   ASSERT_EQ(spooler.GetDriverDirectory(dir), 0u);
   for (size_t i = 0; i + 1 < d.dependentFiles.size(); ++i)
     machine.files.PutFile(dir + L"\\" + d.dependentFiles[i], {1});
   EXPECT_EQ(spooler.AddDriver(d, kCopyAllFiles), err::kFileNotFound);  // help file missing
   EXPECT_EQ(spooler.AddDriver(d, 0), err::kOk);                      // no copy, no check
-  machine.files.PutFile(dir + L"\\plotuia4.hlp", {1});
+  machine.files.PutFile(dir + L"\\acme.hlp", {1});
   d.driverVersion = 11;
   EXPECT_EQ(spooler.AddDriver(d, kCopyAllFiles), err::kOk);  // replaces the same name
   EXPECT_EQ(spooler.DriverRecord(kDriver)->driverVersion, 11u);

@@ -15,8 +15,6 @@
 
 namespace {
 
-const wchar_t kDriver[] = L"A4 Printer(203dpi)";
-
 // Opens the archive the program carries, linked into this test as well.
 bool OpenOwnArchive() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -100,6 +98,7 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
   HWND hwnd = wnd->Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 560, 400);
   ASSERT_NE(hwnd, nullptr);
   CPaintManagerUI& pm = wnd->GetPaintManager();
+  const ModelEntry& model = engine.models[0];
 
   engine.Next();  // start page -> connection page
   ASSERT_TRUE(pm.FindControl(L"option_port_com")->Activate());
@@ -110,7 +109,7 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
   EXPECT_EQ(engine.portName, L"COM1:");
   engine.Next();  // printer name, a free one proposed
   const std::wstring name = engine.printerName;
-  EXPECT_EQ(name.compare(0, 18, kDriver), 0);
+  EXPECT_EQ(name.compare(0, model.displayName.size(), model.displayName), 0);
   EXPECT_EQ(engine.setDefault, 1);
   engine.Next();  // summary
   ASSERT_EQ(engine.tabSwitchInstall->GetCurSel(), kSummaryPage);
@@ -119,14 +118,15 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
 
   const std::wstring directory = DriverDirectory();
   ASSERT_FALSE(directory.empty());
-  for (const wchar_t* file : {L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll", L"TarnelA4203.pcd", L"plotuia4.hlp"}) {
+  for (const std::wstring& path : model.installLists.at(L"Driver32")) {
+    const std::wstring file = path.substr(path.rfind(L'\\') + 1);
     EXPECT_NE(GetFileAttributesW((directory + L"\\" + file).c_str()), INVALID_FILE_ATTRIBUTES)
         << "missing driver file";
   }
-  EXPECT_TRUE(DriverInstalled(kDriver));
+  EXPECT_TRUE(DriverInstalled(model.driverName));
   std::wstring driver, port;
   EXPECT_TRUE(QueueOf(name, driver, port));
-  EXPECT_EQ(driver, kDriver);
+  EXPECT_EQ(driver, model.driverName);
   EXPECT_EQ(port, L"COM1:");
   wchar_t current[256] = {};
   DWORD size = 256;
@@ -135,7 +135,7 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
   EXPECT_TRUE(pm.FindControl(L"btn_setup_testpage")->IsVisible());
 
   DeleteQueue(name);
-  DeletePrinterDriverExW(nullptr, nullptr, const_cast<wchar_t*>(kDriver), 0, 0);
+  DeletePrinterDriverExW(nullptr, nullptr, const_cast<wchar_t*>(model.driverName.c_str()), 0, 0);
   EXPECT_FALSE(QueueOf(name, driver, port));
   DestroyWindow(hwnd);
   delete wnd;

@@ -218,6 +218,10 @@ BOOL TranslateMessage(const MSG* msg);
 // The windows have no frame, so the window rectangle is the client's.
 BOOL AdjustWindowRectEx(RECT* rc, DWORD style, BOOL menu, DWORD exStyle);
 [[noreturn]] void ExitProcess(UINT exitCode);
+// Headless windows have no frame: the client origin is the window origin.
+BOOL ClientToScreen(HWND hWnd, POINT* pt);
+// A null window is the screen.
+int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND SetFocus(HWND hWnd);
 HWND GetFocus();
 LONG GetWindowLongW(HWND hWnd, int index);

@@ -11,6 +11,7 @@
 #include "toolkit/paint_manager.h"
 #include "toolkit/builder.h"
 #include "toolkit/window.h"
+#include "toolkit/shapes.h"
 #ifndef _WIN32
 #include "toolkit/headless.h"
 #endif
