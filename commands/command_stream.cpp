@@ -263,10 +263,10 @@ void WritePageHeader(ByteSink &out, const HeaderStyle &style, int64_t width, int
         Print(out, "OFFSET %d mm\r\n", settings.offset);
         break;
       case HeaderCommand::kDensity:
-        Print(out, "DENSITY %d\r\n", settings.density);
-        break;
       case HeaderCommand::kPrintDensity:
-        Print(out, "DENSITY %d\r\n", settings.printDensity);
+        // The A4 header takes OP_Density, the label header OP_PrintDensity.
+        Print(out, "DENSITY %d\r\n",
+              style.commands[i] == HeaderCommand::kDensity ? settings.density : settings.printDensity);
         break;
       case HeaderCommand::kSpeed:
         Print(out, "SPEED %d\r\n", settings.printSpeed);
