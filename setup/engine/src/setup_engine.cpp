@@ -268,16 +268,21 @@ void SetupEngine::Previous() {
 
 // Prepares an install page from the current choices.
 void SetupEngine::ShowInstallPage(int kind) {
-  // In InstallPage order.
-  static void (SetupEngine::*const kPreparers[])() = {
-      &SetupEngine::ShowPortTypePage, &SetupEngine::ShowScanPage,    &SetupEngine::ShowUsbListPage,
-      &SetupEngine::ShowBluetoothListPage, &SetupEngine::ShowModelPage, &SetupEngine::ShowPortListPage,
-      &SetupEngine::ShowNetworkPage, &SetupEngine::ShowPrinterNamePage, &SetupEngine::ShowSummaryPage,
-      &SetupEngine::StartInstallRun};
-  static_assert(sizeof kPreparers / sizeof kPreparers[0] == kRunPage + 1, "one preparer per install page");
   ShowPrevious(true);
   if (!tabSwitchInstall) return;
-  if (kind >= 0 && kind <= kRunPage) (this->*kPreparers[kind])();
+  switch (kind) {
+    case kPortTypePage: ShowPortTypePage(); break;
+    case kScanPage: ShowScanPage(); break;
+    case kUsbListPage: ShowUsbListPage(); break;
+    case kBluetoothListPage: ShowBluetoothListPage(); break;
+    case kModelPage: ShowModelPage(); break;
+    case kPortListPage: ShowPortListPage(); break;
+    case kNetworkPage: ShowNetworkPage(); break;
+    case kPrinterNamePage: ShowPrinterNamePage(); break;
+    case kSummaryPage: ShowSummaryPage(); break;
+    case kRunPage: StartInstallRun(); break;
+    default: break;
+  }
 }
 
 // Before any choice the first port kind is preselected.
