@@ -20,6 +20,7 @@
 #include "test_support.h"
 
 using quillet_test::FilledPage;
+using quillet_test::kAddressSanitizer;
 using quillet_test::MakePpd;
 using quillet_test::PpdOption;
 using quillet_test::RasterPage;
@@ -28,18 +29,6 @@ using quillet_test::TempDir;
 using quillet_test::WriteRaster;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 // A running filter: raster in through a pipe or a file, stdout into a file,
 // stderr through a pipe so that progress can be watched.

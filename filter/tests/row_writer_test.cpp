@@ -9,20 +9,11 @@
 #include <vector>
 
 #include "command_stream.h"
+#include "test_support.h"
+
+using quillet_test::kAddressSanitizer;
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 class StringSink : public quillet::ByteSink {
  public:

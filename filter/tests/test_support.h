@@ -13,6 +13,21 @@
 
 namespace quillet_test {
 
+// Address-space limits and heap figures do not hold under AddressSanitizer
+// (its shadow memory and quarantine); tests that rely on them skip then.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+
 // A directory under $TMPDIR removed with its files when the object goes.
 class TempDir {
  public:
