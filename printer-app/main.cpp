@@ -84,6 +84,9 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                               PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_NETWORK |
                               PAPPL_SOPTIONS_WEB_SECURITY;
+  // TLS guards nothing on loopback, and PAPPL then lists an "ipps" security
+  // value for a URI it does not offer to loopback clients.
+  if (IsLoopback(host)) soptions |= PAPPL_SOPTIONS_NO_TLS;
   pappl_system_t *system = papplSystemCreate(soptions, "Quillet Printer App", port,
                                              "_print,_universal", spool.c_str(), logFile,
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),

@@ -108,6 +108,14 @@ extern "C" ipp_attribute_t *ippAddStrings(ipp_t *ipp, ipp_tag_t group, ipp_tag_t
   static const Fn next = Next<Fn>("ippAddStrings");
   if (name && group == IPP_TAG_PRINTER && !std::strcmp(name, "printer-strings-languages-supported"))
     return nullptr;
+  // A held job's reasons are listed bit by bit up to warnings-detected, one
+  // short of job-hold-until-specified, so a job held for that reason alone
+  // was reported with no job-state-reasons at all (Print-Job and
+  // Get-Job-Attributes answers, notifications); that list is never empty
+  // otherwise.
+  static const char *const kHeld[] = {"job-hold-until-specified"};
+  if (numValues == 0 && name && !std::strcmp(name, "job-state-reasons"))
+    return next(ipp, group, valueTag, name, 1, language, kHeld);
   return next(ipp, group, valueTag, name, numValues, language, values);
 }
 

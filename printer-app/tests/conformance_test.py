@@ -22,10 +22,6 @@ SAMPLE_DPI = (300,)
 # Failures that come from PAPPL 1.3.1 itself or from what the printer cannot
 # do; README.md explains each.  Any other failure fails this test.
 KNOWN = {
-    # uri-security-supported lists "none" and "tls" for one URI.
-    "RFC 8011 section 4.2.5: Get-Printer-Attributes Operation (default)",
-    # The Print-Job response of a held job carries no job-state-reasons.
-    "Print-Job with job-hold-until",
     # identify-actions (the printer cannot identify itself), overrides,
     # preferred-attributes, print-rendering-intent, printer-supply.
     "PWG 5100.14 section 5.1/5.2 - Required Operations and Attributes",
