@@ -102,9 +102,11 @@ class DeviceSink : public quillet::ByteSink {
     if (papplDeviceWrite(device_, data, bytes) < 0) failed_ = true;
     *sent_ += bytes;
   }
-  void Flush() override {
-    if (!failed_) papplDeviceFlush(device_);
-  }
+  // The device's own buffer goes out when full and once the page is done
+  // (EndPage): a flush after every band cost a write and a network
+  // segment each. What was written is always whole bands, so a cancelled
+  // job still ends on a band boundary.
+  void Flush() override {}
   bool Cancelled() const override { return failed_ || papplJobIsCanceled(job_); }
   bool failed() const { return failed_; }
 
