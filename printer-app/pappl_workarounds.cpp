@@ -100,13 +100,17 @@ OfflineReports &Offline() {
 // the last (clients see a duplicate attribute, answers and memory grow with
 // every status poll), and two clients asking at once write the same list
 // concurrently. That append is dropped; the printer's driver attributes
-// carry the list once instead (AddStringsLanguages in strings.cpp).
+// carry the list once instead (AddStringsLanguages in strings.cpp). The
+// append passes its values; libcups copying an attribute (as PAPPL does
+// with the driver attributes) passes none and fills them in after, and
+// must go through, or the copy stops there and every attribute after it
+// is lost.
 extern "C" ipp_attribute_t *ippAddStrings(ipp_t *ipp, ipp_tag_t group, ipp_tag_t valueTag, const char *name,
                                           int numValues, const char *language, const char *const *values) {
   using Fn = ipp_attribute_t *(*)(ipp_t *, ipp_tag_t, ipp_tag_t, const char *, int, const char *,
                                   const char *const *);
   static const Fn next = Next<Fn>("ippAddStrings");
-  if (name && group == IPP_TAG_PRINTER && !std::strcmp(name, "printer-strings-languages-supported"))
+  if (values && name && group == IPP_TAG_PRINTER && !std::strcmp(name, "printer-strings-languages-supported"))
     return nullptr;
   // A held job's reasons are listed bit by bit up to warnings-detected, one
   // short of job-hold-until-specified, so a job held for that reason alone

@@ -375,6 +375,30 @@ def main(argv):
         ok, text = decodes(decoder, got, work)
         check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
               "PNG job: %s %s, %s" % (state, reasons, text))
+        # The printer's own options are attributes with their defaults (the
+        # PPD's), and defaults set through IPP survive a restart and print.
+        vendor = ["quillet-label-gap-default", "quillet-label-gap-supported", "quillet-mirror-default",
+                  "quillet-stop-offset-default", "printer-strings-languages-supported"]
+        get = ("OPERATION Get-Printer-Attributes\n%s\nATTR keyword requested-attributes %s"
+               % (kit.OPERATION_HEAD, ",".join(vendor)))
+        shown = kit.ipp(server.uri("label"), get, work, vendor)
+        shown = [shown.get(k) for k in vendor]
+        check(shown == ["2", "0-10", "false", "0", "en,de,zh-cn"], "label printer's own attributes: %s" % shown)
+        body = ("OPERATION Set-Printer-Attributes\n%s\nGROUP printer-attributes-tag\n"
+                "ATTR integer quillet-label-gap-default 7\nATTR boolean quillet-mirror-default true"
+                % kit.OPERATION_HEAD)
+        status = kit.ipp(server.uri("label"), body, work).get("status")
+        server.stop()
+        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+        shown = kit.ipp(server.uri("label"), get, work, vendor)
+        shown = [shown.get(k) for k in vendor]
+        job, _ = kit.print_job(server.uri("label"), work, os.path.join(work, "page.png"), "image/png")
+        state, _, _ = kit.wait_job(server.uri("label"), work, job)
+        got = listener.take()
+        check(status == "successful-ok" and shown == ["7", "0-10", "true", "0", "en,de,zh-cn"] and
+              state == "completed" and
+              b" 7 mm,7 mm\r\n" in got, "defaults after a restart: set %s, then %s, job %s, %r"
+              % (status, shown, state, got[:120]))
         # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
         # no Avahi daemon (as here) that used to stop the whole server.
         try:
