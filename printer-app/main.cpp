@@ -58,6 +58,44 @@ bool IsLoopback(const char *host) {
          !strcmp(host, "[::1]");
 }
 
+// A state file written while the printers' own options were missing from
+// their attributes holds their defaults empty, and PAPPL reads an empty
+// value as 0 or false (a label gap of 0 mm, say). Those lines are left
+// out, so the model's defaults stand; nothing else is touched.
+void DropEmptyOptionDefaults(const std::string &path) {
+  FILE *in = std::fopen(path.c_str(), "r");
+  if (!in) return;
+  std::string kept, line;
+  bool dropped = false;
+  char buffer[4096];
+  while (std::fgets(buffer, sizeof buffer, in)) {
+    line += buffer;
+    if (line.back() != '\n' && !std::feof(in)) continue;  // a longer line goes on
+    const size_t nameEnd = line.find_first_of(" \t\r\n");
+    const std::string name = line.substr(0, nameEnd);
+    const bool empty = name.size() > 16 && !name.compare(0, 8, "quillet-") &&
+                       !name.compare(name.size() - 8, 8, "-default") &&
+                       line.find_first_not_of(" \t\r\n", nameEnd) == std::string::npos;
+    if (empty) {
+      dropped = true;
+    } else {
+      kept += line;
+    }
+    line.clear();
+  }
+  std::fclose(in);
+  if (!dropped) return;
+  struct stat info {};
+  const mode_t mode = stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0600;
+  const std::string temp = path + ".new";
+  FILE *out = std::fopen(temp.c_str(), "w");
+  if (!out) return;
+  const bool written = std::fwrite(kept.data(), 1, kept.size(), out) == kept.size();
+  if (std::fclose(out) != 0 || !written || chmod(temp.c_str(), mode) != 0 ||
+      std::rename(temp.c_str(), path.c_str()) != 0)
+    std::remove(temp.c_str());
+}
+
 // Creates the system from the -o options of the server sub-command.
 pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*data*/) {
   const char *host = cupsGetOption("listen-hostname", numOptions, options);
@@ -102,6 +140,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   papplSystemSetFooterHTML(system, "Quillet Printer App " QUILLET_VERSION);
 
   StatePath = stateDir + "/" + kName + ".state";
+  DropEmptyOptionDefaults(StatePath);
   papplSystemLoadState(system, StatePath.c_str());
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                              const_cast<char *>(StatePath.c_str()));

@@ -399,6 +399,18 @@ def main(argv):
               state == "completed" and
               b" 7 mm,7 mm\r\n" in got, "defaults after a restart: set %s, then %s, job %s, %r"
               % (status, shown, state, got[:120]))
+        # A state file that holds a default empty (as one version wrote
+        # them) gives the model's default, not 0.
+        server.stop()
+        path = os.path.join(work, "state", "quillet-printer-app.state")
+        with open(path) as f:
+            text = f.read()
+        with open(path, "w") as f:
+            f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n"))
+        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+        shown = kit.ipp(server.uri("label"), get, work, vendor)
+        shown = [shown.get(k) for k in vendor[:3]]
+        check(shown == ["2", "0-10", "true"], "empty stored default: %s" % shown)
         # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
         # no Avahi daemon (as here) that used to stop the whole server.
         try:
