@@ -4,6 +4,8 @@
 #   tools/deps.sh package  the filter and its Debian package
 #   tools/deps.sh all      everything: tests, sanitizers, packages, the
 #                          Windows cross build and Wine
+#   tools/deps.sh wine64   Wine's 64-bit loader, for a machine that runs no
+#                          32-bit code
 set -euo pipefail
 what=${1:-all}
 
@@ -22,6 +24,7 @@ pkgs=("${native[@]}")
 case "$what" in
   package) pkgs+=("${package[@]}") ;;
   all) pkgs+=("${tests[@]}" "${package[@]}" "${windows[@]}") ;;
+  wine64) pkgs=(wine64) ;;
 esac
 
 sudo=""

@@ -6,7 +6,7 @@
 #
 #   wine-run.sh [--prefix DIR] --prepare     (prefix and fonts only)
 #
-# The 32-bit prefix (default: <build dir>/wineprefix, found from the
+# The prefix, 32-bit or 64-bit as the program is (default: <build dir>/wineprefix, found from the
 # program's CMake build tree) is prepared once: booted, crash dialog off,
 # Arial substituted by Liberation Sans, Tahoma copied into its Fonts folder.
 # Fonts follow LANG: Wine's Tahoma has no Thai or CJK glyphs and Wine does
@@ -63,7 +63,10 @@ fi
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# --prepare takes the architecture its caller chose.
+. "$(dirname "$0")/wine-arch.sh"
+if [ -n "$exe" ]; then wine_arch_for "$exe" "$prefix"; fi
+export WINEPREFIX=$prefix WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export LANG=${LANG:-C.UTF-8}
 
 regfile=$prefix/quillet-settings.reg

@@ -12,7 +12,9 @@
 set -euo pipefail
 runner=$1 prefix=$2 exe=$3 outdir=$4
 shift 4
-export WINEDEBUG=-all WINEARCH=win32
+export WINEDEBUG=-all
+. "$(dirname "$runner")/wine-arch.sh"
+wine_arch_for "$exe" "$prefix"
 . "$(dirname "$0")/wine-languages.sh"
 
 if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then run_languages PLOVEX_DIALOGS_INNER "$0" "$@"; fi

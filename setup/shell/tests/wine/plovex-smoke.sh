@@ -11,7 +11,9 @@ set -euo pipefail
 runner=$1 prefix=$2 exe=$3 shot=$4 lang=$5 caption=$6
 # Wine takes the UI language from LC_ALL when no glibc locale of that
 # name is installed, so set both.
-export LANG=$lang LC_ALL=$lang WINEDEBUG=-all WINEARCH=win32
+export LANG=$lang LC_ALL=$lang WINEDEBUG=-all
+. "$(dirname "$runner")/wine-arch.sh"
+wine_arch_for "$exe" "$prefix"
 
 if [ -z "${PLOVEX_SMOKE_INNER:-}" ]; then
   "$runner" --prefix "$prefix" --prepare

@@ -16,7 +16,9 @@
 # that is not one of its known DLLs.
 set -euo pipefail
 runner=$1 prefix=$2 plovex=$3 tester=$4 dll=$5 exe=$6 work=$7
-export LANG=en_US.UTF-8 WINEDEBUG=-all WINEARCH=win32
+export LANG=en_US.UTF-8 WINEDEBUG=-all
+. "$(dirname "$runner")/wine-arch.sh"
+wine_arch_for "$plovex" "$prefix"
 unset LC_ALL
 dlls="WINSPOOL.DRV gdiplus.dll Msftedit.dll bthprops.cpl"
 programs="rundll32.exe certutil.exe"
