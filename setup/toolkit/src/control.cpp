@@ -256,6 +256,12 @@ void CControlUI::ApplyAttributeList(const std::wstring& list) {
 }
 
 bool CControlUI::ApplyStyle(const std::wstring& styleName) {
+  // A style may name another style; one that names itself, directly or
+  // through others, would recurse until the stack runs out, so a chain
+  // stops at a depth no real markup comes near.
+  constexpr int kMaxStyleDepth = 16;
+  static thread_local int depth = 0;
+  if (depth >= kMaxStyleDepth) return false;
   std::wstring list;
   if (m_pManager) {
     if (!m_pManager->GetStyle(styleName, list)) return false;
@@ -263,6 +269,10 @@ bool CControlUI::ApplyStyle(const std::wstring& styleName) {
     CPaintManagerUI scratch;  // shared styles are visible without a window
     if (!scratch.GetStyle(styleName, list)) return false;
   }
+  struct Nested {
+    Nested() { ++depth; }
+    ~Nested() { --depth; }
+  } nested;
   ApplyAttributeList(list);
   return true;
 }
