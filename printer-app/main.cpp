@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -37,8 +38,27 @@ bool MakeDirectories(const std::string &path) {
   return true;
 }
 
+// The system service runs as a user of its own (the package creates it);
+// -1 where there is none.
+uid_t ServiceUid() {
+  static const uid_t uid = [] {
+    const struct passwd *user = getpwnam(kName);
+    return user ? user->pw_uid : static_cast<uid_t>(-1);
+  }();
+  return uid;
+}
+
+// Root and the service user mean the system's server: its state is in
+// /var/lib and its command socket in /run. SNAP_COMMON (a snap, the tests'
+// private servers) keeps PAPPL's own choice.
+bool SystemInstance(uid_t uid) {
+  return !std::getenv("SNAP_COMMON") && (uid == 0 || uid == ServiceUid());
+}
+
+const std::string RuntimeDirectory = std::string("/run/") + kName;
+
 std::string DefaultStateDirectory() {
-  if (getuid() == 0) return std::string("/var/lib/") + kName;
+  if (SystemInstance(getuid())) return std::string("/var/lib/") + kName;
   if (const char *config = std::getenv("XDG_CONFIG_HOME")) return std::string(config) + "/" + kName;
   if (const char *home = std::getenv("HOME")) return std::string(home) + "/.config/" + kName;
   return std::string(papplGetTempDir()) + "/" + kName;
@@ -109,6 +129,13 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                  std::strerror(errno));
     return nullptr;
   }
+  // PAPPL adds the command socket after this; the service's unit makes the
+  // folder, a root server run by hand makes it here.
+  if (SystemInstance(getuid()) && mkdir(RuntimeDirectory.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "%s: cannot create %s: %s\n", kName, RuntimeDirectory.c_str(),
+                 std::strerror(errno));
+    return nullptr;
+  }
   const char *spoolOption = cupsGetOption("spool-directory", numOptions, options);
   const std::string spool = spoolOption ? spoolOption : stateDir + "/spool";
   const char *logFile = cupsGetOption("log-file", numOptions, options);
@@ -161,6 +188,23 @@ void Usage(void * /*data*/) {
 }
 
 }  // namespace
+
+// PAPPL's command socket is /run/NAME.sock for root and a per-uid file in
+// the temporary folder otherwise, so a server run as the service user and
+// root's sub-commands would miss each other. The system's server (run by
+// root or the service user) listens in its runtime folder instead, and
+// that is where root, the service user and, after their own socket, other
+// users' sub-commands look.
+extern "C" char *_papplMainloopGetServerPath(const char *base_name, uid_t uid, char *buffer,
+                                             size_t bufsize) {
+  if (SystemInstance(uid))
+    std::snprintf(buffer, bufsize, "%s/%s.sock", RuntimeDirectory.c_str(), base_name);
+  else if (uid)
+    std::snprintf(buffer, bufsize, "%s/%s%d.sock", papplGetTempDir(), base_name, static_cast<int>(uid));
+  else  // root with SNAP_COMMON set
+    std::snprintf(buffer, bufsize, "%s/%s.sock", std::getenv("SNAP_COMMON"), base_name);
+  return buffer;
+}
 
 int main(int argc, char *argv[]) {
   // Before the main loop: the devices sub-command lists without a server.
