@@ -109,13 +109,19 @@ if(TARGET quillet-printer-app)
       "raster, PNG, JPEG and, with Ghostscript, PDF. Printers attach over USB,"
       "the network, Bluetooth or a serial cable."
       "."
-      "The systemd service quillet-printer-app listens on localhost port 8631"
-      "and is enabled and started on installation. Attribute labels in English,"
+      "The systemd service quillet-printer-app listens on localhost port 8631,"
+      "runs as a system user of its own and is enabled and started on"
+      "installation. Attribute labels in English,"
       "German and Chinese."
     TARGETS quillet-printer-app quillet-printer-app-man
+    # postinst makes the service's user.
+    DEPENDS adduser
     # PDF pages are rendered by running gs.
     RECOMMENDS ghostscript
     CONTROL_EXTRA ${_scripts}/postinst ${_scripts}/prerm ${_scripts}/postrm)
+  # USB printers to group lp, for the service's user.
+  install(FILES ${_scripts}/60-quillet-printer-app.rules DESTINATION /lib/udev/rules.d
+          COMPONENT printer-app EXCLUDE_FROM_ALL)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet-printer-app
           COMPONENT printer-app EXCLUDE_FROM_ALL)
