@@ -7,8 +7,12 @@
 #     quillet-decode checks what the queue wrote; the installed filter
 #     speaks German; the installed printer application's service is
 #     enabled, a private server of it prints a PDF, a PWG raster and a
-#     PNG to a socket printer (decoded by quillet-decode), and it runs as
-#     its unit starts it; the queue and the packages are purged;
+#     PNG to a socket printer (decoded by quillet-decode); it runs as its
+#     unit starts it (its own user and groups, writing only in its state
+#     and runtime folders), root adds a printer, root, its user and nobody
+#     reach it, nobody prints; a root-owned state left by a version that
+#     ran the service as root is kept and becomes its user's; the queue
+#     and the packages are purged, the user with them;
 #  2. a source install (prefix /usr/local, as the README builds it): the
 #     installed filter speaks German; the files of the install manifest
 #     are removed.
@@ -27,8 +31,10 @@ export DEBIAN_FRONTEND=noninteractive
 tmp=$(mktemp -d)
 app=/usr/sbin/quillet-printer-app
 unit=quillet-printer-app.service
-# What the service keeps: its printers and spool, its control socket.
-app_state=(/var/lib/quillet-printer-app /run/quillet-printer-app.sock)
+# What the service keeps: its printers and spool, its control socket (and
+# where versions that ran it as root had it); the user it runs as.
+app_state=(/var/lib/quillet-printer-app /run/quillet-printer-app /run/quillet-printer-app.sock)
+app_user=quillet-printer-app
 
 # Our packages on the system, in any state but purged.
 ours() {
@@ -86,6 +92,8 @@ cleanup() {
   trap - EXIT INT TERM
   stop_servers
   purge_ours >&2 || echo "cleanup: could not purge: $(ours | tr "\n" " ")" >&2
+  # What this script seeded before the install, should it stop earlier.
+  "${sudo[@]}" rm -rf "${app_state[@]}"
   remove_source_install
   rm -rf "$tmp"
   exit "$status"
@@ -138,6 +146,14 @@ for deb in "${debs[@]}"; do
   dpkg-deb -c "$deb"
 done
 
+# What a version that ran the service as root leaves after its removal:
+# root's state folder, state file and a spooled job. The install keeps
+# them, the unit's start hands them to the service's user.
+"${sudo[@]}" install -d -m 0755 /var/lib/quillet-printer-app/spool
+printf 'NextPrinterID 1\n' | "${sudo[@]}" tee /var/lib/quillet-printer-app/quillet-printer-app.state >/dev/null
+"${sudo[@]}" chmod 0600 /var/lib/quillet-printer-app/quillet-printer-app.state
+printf 'RaS2' | "${sudo[@]}" tee /var/lib/quillet-printer-app/spool/p00001j00001-job.pwg >/dev/null
+
 echo "== installing ${pkgs[*]}"
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${debs[@]/#/./}" </dev/null >/dev/null
 mode=$(stat -c '%a %U:%G' "$filter")
@@ -147,6 +163,10 @@ if [ "$mode" != "755 root:root" ]; then
 fi
 dpkg -L "${pkgs[@]}" | while read -r f; do [ -d "$f" ] || echo "$f"; done >"$tmp/files"
 speaks_german "$filter"
+if ! getent passwd "$app_user" >/dev/null; then
+  echo "FAIL: the package made no user $app_user" >&2
+  exit 1
+fi
 
 echo "== printing through a scheduler that uses the installed files (file and serial queues)"
 "${sudo[@]}" python3 filter/tests/cups/cupsd_test.py --installed --decoder /usr/bin/quillet-decode \
@@ -171,14 +191,15 @@ fi
 # A user's private server: its own port, state and control socket.
 python3 printer-app/tests/installed_test.py "$app" /usr/bin/quillet-decode \
   tools/demo/testdoc.py "$tmp/papp"
-# As the unit starts it (root, state under /var/lib, the control socket
-# in /run), on a free port and logging here; a printer is added with the
-# README's command (another device) and must be kept in the service's
-# state.
+# As the unit starts it: as its user with its groups, umask and no new
+# privileges, in the folders systemd makes for it (owned by the user), on
+# a free port and logging here. Root adds a printer with the README's
+# command (another device), root, the service's user and nobody reach it,
+# nobody prints on it; the printer must be kept in the service's state.
 read -ra add_printer < <(sed -n 's/^    sudo quillet-printer-app add /add /p' README.md | head -n 1)
 for i in "${!add_printer[@]}"; do
   case "${add_printer[$i]}" in
-    -v) add_printer[i + 1]=socket://127.0.0.1:9100 ;;
+    -v) add_printer[i + 1]=socket://127.0.0.1:9100 ;;  # the test's printer replaces it
     -m) driver=${add_printer[$i + 1]} ;;
   esac
 done
@@ -186,16 +207,42 @@ if [ -z "${driver:-}" ]; then
   echo "FAIL: README.md has no 'sudo quillet-printer-app add ... -m DRIVER' line" >&2
   exit 1
 fi
-read -ra exec_start < <(sed -n 's/^ExecStart=//p' "/lib/systemd/system/$unit")
+unit_value() { sed -n "s/^$1=//p" "/lib/systemd/system/$unit" | tail -n 1; }
+read -ra exec_start < <(unit_value ExecStart)
+svc_user=$(unit_value User)
+svc_group=$(unit_value Group)
+read -ra svc_groups < <(unit_value SupplementaryGroups)
+if [ "$svc_user" != "$app_user" ] || [ "$svc_group" != "$app_user" ]; then
+  echo "FAIL: $unit runs as '$svc_user:$svc_group', not $app_user" >&2
+  exit 1
+fi
+state_dir=/var/lib/$(unit_value StateDirectory)
+run_dir=/run/$(unit_value RuntimeDirectory)
+# systemd hands a folder that is not the user's over to it, with all it
+# holds, as the root-owned state seeded above.
+for d in "$state_dir" "$run_dir"; do
+  if [ -d "$d" ] && [ "$(stat -c %U:%G "$d")" != "$svc_user:$svc_group" ]; then
+    "${sudo[@]}" chown -R -h "$svc_user:$svc_group" "$d"
+  fi
+done
+"${sudo[@]}" install -d -m "$(unit_value StateDirectoryMode)" -o "$svc_user" -g "$svc_group" "$state_dir"
+"${sudo[@]}" install -d -m "$(unit_value RuntimeDirectoryMode)" -o "$svc_user" -g "$svc_group" "$run_dir"
+as_service=("${sudo[@]}" setpriv --reuid="$svc_user" --regid="$svc_group"
+  --groups="$(IFS=,; echo "$svc_group,${svc_groups[*]}")" --no-new-privs --inh-caps=-all --bounding-set=-all
+  -- env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+  HOME="$(getent passwd "$svc_user" | cut -d: -f6)" USER="$svc_user" LOGNAME="$svc_user"
+  SHELL="$(getent passwd "$svc_user" | cut -d: -f7)" LANG=C.UTF-8
+  STATE_DIRECTORY="$state_dir" RUNTIME_DIRECTORY="$run_dir")
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"${sudo[@]}" "${exec_start[@]}" -o server-port="$port" -o log-file="$tmp/service.log" \
-  </dev/null >/dev/null 2>&1 &
+(umask "$(unit_value UMask)"
+ exec "${as_service[@]}" "${exec_start[@]}" -o server-port="$port" -o log-file=- \
+   </dev/null >/dev/null 2>"$tmp/service.log") &
 echo $! >"$tmp/service.pid"
 # Only a running server may get the sub-command: PAPPL starts one of its
 # own for a sub-command that finds none.
 ready=no
 for _ in $(seq 100); do
-  if [ -S /run/quillet-printer-app.sock ] && (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+  if [ -S "$run_dir/quillet-printer-app.sock" ] && (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     ready=yes
     break
   fi
@@ -206,14 +253,55 @@ if [ $ready != yes ]; then
   cat "$tmp/service.log" >&2 || true
   exit 1
 fi
-"${sudo[@]}" "$app" "${add_printer[@]}"
+# The process is the service's user with its device groups and nothing
+# more, and can write in its two folders only.
+pid=$(cat "$tmp/service.pid")
+ids() { getent "$1" "$2" | cut -d: -f3; }
+want_groups=$(for g in "$svc_group" "${svc_groups[@]}"; do ids group "$g"; done | sort -n | tr '\n' ' ')
+got_groups=$(awk '/^Groups:/ { for (i = 2; i <= NF; i++) print $i }' "/proc/$pid/status" | sort -n | tr '\n' ' ')
+got_ids=$(awk '/^(Uid|Gid|NoNewPrivs|CapEff):/ { printf "%s %s ", $1, $2 }' "/proc/$pid/status")
+want_ids="Uid: $(ids passwd "$svc_user") Gid: $(ids group "$svc_group") CapEff: 0000000000000000 NoNewPrivs: 1 "
+if [ "$got_ids" != "$want_ids" ] || [ "$got_groups" != "$want_groups" ]; then
+  echo "FAIL: the service runs as '$got_ids' groups '$got_groups', not '$want_ids' groups '$want_groups'" >&2
+  exit 1
+fi
+for d in / /etc /usr /usr/sbin /var /var/lib /var/log /var/spool /run /root /home \
+         /lib/systemd/system /lib/udev/rules.d "$state_dir" "$run_dir"; do
+  [ -d "$d" ] || continue
+  probe=$d/.quillet-write-probe
+  case "$d" in "$state_dir"|"$run_dir") want=0 ;; *) want=1 ;; esac
+  got=0
+  "${as_service[@]}" sh -c ': >"$1" && rm -f "$1"' _ "$probe" 2>/dev/null || got=1
+  if [ $got != $want ]; then
+    "${sudo[@]}" rm -f "$probe"
+    echo "FAIL: the service's user can$([ $want = 1 ] || echo not) write in $d" >&2
+    exit 1
+  fi
+done
+echo "the service runs as $svc_user (groups $svc_group ${svc_groups[*]}), writes only in $state_dir and $run_dir"
+"${sudo[@]}" python3 printer-app/tests/installed_test.py --service "$app" /usr/bin/quillet-decode \
+  "$svc_user" "${add_printer[@]}" || { cat "$tmp/service.log" >&2; exit 1; }
 stop_servers
-if ! "${sudo[@]}" grep -qs "$driver" /var/lib/quillet-printer-app/quillet-printer-app.state; then
+if ! "${sudo[@]}" grep -qs "$driver" "$state_dir/quillet-printer-app.state"; then
   echo "FAIL: the service's state has no printer; its log:" >&2
   cat "$tmp/service.log" >&2 || true
   exit 1
 fi
-echo "the service's server kept its printer ($app ${add_printer[*]}) in /var/lib/quillet-printer-app"
+# Nothing the service made lies outside its folders (the unit gives it a
+# private /tmp).
+mapfile -t strays < <("${sudo[@]}" find /etc /usr /var /run /root /home /srv /opt /dev/shm -xdev \
+  \( -path "$state_dir" -o -path "$run_dir" -o -path /var/tmp \) -prune -o -user "$svc_user" -print 2>/dev/null)
+if [ ${#strays[@]} -gt 0 ]; then
+  echo "FAIL: files of $svc_user outside its folders: ${strays[*]}" >&2
+  exit 1
+fi
+if [ -n "$("${sudo[@]}" find "$state_dir" ! -user "$svc_user" -print)" ] ||
+   ! "${sudo[@]}" test -f "$state_dir/spool/p00001j00001-job.pwg"; then
+  echo "FAIL: the earlier root-owned state is not the service user's:" >&2
+  "${sudo[@]}" ls -lR "$state_dir" >&2
+  exit 1
+fi
+echo "the service's server kept its printer ($app ${add_printer[*]}) in $state_dir, with the earlier state"
 
 echo "== removing ${pkgs[*]}"
 "${sudo[@]}" apt-get purge -y -qq "${pkgs[@]}" </dev/null >/dev/null
@@ -225,6 +313,10 @@ if [ -n "$(unit_traces)" ]; then
 fi
 if [ -n "$(ours)" ]; then
   echo "FAIL: still known to dpkg: $(ours | tr '\n' ' ')" >&2
+  exit 1
+fi
+if getent passwd "$app_user" >/dev/null || getent group "$app_user" >/dev/null; then
+  echo "FAIL: the user or group $app_user is left" >&2
   exit 1
 fi
 echo "nothing of ${pkgs[*]} is left"

@@ -7,12 +7,21 @@ hold the document's pages.
 Usage: installed_test.py APP DECODER TESTDOC WORKDIR
 WORKDIR is made and removed here; it holds server.pid while the server
 runs, so a caller's exit trap can stop a server this script had no time
-to stop."""
+to stop.
+
+       installed_test.py --service APP DECODER USER add ARGS...
+(as root) The system's server, already running as the service user USER:
+root, USER and nobody reach it (status), root adds a printer with the add
+sub-command given (its -v replaced by a socket "printer" here), all three
+see it (printers), and nobody prints a PNG on it, which must decode as
+one page."""
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 
 import pappkit as kit
 
@@ -75,5 +84,65 @@ def main(argv):
     return 1 if failures else 0
 
 
+def service(argv):
+    app, decoder, user = argv[2:5]
+    add = list(argv[5:])
+    listener = kit.Listener()
+    add[add.index("-v") + 1] = "socket://127.0.0.1:%d" % listener.port
+    name = add[add.index("-d") + 1]
+    failures = []
+
+    def run(as_user, *args):
+        # No TMPDIR or SNAP_COMMON: the sub-commands find the service by
+        # themselves, as a user's would.
+        env = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "SNAP_COMMON")}
+        prefix = ["runuser", "-u", as_user, "--"] if as_user != "root" else []
+        return subprocess.run(prefix + [app] + list(args), env=env, capture_output=True,
+                              text=True, timeout=60)
+
+    work = tempfile.mkdtemp()
+    try:
+        os.chmod(work, 0o755)
+        # status starts no server of its own when it finds none (the others
+        # do, and that one would outlive the test): it goes first.
+        for who in ("root", user, "nobody"):
+            r = run(who, "status")
+            if r.returncode != 0:
+                raise AssertionError("status as %s does not reach the service: %s"
+                                     % (who, (r.stdout + r.stderr).strip()))
+        r = run("root", *add)
+        if r.returncode != 0:
+            failures.append("root's %s: %s" % (" ".join(add), r.stderr.strip()))
+        for who in ("root", user, "nobody"):
+            r = run(who, "printers")
+            if r.returncode != 0 or name not in r.stdout.split():
+                failures.append("printers as %s does not show %s: %s"
+                                % (who, name, (r.stdout + r.stderr).strip()))
+        png = os.path.join(work, "photo.png")
+        with open(png, "wb") as f:
+            f.write(kit.png(300, 200))
+        os.chmod(png, 0o644)
+        r = run("nobody", "submit", "-d", name, png)
+        if r.returncode != 0:
+            failures.append("submit as nobody: %s" % r.stderr.strip())
+        else:
+            stream = os.path.join(work, "photo.prn")
+            with open(stream, "wb") as f:
+                f.write(listener.take(timeout=120))
+            d = subprocess.run([decoder, "--no-png", stream], capture_output=True, text=True)
+            if d.returncode != 0 or "1 page(s)" not in d.stderr:
+                failures.append("the service's printer stream: %s" % (d.stdout + d.stderr).strip())
+            else:
+                print("the service printed nobody's PNG: 1 page decoded")
+    except (AssertionError, subprocess.TimeoutExpired) as e:
+        failures.append(str(e))
+    finally:
+        listener.close()
+        shutil.rmtree(work, ignore_errors=True)
+    for f in failures:
+        print("FAIL:", f)
+    return 1 if failures else 0
+
+
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(service(sys.argv) if sys.argv[1:2] == ["--service"] else main(sys.argv))
