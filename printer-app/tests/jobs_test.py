@@ -1,6 +1,7 @@
 """The queue of a real server: jobs print first in, first out, once each;
 a broken printer connection fails only the job it cut; Cancel-Job stops a
-job whose printer stopped reading; the log rotates without hanging.
+job whose printer stopped reading; the log rotates without hanging; an
+encrypted PDF and a full spool are reported as such.
 
 Jobs are in the printer's own language, so what a printer receives is the
 documents themselves, byte for byte.
@@ -83,12 +84,45 @@ class Printer:
         self.sock.close()
 
 
+class Server(kit.Server):
+    """kit.Server that does not leave a server behind that failed to answer."""
+
+    def __init__(self, *args, **kwargs):
+        try:
+            super().__init__(*args, **kwargs)
+        except AssertionError:
+            if getattr(self, "proc", None) and self.proc.poll() is None:
+                self.proc.kill()
+                self.proc.wait()
+            raise
+
+
 def document(token, size):
     """A job in the printer's language, named by `token` at both ends."""
     head = ("SIZE 50 mm,30 mm\r\nCLS\r\nTEXT 10,10,\"1\",0,1,1,\"%s\"\r\n" % token).encode()
     tail = ("PRINT 1,1\r\n; end %s\r\n" % token).encode()
     filler = bytes((i * 7 + len(token)) & 0xFF for i in range(max(0, size - len(head) - len(tail))))
     return head + filler + tail
+
+
+def encrypted_pdf():
+    """A one-page PDF whose standard security handler wants a password no
+    one has (its O and U entries match none)."""
+    objs = [b"<< /Type /Catalog /Pages 2 0 R >>",
+            b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 144 72] >>",
+            b"<< /Filter /Standard /V 1 /R 2 /O <" + b"41" * 32 + b"> /U <" + b"42" * 32 + b"> /P -4 >>"]
+    out, offsets = bytearray(b"%PDF-1.4\n"), []
+    for i, body in enumerate(objs, 1):
+        offsets.append(len(out))
+        out += b"%d 0 obj\n" % i + body + b"\nendobj\n"
+    xref = len(out)
+    out += b"xref\n0 %d\n0000000000 65535 f \n" % (len(objs) + 1)
+    for off in offsets:
+        out += b"%010d 00000 n \n" % off
+    out += (b"trailer\n<< /Size %d /Root 1 0 R /Encrypt 4 0 R /ID [<00112233445566778899aabbccddeeff> "
+            b"<00112233445566778899aabbccddeeff>] >>\nstartxref\n%d\n%%%%EOF\n" % (len(objs) + 1, xref))
+    return bytes(out)
 
 
 def write(work, name, data):
@@ -169,7 +203,7 @@ def main(argv):
 
     server = None
     try:
-        server = kit.Server(app, os.path.join(work, "server"), log_level="info")
+        server = Server(app, os.path.join(work, "server"), log_level="info")
 
         # A long job, then five that wait: they print 1..5 after it.
         p = Printer(gated=True)
@@ -226,6 +260,9 @@ def main(argv):
         uri = server.uri("stuck")
         stuck = kit.print_job(uri, work, write(work, "stuck", document("stuck", 16 << 20)), RAW)[0]
         check(wait_state(uri, work, stuck, ("processing",), 20) == "processing", "the blocked job is printing")
+        waiting = kit.print_job(uri, work, write(work, "waiting", document("waiting", 4000)), RAW)[0]
+        body = "OPERATION Cancel-Job\n%s\nATTR integer job-id %d" % (kit.OPERATION_HEAD, waiting)
+        kit.ipp(uri, body, work)
         time.sleep(1)
         start = time.time()
         body = "OPERATION Cancel-Job\n%s\nATTR integer job-id %d" % (kit.OPERATION_HEAD, stuck)
@@ -301,10 +338,38 @@ def main(argv):
         check(not lost, "no job lost %s" % lost[:5])
         check(not misreported, "every printed job is reported completed %s" % misreported[:5])
         print("     %d jobs in %.1f s" % (total, time.time() - started))
+
+        # A PDF that wants a password: the reason says so, not "damaged".
+        uri = server.uri("r0")
+        enc = kit.print_job(uri, work, write(work, "enc.pdf", encrypted_pdf()), "application/pdf")[0]
+        state = wait_state(uri, work, enc, ("completed", "aborted", "canceled"), 60)
+        _, message = job_state(uri, work, enc)
+        check(state == "aborted" and "password" in message, "an encrypted PDF: %s (%s)" % (message, state))
         for pr in printers:
             pr.close()
         server.stop()
         server = None
+
+        # A spool on a full file system: the answer gives the real reason.
+        spool = os.path.join(work, "fullspool")
+        os.makedirs(spool)
+        wrapper = write(work, "in-small-spool.sh", (
+            "#!/bin/sh\nexec unshare -m sh -c 'mount -t tmpfs -o size=256k tmpfs \"$0\" && exec \"$@\"' "
+            "%s %s \"$@\"\n" % (spool, app)).encode())
+        os.chmod(wrapper, 0o755)
+        if subprocess.run([wrapper, "--help"], capture_output=True).returncode != 0:
+            print("skip a full spool: no mount namespace here")
+        else:
+            server = Server(wrapper, os.path.join(work, "spoolserver"), extra=["-o", "spool-directory=" + spool])
+            server.add("full", DRIVER, "socket://127.0.0.1:%d" % kit.free_port())
+            path = write(work, "big", document("big", 1 << 20))
+            body = ("OPERATION Print-Job\n%s\nATTR mimeMediaType document-format %s\nFILE %s"
+                    % (kit.OPERATION_HEAD, RAW, path))
+            r = kit.ipp(server.uri("full"), body, work, ["status-message"])
+            check("No space left on device" in r.get("status-message", ""),
+                  "a full spool: %s" % r.get("status-message"))
+            server.stop()
+            server = None
 
         # A log over its limit at start, whose backup name is taken (PAPPL's
         # rename fails), then growing past it again: the server answers.
@@ -312,8 +377,11 @@ def main(argv):
         os.makedirs(os.path.join(root, "server.log.O", "taken"))
         with open(os.path.join(root, "server.log"), "wb") as f:
             f.write(b"x" * (1100 << 10))
-        server = kit.Server(app, root)
-        uri = server.uri("none")
+        try:
+            server = Server(app, root)
+        except AssertionError:
+            check(False, "the server starts with an oversized log")
+            raise
         with open(server.log, "ab") as f:
             f.write(b"y" * (1100 << 10))
         end = time.time() + 3
