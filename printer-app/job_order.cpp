@@ -1,8 +1,8 @@
 // How PAPPL 1.3.1 runs a printer's queue, mended where it goes wrong:
 // - waiting jobs start oldest first (PAPPL keeps its active jobs sorted
 //   newest first and starts the first pending one);
-// - a job is never started twice (two checks for work that come close
-//   together each started a thread for the same pending job);
+// - one job at a time per printer, each once (two checks for work close
+//   together started two jobs, or one twice);
 // - a printer connection that broke is closed after the job it cut, so the
 //   next job opens a fresh one (and waits, as PAPPL does, until the printer
 //   answers) instead of failing on the dead one;
@@ -22,7 +22,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-#include <utility>
 
 #include <pappl/pappl.h>
 
@@ -40,7 +39,6 @@ constexpr auto kCancelGrace = std::chrono::milliseconds(1000);
 // The job threads' devices, their sockets, and what is to happen to them.
 struct Registry {
   std::mutex mutex;
-  std::set<std::pair<pappl_printer_t *, int>> startedJobs;  // job ids are per printer
   std::map<pappl_device_t *, int> deviceSocket;       // socket:// devices
   std::map<pappl_job_t *, pappl_device_t *> running;  // jobs writing to a device
   std::set<pappl_job_t *> dropDevice;                 // close the device after this job
@@ -182,16 +180,17 @@ void *_papplJobProcess(pappl_job_t *job) {
   Registry &r = Jobs();
   pappl_printer_t *printer = papplJobGetPrinter(job);
   {
-    std::unique_lock<std::mutex> lock(r.mutex);
-    if (!r.startedJobs.emplace(printer, papplJobGetID(job)).second) return nullptr;  // already under way
     // PAPPL looks for a running job before it takes the printer's lock, so
-    // a check for work that waited on it while another job started took
-    // the next pending job too: one job at a time per printer.
+    // a check for work that waited on that lock while a job started took
+    // the next pending job too, and two checks close together each
+    // started the same one: one job thread at a time per printer.
+    std::unique_lock<std::mutex> lock(r.mutex);
     r.idle.wait(lock, [&] { return !r.busy.count(printer); });
     r.busy.insert(printer);
   }
   void *result = nullptr;
-  // Cancelled (or held) while it waited: nothing to do.
+  // A second start of a job that has run (or is cancelled or held
+  // meanwhile) finds it no longer pending: nothing to do.
   if (papplJobGetState(job) == IPP_JSTATE_PENDING) {
     tlsLastSocket = -1;
     result = next(job);
