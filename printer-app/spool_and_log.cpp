@@ -51,7 +51,7 @@ off_t FileSize(const std::string &path) {
 
 // Copies the log to FILE.O and empties it. The file stays the one PAPPL
 // has open (with O_APPEND its next line goes to the start), so no
-// descriptor changes under a thread that is writing; lines written
+// handle changes under a thread that is writing; lines written
 // between the copy and the truncation are lost. A log that cannot be
 // copied is emptied all the same: it must not fill the disk.
 void Rotate(const std::string &path) {
