@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "command_stream.h"
+#include "job_order.h"
 #include "strings_data.h"
 
 namespace quillet_app {
@@ -138,6 +139,7 @@ bool StartJob(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t *dev
   state->copies = raster ? std::max(1, options->copies) : 1;
   state->writtenBefore = BytesWritten(device);
   papplJobSetData(job, state);
+  JobDeviceStarted(job, device);
   return true;
 }
 
@@ -217,8 +219,12 @@ bool EndPage(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t 
     const bool sent = state->writer.Finish(out);
     papplDeviceFlush(device);
     if (out.failed() || BytesWritten(device) - state->writtenBefore < state->sent) {
-      papplJobSetMessage(job, "The printer connection was lost on page %u.", page);
-      papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: the printer connection was lost.", page);
+      // The connection is of no more use: the next job opens a new one.
+      DropDeviceAfter(job);
+      if (!papplJobIsCanceled(job)) {
+        papplJobSetMessage(job, "The printer connection was lost on page %u.", page);
+        papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u: the printer connection was lost.", page);
+      }
       ok = false;
     } else if (!sent && !papplJobIsCanceled(job)) {
       papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u could not be prepared.", page);
@@ -246,15 +252,28 @@ bool PrintRaw(pappl_job_t *job, pappl_pr_options_t * /*options*/, pappl_device_t
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Unable to open the print file.");
     return false;
   }
+  JobDeviceStarted(job, device);
+  const size_t writtenBefore = BytesWritten(device);
+  size_t sent = 0;
   char buffer[65536];
   size_t got;
   bool ok = true;
   while (ok && (got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
     if (papplJobIsCanceled(job)) break;
     ok = papplDeviceWrite(device, buffer, got) >= 0;
+    sent += got;
   }
   std::fclose(in);
   papplDeviceFlush(device);
+  // As for raster pages: what the device never wrote went nowhere.
+  if (!ok || BytesWritten(device) - writtenBefore < sent) {
+    DropDeviceAfter(job);
+    if (!papplJobIsCanceled(job)) {
+      papplJobSetMessage(job, "The printer connection was lost.");
+      papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "The printer connection was lost.");
+    }
+    ok = false;
+  }
   return ok;
 }
 

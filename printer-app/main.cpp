@@ -15,6 +15,7 @@
 #include <pappl/pappl.h>
 
 #include "driver.h"
+#include "job_order.h"
 #include "strings_data.h"
 
 #ifndef QUILLET_VERSION
@@ -140,6 +141,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   const std::string spool = spoolOption ? spoolOption : stateDir + "/spool";
   const char *logFile = cupsGetOption("log-file", numOptions, options);
   if (!logFile) logFile = "-";
+  quillet_app::SetLogFile(logFile);
   // Anyone who can reach the server from the network must authenticate for
   // administrative pages and operations; on loopback only it is open to
   // the local users, as a local CUPS is.

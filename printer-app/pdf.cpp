@@ -43,6 +43,32 @@ void FailJob(pappl_job_t *job, const char *message) {
   papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
 }
 
+// The job message of a document that needs a password (translated in
+// strings/).
+constexpr const char *kEncrypted =
+    "The PDF document is encrypted (password protected) and cannot be printed.";
+
+// True when the document names an encryption dictionary (in its trailer or
+// cross-reference stream, which are never compressed).
+bool Encrypted(const char *file) {
+  FILE *in = std::fopen(file, "rb");
+  if (!in) return false;
+  static const char kKey[] = "/Encrypt";
+  constexpr size_t kKeep = sizeof kKey - 2;  // a key split across two reads
+  std::vector<char> buffer(kKeep + 65536);
+  size_t kept = 0, got = 0;
+  bool found = false;
+  while (!found && (got = std::fread(buffer.data() + kept, 1, buffer.size() - kept, in)) > 0) {
+    const size_t size = kept + got;
+    found = std::search(buffer.begin(), buffer.begin() + static_cast<long>(size), kKey, kKey + sizeof kKey - 1) !=
+            buffer.begin() + static_cast<long>(size);
+    kept = std::min(kKeep, size);
+    std::memmove(buffer.data(), buffer.data() + size - kept, kept);
+  }
+  std::fclose(in);
+  return found;
+}
+
 // Reads from the renderer's output with the job's deadline.
 class Reader {
  public:
@@ -263,7 +289,9 @@ bool PrintPdf(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
     FailJob(job, message);
     ok = false;
   } else if (broken || (WIFEXITED(status) && WEXITSTATUS(status) != 0) || (ok && pages == 0)) {
-    FailJob(job, "The PDF document could not be rendered; it may be damaged.");
+    // An encrypted document the renderer could not open wants a password:
+    // it is not damaged, and the user can do something about it.
+    FailJob(job, Encrypted(file) ? kEncrypted : "The PDF document could not be rendered; it may be damaged.");
     ok = false;
   }
   papplJobDeletePrintOptions(options);
