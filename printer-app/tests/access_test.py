@@ -97,9 +97,9 @@ def web_client(port, steps):
     return codes
 
 
-def http_status(port, host, method="GET", path="/", body=None, ctype=None):
-    """Status of one request to 127.0.0.1 with the given Host header."""
-    conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+def http_request(port, host, method="GET", path="/", body=None, ctype=None, address="127.0.0.1"):
+    """Status and body of one request to `address` with the given Host."""
+    conn = http.client.HTTPConnection(address, port, timeout=30)
     conn.putrequest(method, path, skip_host=True, skip_accept_encoding=True)
     conn.putheader("Host", host)
     if body is not None:
@@ -107,20 +107,27 @@ def http_status(port, host, method="GET", path="/", body=None, ctype=None):
         conn.putheader("Content-Length", str(len(body)))
     conn.endheaders(body)
     response = conn.getresponse()
-    response.read()
+    data = response.read()
     conn.close()
-    return response.status
+    return response.status, data
 
 
-def get_printer_attributes_request(printer_uri):
-    """A minimal IPP Get-Printer-Attributes request."""
+def http_status(port, host, *args):
+    return http_request(port, host, *args)[0]
+
+
+def ipp_request(operation, printer_uri):
+    """A minimal IPP request of a printer operation."""
     def attr(tag, name, value):
         return (struct.pack(">BH", tag, len(name)) + name.encode() +
                 struct.pack(">H", len(value)) + value.encode())
-    return (struct.pack(">BBHI", 2, 0, 0x000B, 1) + b"\x01" +
+    return (struct.pack(">BBHI", 2, 0, operation, 1) + b"\x01" +
             attr(0x47, "attributes-charset", "utf-8") +
             attr(0x48, "attributes-natural-language", "en") +
             attr(0x45, "printer-uri", printer_uri) + b"\x03")
+
+
+GET_PRINTER_ATTRIBUTES, PAUSE_PRINTER, RESUME_PRINTER = 0x000B, 0x0010, 0x0011
 
 
 def own_global_address():
@@ -293,6 +300,22 @@ def main(argv):
         status2, _ = ipp_as(0, server.uri("a4"), "OPERATION Resume-Printer\n" + head(), work)
         check(status == status2 == "successful-ok" and paused == "stopped",
               "root Pause-/Resume-Printer over TCP: %s %s, state %s" % (status, status2, paused))
+        # ... from an IPv6 socket with a v4-mapped address (its owner is
+        # listed in tcp6, the server's end in tcp), and over ::1 where
+        # localhost has that address.
+        for address in ("::ffff:127.0.0.1", "::1"):
+            results = []
+            try:
+                for operation in (PAUSE_PRINTER, RESUME_PRINTER):
+                    code, data = http_request(server.port, "localhost:%d" % server.port, "POST",
+                                              "/ipp/print/a4", ipp_request(operation, server.uri("a4")),
+                                              "application/ipp", address)
+                    results.append((code, data[2:4].hex(), printer_state("a4")[1]))
+            except ConnectionRefusedError:
+                print("skip root over %s: no listener" % address)
+                continue
+            check(results == [(200, "0000", "stopped"), (200, "0000", "idle")],
+                  "root Pause-/Resume-Printer from %s: %s" % (address, results))
         codes = web(0, server.port, [["POST", "/a4/", {"action": "pause-printer"}]])
         paused = printer_state("a4")[1]
         ipp_as(0, server.uri("a4"), "OPERATION Resume-Printer\n" + head(), work)
@@ -327,7 +350,7 @@ def main(argv):
         for host in bad:
             code = http_status(port, host)
             check(code == 400, "Host %s: HTTP %d" % (host, code))
-        request = get_printer_attributes_request(server.uri("a4"))
+        request = ipp_request(GET_PRINTER_ATTRIBUTES, server.uri("a4"))
         codes = [http_status(port, h, "POST", "/ipp/print/a4", request, "application/ipp")
                  for h in ("7f000001.rbndr.example:%d" % port, "localhost:%d" % port)]
         check(codes == [400, 200], "IPP with a foreign and with its own Host: %s" % codes)
