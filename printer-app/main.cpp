@@ -14,6 +14,7 @@
 
 #include <pappl/pappl.h>
 
+#include "access.h"
 #include "driver.h"
 #include "job_order.h"
 #include "strings_data.h"
@@ -143,8 +144,8 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   if (!logFile) logFile = "-";
   quillet_app::SetLogFile(logFile);
   // Anyone who can reach the server from the network must authenticate for
-  // administrative pages and operations; on loopback only it is open to
-  // the local users, as a local CUPS is.
+  // administrative pages and operations; local users must be administrators
+  // (access.cpp).
   const char *auth = cupsGetOption("auth-service", numOptions, options);
   if (!auth && !IsLoopback(host)) auth = "login";
 
@@ -159,8 +160,6 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
-  if (const char *group = cupsGetOption("admin-group", numOptions, options))
-    papplSystemSetAdminGroup(system, group);
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
@@ -171,6 +170,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   StatePath = stateDir + "/" + kName + ".state";
   DropEmptyOptionDefaults(StatePath);
   papplSystemLoadState(system, StatePath.c_str());
+  quillet_app::SetUpAccess(system, cupsGetOption("admin-group", numOptions, options));
   papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
                              const_cast<char *>(StatePath.c_str()));
   return system;
