@@ -360,18 +360,27 @@ extern "C" bool papplClientHTMLAuthorize(pappl_client_t *client) {
       papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, nullptr, 0, 0);
       return false;
     }
+    // With neither a login service nor a web password PAPPL lets every
+    // remote visitor administer; nothing then tells who they are.
+    char password[256] = "";
+    pappl_system_t *system = papplClientGetSystem(client);
+    if (peer.kind == Peer::kRemote && !papplSystemGetAuthService(system) &&
+        !*papplSystemGetPassword(system, password, sizeof password)) {
+      papplClientRespond(client, HTTP_STATUS_FORBIDDEN, nullptr, nullptr, 0, 0);
+      return false;
+    }
   }
   return next(client);
 }
 
 // A printer's home page takes forms that pause, resume, hold and release
 // the printer and make it the default, with no guard at all in PAPPL 1.3.1;
-// a local client posting them must pass the web interface's guard.
+// posting them must pass the web interface's guard, as every other
+// administrative form does.
 extern "C" void _papplPrinterWebHome(pappl_client_t *client, pappl_printer_t *printer) {
   using Fn = void (*)(pappl_client_t *, pappl_printer_t *);
   static const Fn next = Next<Fn>("_papplPrinterWebHome");
-  if (client && papplClientGetMethod(client) == HTTP_STATE_POST &&
-      Identify(client).kind != Peer::kRemote && !papplClientHTMLAuthorize(client))
+  if (client && papplClientGetMethod(client) == HTTP_STATE_POST && !papplClientHTMLAuthorize(client))
     return;
   next(client, printer);
 }
