@@ -14,6 +14,7 @@
 #include <pappl/pappl.h>
 
 #include "driver.h"
+#include "limits.h"
 #include "strings_data.h"
 
 #ifndef QUILLET_VERSION
@@ -130,6 +131,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
+  quillet_app::ApplyLimits(system);
   if (const char *group = cupsGetOption("admin-group", numOptions, options))
     papplSystemSetAdminGroup(system, group);
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
