@@ -136,8 +136,12 @@ void Watch() {
         if (c->cut) continue;
         if ((c->phase == Phase::kHeader && now - c->since > kHeaderSeconds) ||
             (c->phase == Phase::kIdle && now - c->since > kIdleSeconds)) {
+          papplLogClient(c->client, PAPPL_LOGLEVEL_INFO, "Closing a stalled connection.");
           Cut(c);
         } else if (c->phase == Phase::kBusy && c->reading && OverBudget(*c, now)) {
+          papplLogClient(c->client, PAPPL_LOGLEVEL_ERROR,
+                         "The request's data comes too slowly (%.0f bytes in %.0f s); closing.", c->bytes,
+                         c->clientSeconds + now - c->readStart);
           c->expired = true;
           Cut(c);
         }
