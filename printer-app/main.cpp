@@ -17,6 +17,7 @@
 #include "access.h"
 #include "driver.h"
 #include "job_order.h"
+#include "limits.h"
 #include "strings_data.h"
 
 #ifndef QUILLET_VERSION
@@ -160,6 +161,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
+  quillet_app::ApplyLimits(system);
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
