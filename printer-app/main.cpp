@@ -14,6 +14,7 @@
 #include <pappl/pappl.h>
 
 #include "driver.h"
+#include "state.h"
 #include "strings_data.h"
 
 #ifndef QUILLET_VERSION
@@ -141,9 +142,8 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
 
   StatePath = stateDir + "/" + kName + ".state";
   DropEmptyOptionDefaults(StatePath);
-  papplSystemLoadState(system, StatePath.c_str());
-  papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                             const_cast<char *>(StatePath.c_str()));
+  DropEmptyOptionDefaults(StatePath + ".old");
+  quillet_app::SetUpState(system, StatePath, spool);
   return system;
 }
 
