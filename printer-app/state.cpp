@@ -450,7 +450,7 @@ bool ChangesNothing(ipp_op_t op) {
 
 // After a request: its change goes to disk before the answer does; when it
 // cannot, the answer is an error and a new printer or job is taken back.
-void SaveForRequest(pappl_client_t *client) {
+void SaveForRequest(pappl_client_t *client, int newPrinterId) {
   const ipp_op_t op = OperationOf(client);
   if (ChangesNothing(op)) return;
   ipp_t *response = papplClientGetResponse(client);
@@ -460,12 +460,12 @@ void SaveForRequest(pappl_client_t *client) {
   if (!TheSaver().Pending()) return;
   std::string error;
   if (TheSaver().SaveNow(error) || !succeeded) return;
-  const int printerId = ippGetInteger(ippFindAttribute(response, "printer-id", IPP_TAG_INTEGER), 0);
   const int jobId = ippGetInteger(ippFindAttribute(response, "job-id", IPP_TAG_INTEGER), 0);
   pappl_system_t *system = papplClientGetSystem(client);
-  if (op == IPP_OP_CREATE_PRINTER && printerId > 0) {
-    if (pappl_printer_t *printer = papplSystemFindPrinter(system, nullptr, printerId, nullptr))
-      papplPrinterDelete(printer);
+  if (op == IPP_OP_CREATE_PRINTER && newPrinterId < papplSystemGetNextPrinterID(system)) {
+    // The answer does not name it: it is the one created last.
+    const int id = papplSystemGetNextPrinterID(system) - 1;
+    if (pappl_printer_t *printer = papplSystemFindPrinter(system, nullptr, id, nullptr)) papplPrinterDelete(printer);
   } else if ((op == IPP_OP_PRINT_JOB || op == IPP_OP_CREATE_JOB) && jobId > 0) {
     if (pappl_printer_t *printer = papplClientGetPrinter(client))
       if (pappl_job_t *job = papplPrinterFindJob(printer, jobId)) papplJobCancel(job);
@@ -476,10 +476,13 @@ void SaveForRequest(pappl_client_t *client) {
 using ProcessFn = void (*)(pappl_client_t *);
 
 void Process(ProcessFn next, pappl_client_t *client) {
+  const int newPrinterId = papplClientGetOperation(client) == IPP_OP_CREATE_PRINTER
+                               ? papplSystemGetNextPrinterID(papplClientGetSystem(client))
+                               : 0;
   inRequest = true;
   next(client);
   inRequest = false;
-  SaveForRequest(client);
+  SaveForRequest(client, newPrinterId);
 }
 
 // A web form's change is saved before its page goes out; the page says
