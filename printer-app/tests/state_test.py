@@ -137,13 +137,34 @@ def kills_under_load(app, work, kills, failures):
                 missing = sorted(set(expected) - set(got))
                 wrong = sorted(k for k in expected if k in got and got[k] != expected[k])
                 failures.append("kill %d: printers missing %s, settings lost on %s" % (n, missing, wrong))
-    finally:
         stop.set()
         for t in threads:
             t.join(60)
+        # Every job the kills left behind ends, and its spool files go.
+        deadline = time.time() + 40
+        while unfinished_jobs(server, work) and time.time() < deadline:
+            time.sleep(0.5)
+        left = unfinished_jobs(server, work)
+        if left:
+            failures.append("%d job(s) still waiting or processing after the kills" % left)
+        elif spool_files(root):
+            failures.append("spool files left after the kills: %s" % spool_files(root)[:5])
+    finally:
+        stop.set()
         server.stop()
         listener.close()
     print("%d kills under load" % kills)
+
+
+def unfinished_jobs(server, work):
+    path = os.path.join(work, "jobs.test")
+    with open(path, "w") as f:
+        for i in range(10):
+            f.write("{\nOPERATION Get-Jobs\n%s\nATTR keyword which-jobs not-completed\n}\n"
+                    % kit.OPERATION_HEAD.replace("$uri", server.uri("p%d" % i)))
+    out = subprocess.run(["ipptool", "-tv", "-T", "30", server.uri("p0"), path], capture_output=True,
+                         text=True, timeout=60).stdout
+    return len(re.findall(r"^\s*job-id \(", out, re.M))
 
 
 def jobs_across_a_kill(app, work, failures):
