@@ -364,8 +364,8 @@ std::string RestoreJobs(pappl_system_t *system, const std::string &text,
                      printerId);
           if (state == IPP_JSTATE_PROCESSING || !stateText)
             count = cupsAddOption("state", std::to_string(IPP_JSTATE_PENDING).c_str(), count, &options);
-          std::snprintf(number, sizeof number, "%d", static_cast<int>(PAPPL_JREASON_JOB_QUEUED));
-          if (state != IPP_JSTATE_HELD) count = cupsAddOption("state_reasons", number, count, &options);
+          // What it was doing (job-printing, ...) is over.
+          if (state != IPP_JSTATE_HELD) count = cupsRemoveOption("state_reasons", count, &options);
           count = cupsRemoveOption("processing", count, &options);
           active.insert(JobKey(printerId, id));
         }
@@ -455,8 +455,10 @@ void SaveForRequest(pappl_client_t *client, int newPrinterId) {
   if (ChangesNothing(op)) return;
   ipp_t *response = papplClientGetResponse(client);
   const bool succeeded = response && ippGetStatusCode(response) < IPP_STATUS_ERROR_BAD_REQUEST;
-  // Set-System-Attributes counts its change without telling anyone.
-  if (succeeded && op == IPP_OP_SET_SYSTEM_ATTRIBUTES) TheSaver().Force();
+  // Some changes are not reported (Set-System-Attributes counts its own,
+  // a document sent to a created job is not counted at all): whatever
+  // succeeded is saved.
+  if (succeeded) TheSaver().Force();
   if (!TheSaver().Pending()) return;
   std::string error;
   if (TheSaver().SaveNow(error) || !succeeded) return;
