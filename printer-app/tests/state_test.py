@@ -287,8 +287,19 @@ def full_disk(app, work, failures):
     return 0
 
 
+def private_mounts():
+    """A mount namespace of this test's own, so that its tmpfs goes with it
+    even when the test is killed; before any thread starts."""
+    import ctypes
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(0x00020000) != 0:  # CLONE_NEWNS
+        return
+    subprocess.run(["mount", "--make-rprivate", "/"], capture_output=True)
+
+
 def main(argv):
     app = argv[1]
+    private_mounts()
     kills = int(argv[argv.index("--kills") + 1]) if "--kills" in argv else \
         int(os.environ.get("QUILLET_STATE_KILLS", "20"))
     work = kit.tempdir("papp-state-")
