@@ -18,6 +18,7 @@
 #include "driver.h"
 #include "job_order.h"
 #include "limits.h"
+#include "state.h"
 #include "strings_data.h"
 
 #ifndef QUILLET_VERSION
@@ -171,10 +172,10 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
 
   StatePath = stateDir + "/" + kName + ".state";
   DropEmptyOptionDefaults(StatePath);
-  papplSystemLoadState(system, StatePath.c_str());
+  DropEmptyOptionDefaults(StatePath + ".old");
+  quillet_app::SetUpState(system, StatePath, spool);
+  // After loading: a stored admin group gives way to the option's.
   quillet_app::SetUpAccess(system, cupsGetOption("admin-group", numOptions, options));
-  papplSystemSetSaveCallback(system, reinterpret_cast<pappl_save_cb_t>(papplSystemSaveState),
-                             const_cast<char *>(StatePath.c_str()));
   return system;
 }
 
