@@ -377,9 +377,10 @@ def main(argv):
         check(status == "successful-ok", "uid 65534 in the admin group pauses: %s" % status)
         check(untouched(), "the 0600 file and the 0700 folder are untouched")
 
-        # Last, as it would end the server: uid 65534 out of the group.
+        # Last, as it would end the server: uid 65534 out of the group (the
+        # stored group stands until the option names another).
         server.stop()
-        server = start()
+        server = start(["-o", "admin-group=root"])
         r = sub(NOBODY, "shutdown")
         time.sleep(0.5)
         check(r.returncode != 0 and "Forbidden" in r.stderr and server.alive(),
