@@ -4,7 +4,9 @@ run it); an unprivileged local user (uid 65534) is refused every
 administrative request over loopback TCP, over the command socket and
 through the web forms, and can still print; root administers; a file:
 device is refused or never opens, whatever the path; a Host header that
-names neither this machine nor one of its addresses gets 400.
+names neither this machine nor one of its addresses gets 400; off
+loopback (a network namespace of the test's own) with no login service
+and no web password, no client administers, by IPP or the web forms.
 
 Usage: access_test.py APP [--keep]"""
 import http.client
@@ -73,18 +75,18 @@ def web(uid, port, steps):
     return json.loads(out) if status == 0 else None
 
 
-def web_client(port, steps):
+def web_client(port, steps, address="127.0.0.1"):
     token = None
     codes = []
     for method, path, form in steps:
         if method == "POST" and token is None:
-            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+            conn = http.client.HTTPConnection(address, port, timeout=30)
             conn.request("GET", "/a4/")
             page = conn.getresponse().read().decode(errors="replace")
             conn.close()
             m = re.search(r'name="session" value="([0-9a-f]+)"', page)
             token = m.group(1) if m else ""
-        conn = http.client.HTTPConnection("127.0.0.1", port, timeout=30)
+        conn = http.client.HTTPConnection(address, port, timeout=30)
         if method == "POST":
             data = urllib.parse.urlencode(dict(form, session=token))
             conn.request("POST", path, data, {"Content-Type": "application/x-www-form-urlencoded"})
@@ -153,8 +155,54 @@ def wait_for_log(server, text, start=0, timeout=30):
     return False
 
 
+# The address the server listens on in a network namespace of the test's
+# own, where no other host exists: clients there are not on loopback.
+REMOTE = "10.77.0.1"
+
+
+def remote_main(app):
+    """Inside a private network namespace: a server listening off loopback
+    with `-o auth-service=none` and no web password lets no client of
+    another host administer, through IPP or the web forms; printing stays
+    open."""
+    for cmd in (["ip", "link", "set", "lo", "up"], ["ip", "addr", "add", REMOTE + "/32", "dev", "lo"]):
+        subprocess.run(cmd, check=True, timeout=10)
+    work = kit.tempdir("papp-remote-")
+    listener = kit.Listener()
+    server = None
+    failures = []
+    try:
+        server = kit.Server(app, os.path.join(work, "server"), host=REMOTE,
+                            extra=["-o", "listen-hostname=" + REMOTE, "-o", "auth-service=none"])
+        server.add("a4", "quillet_a4_203", "socket://127.0.0.1:%d" % listener.port)
+        uri = "ipp://%s:%d/ipp/print/a4" % (REMOTE, server.port)
+        status, _ = ipp_as(0, uri, "OPERATION Pause-Printer\n" + head(), work)
+        if status != "client-error-forbidden":
+            failures.append("remote Pause-Printer: %s" % status)
+        codes = web_client(server.port, [
+            ["POST", "/a4/", {"action": "pause-printer"}],
+            ["POST", "/addprinter", {"printer_name": "intruder", "driver_name": "quillet_a4_203",
+                                     "device_uri": "socket://127.0.0.1:9"}],
+            ["POST", "/a4/printing", {"printer-location": "intruded"}],
+        ], address=REMOTE)
+        if codes != [403, 403, 403]:
+            failures.append("remote web forms: %s" % codes)
+        status, _ = ipp_as(0, uri, "OPERATION Get-Printer-Attributes\n" + head(), work)
+        if status != "successful-ok":
+            failures.append("remote Get-Printer-Attributes: %s" % status)
+    finally:
+        if server:
+            server.stop()
+        listener.close()
+        kit.cleanup(work)
+    print(json.dumps(failures))
+    return 0
+
+
 def main(argv):
     app = argv[1]
+    if "--remote" in argv:
+        return remote_main(app)
     keep = "--keep" in argv
     work = kit.tempdir("papp-access-")
     # The command socket lives in the server's folder: the other user must
@@ -385,6 +433,16 @@ def main(argv):
         time.sleep(0.5)
         check(r.returncode != 0 and "Forbidden" in r.stderr and server.alive(),
               "uid 65534 `shutdown`: exit %d %s" % (r.returncode, r.stderr.strip()))
+
+        # Off loopback, in a network namespace of its own.
+        r = subprocess.run(["unshare", "--net", sys.executable, os.path.abspath(__file__), app, "--remote"],
+                           capture_output=True, text=True, timeout=90)
+        lines = r.stdout.strip().splitlines()
+        if r.returncode == 0 and lines:
+            remote = json.loads(lines[-1])
+            check(not remote, "another host administers nothing and is answered: %s" % remote)
+        else:
+            check(False, "the remote part ran: exit %d %s" % (r.returncode, r.stderr[-2000:]))
     finally:
         server.stop()
         listener.close()
