@@ -596,3 +596,45 @@ extern "C" ipp_state_t ippReadFile(int fd, ipp_t *ipp) {
   ippDelete(read);
   return state;
 }
+
+// A waiting job's attributes file is written again at every save, and
+// PAPPL truncates it in place: a crash in between left it cut and the job
+// printed with the printer's defaults. It is written beside the old one
+// and renamed over it once whole.
+namespace {
+std::mutex attributeFilesMutex;
+std::map<int, std::string> attributeFiles;  // descriptor -> file written
+constexpr const char kNewSuffix[] = ".new";
+}  // namespace
+
+extern "C" int papplJobOpenFile(pappl_job_t *job, char *fname, size_t fnamesize, const char *directory,
+                                const char *ext, const char *mode) {
+  using Fn = int (*)(pappl_job_t *, char *, size_t, const char *, const char *, const char *);
+  static const Fn next = Next<Fn>("papplJobOpenFile");
+  if (!ext || std::strcmp(ext, "ipp") || !mode || std::strcmp(mode, "w"))
+    return next(job, fname, fnamesize, directory, ext, mode);
+  const int fd = next(job, fname, fnamesize, directory, "ipp.new", mode);
+  if (fd >= 0) {
+    std::lock_guard<std::mutex> lock(attributeFilesMutex);
+    attributeFiles[fd] = fname;
+  }
+  return fd;
+}
+
+extern "C" ipp_state_t ippWriteFile(int fd, ipp_t *ipp) {
+  static const auto next = Next<ipp_state_t (*)(int, ipp_t *)>("ippWriteFile");
+  const ipp_state_t state = next(fd, ipp);
+  std::string written;
+  {
+    std::lock_guard<std::mutex> lock(attributeFilesMutex);
+    auto found = attributeFiles.find(fd);
+    if (found == attributeFiles.end()) return state;
+    written = found->second;
+    attributeFiles.erase(found);
+  }
+  if (state == IPP_STATE_DATA && EndsWith(written, kNewSuffix))
+    std::rename(written.c_str(), written.substr(0, written.size() - (sizeof kNewSuffix - 1)).c_str());
+  else
+    unlink(written.c_str());
+  return state;
+}
