@@ -99,7 +99,7 @@ def main(argv):
                 'if grep -q "%%hang" "$f"; then exec sleep 600; fi\n'
                 'exec gs "$@"\n')
     os.chmod(renderer, 0o755)
-    server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+    server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "10"})
     failures = []
 
     def check(ok, what):
@@ -389,7 +389,7 @@ def main(argv):
                 % kit.OPERATION_HEAD)
         status = kit.ipp(server.uri("label"), body, work).get("status")
         server.stop()
-        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "10"})
         shown = kit.ipp(server.uri("label"), get, work, vendor)
         shown = [shown.get(k) for k in vendor]
         job, _ = kit.print_job(server.uri("label"), work, os.path.join(work, "page.png"), "image/png")
@@ -407,7 +407,7 @@ def main(argv):
             text = f.read()
         with open(path, "w") as f:
             f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n"))
-        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "3"})
+        server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "10"})
         shown = kit.ipp(server.uri("label"), get, work, vendor)
         shown = [shown.get(k) for k in vendor[:3]]
         check(shown == ["2", "0-10", "true"], "empty stored default: %s" % shown)
