@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages a build needs, skipping what is there.
+# Installs the Debian packages a build needs (Debian 12 or 13), skipping
+# what is there.
 #   tools/deps.sh demo     the filter and its preview
 #   tools/deps.sh package  the filter and its Debian package
 #   tools/deps.sh all      everything: tests, sanitizers, packages, the
@@ -14,7 +15,7 @@ native=(cmake ninja-build g++ pkg-config make python3
         ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip
         libpappl-dev)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
-       clang libclang-rt-14-dev valgrind imagemagick cups-ipp-utils)
+       clang clang-rt valgrind imagemagick cups-ipp-utils)
 package=(dpkg-dev file lintian)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
@@ -29,9 +30,35 @@ esac
 
 sudo=""
 if [ "$(id -u)" != 0 ]; then sudo=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+
+updated=no
+apt_update() {
+  [ $updated = yes ] && return 0
+  $sudo apt-get update -qq
+  updated=yes
+}
+
+# The sanitizer and libFuzzer runtime comes in a package per clang
+# version: the one of the clang that is installed, else of the clang the
+# release would install.
+clang_rt() {
+  local v
+  v=$(dpkg-query -W -f='${Depends}' clang 2>/dev/null | grep -oE '(^|, )clang-[0-9]+' | grep -oE '[0-9]+$' | head -n 1 || true)
+  if [ -z "$v" ]; then
+    [ -n "$(apt-cache policy clang 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v none)" ] || apt_update
+    v=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
+  fi
+  if [ -z "$v" ]; then
+    echo "deps.sh: cannot tell which clang this release installs" >&2
+    exit 1
+  fi
+  echo "libclang-rt-$v-dev"
+}
 
 missing=()
 for p in "${pkgs[@]}"; do
+  [ "$p" = clang-rt ] && p=$(clang_rt)
   st=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
   [ "$st" = installed ] || missing+=("$p")
 done
@@ -41,6 +68,5 @@ echo "Installing: ${missing[*]}"
 if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
   dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
+apt_update
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
