@@ -13,7 +13,7 @@ what=${1:-all}
 native=(cmake ninja-build g++ pkg-config make python3
         libcups2-dev libcupsimage2-dev cups cups-client cups-filters cups-ppdc
         ghostscript libpng-dev zlib1g-dev gettext poppler-utils zip
-        libpappl-dev)
+        libpappl-dev systemd-pc)
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
        clang clang-rt valgrind imagemagick cups-ipp-utils)
 package=(dpkg-dev file lintian)
@@ -39,6 +39,11 @@ apt_update() {
   updated=yes
 }
 
+# Whether apt knows the release's packages (a fresh image has no lists).
+lists_ready() {
+  [ -n "$(apt-cache policy cmake 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v none)" ]
+}
+
 # The sanitizer and libFuzzer runtime comes in a package per clang
 # version: the one of the clang that is installed, else of the clang the
 # release would install.
@@ -46,7 +51,7 @@ clang_rt() {
   local v
   v=$(dpkg-query -W -f='${Depends}' clang 2>/dev/null | grep -oE '(^|, )clang-[0-9]+' | grep -oE '[0-9]+$' | head -n 1 || true)
   if [ -z "$v" ]; then
-    [ -n "$(apt-cache policy clang 2>/dev/null | sed -n 's/^ *Candidate: //p' | grep -v none)" ] || apt_update
+    lists_ready || apt_update
     v=$(apt-cache depends clang 2>/dev/null | sed -n 's/^ *Depends: clang-\([0-9][0-9]*\)$/\1/p' | head -n 1)
   fi
   if [ -z "$v" ]; then
@@ -56,9 +61,28 @@ clang_rt() {
   echo "libclang-rt-$v-dev"
 }
 
+# systemd's pkg-config file names the unit folder the printer
+# application's service goes to (/usr/lib/systemd/system on Debian 13):
+# in systemd-dev where the release has that package, else in systemd.
+systemd_pc() {
+  if [ "$(dpkg-query -W -f='${db:Status-Status}' systemd-dev 2>/dev/null || true)" = installed ]; then
+    echo systemd-dev
+    return
+  fi
+  lists_ready || apt_update
+  if apt-cache show systemd-dev >/dev/null 2>&1; then
+    echo systemd-dev
+  else
+    echo systemd
+  fi
+}
+
 missing=()
 for p in "${pkgs[@]}"; do
-  [ "$p" = clang-rt ] && p=$(clang_rt)
+  case "$p" in
+    clang-rt) p=$(clang_rt) ;;
+    systemd-pc) p=$(systemd_pc) ;;
+  esac
   st=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
   [ "$st" = installed ] || missing+=("$p")
 done
