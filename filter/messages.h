@@ -11,7 +11,9 @@ constexpr const char *kTextDomain = "rastertoquillet";
 constexpr std::size_t kMaxMessageBytes = 2048;
 
 // Makes stderr unbuffered and chooses the message language from
-// APPLE_LANGUAGE, else LANG; with neither set the C locale stays as it is.
+// APPLE_LANGUAGE, else LANG, whether or not that locale is generated; with
+// neither set, or without a catalogue for the language, messages stay in
+// English.
 void SetLocale();
 
 // Looks the key `format` up in the catalogue (the key itself when there is

@@ -8,10 +8,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -512,6 +514,32 @@ TEST_F(FilterProcess, MessagesAreTranslated) {
     const Filter::Result r = filter.Finish();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind(expected, 0), 0u) << r.err;
+  }
+}
+
+// The filter reads its catalogue itself: a cut or overwritten one gives
+// English, not a crash or stray bytes.
+TEST_F(FilterProcess, DamagedCatalogueGivesEnglish) {
+  std::ifstream in(std::string(QUILLET_LOCALE_DIR) + "/de/LC_MESSAGES/rastertoquillet.mo",
+                   std::ios::binary);
+  const std::string good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(good.size(), 64u);
+  std::string farOffsets = good;
+  for (size_t at = 12; at < 20; ++at) farOffsets[at] = '\xFF';  // the two tables
+  std::string farStrings = good;
+  for (size_t at = 28; at < 64; ++at) farStrings[at] = '\x7F';  // the first entries
+  for (const std::string &catalogue :
+       {good.substr(0, 20), good.substr(0, good.size() / 2), farOffsets, farStrings}) {
+    TempDir locale;
+    ASSERT_EQ(mkdir((locale.path() + "/de").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((locale.path() + "/de/LC_MESSAGES").c_str(), 0700), 0);
+    locale.Write("de/LC_MESSAGES/rastertoquillet.mo", catalogue);
+    Filter filter({"1", "u", "t", "1", ""},
+                  {"LANG=de_DE.UTF-8", "PPD=" + dir_.path() + "/absent.ppd",
+                   "RASTERTOQUILLET_LOCALEDIR=" + locale.path()});
+    const Filter::Result r = filter.Finish();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("ERROR: Unable to open PPD file: ", 0), 0u) << r.err;
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include "platform/port_data.h"
 
+#include <algorithm>
+
 namespace {
 
 const wchar_t kUsb[] = L"USB\\VID_1A2B&PID_3C4D\\0001";

@@ -144,7 +144,9 @@ void CMainWnd::ApplyTitle() {
 
 // Each line keeps its time; lines from a language text take the new text.
 void CMainWnd::RewriteLogs() {
-  for (auto [box, lines] : {std::make_pair(installLog_, &installLines_), std::make_pair(deleteLog_, &deleteLines_)}) {
+  const std::pair<CRichEditUI*, std::vector<LogEntry>*> logs[] = {{installLog_, &installLines_},
+                                                                    {deleteLog_, &deleteLines_}};
+  for (const auto& [box, lines] : logs) {
     if (!box || lines->empty()) continue;
     box->SetText(L"");
     for (const LogEntry& entry : *lines) {

@@ -2,6 +2,7 @@
 #include "toolkit/core.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cwctype>
 

@@ -3,6 +3,7 @@
 // rounding, space too small, controls removed while registered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "test_window.h"
