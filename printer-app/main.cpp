@@ -16,8 +16,10 @@
 
 #include "access.h"
 #include "driver.h"
+#include "instance.h"
 #include "job_order.h"
 #include "limits.h"
+#include "listen.h"
 #include "state.h"
 #include "strings_data.h"
 
@@ -27,7 +29,7 @@
 
 namespace {
 
-constexpr const char *kName = "quillet-printer-app";
+const char *const kName = quillet_app::kProgramName;
 
 // The state file lives for the life of the process: PAPPL keeps the pointer.
 std::string StatePath;
@@ -42,32 +44,6 @@ bool MakeDirectories(const std::string &path) {
   return true;
 }
 
-// The system service runs as a user of its own (the package creates it);
-// -1 where there is none.
-uid_t ServiceUid() {
-  static const uid_t uid = [] {
-    const struct passwd *user = getpwnam(kName);
-    return user ? user->pw_uid : static_cast<uid_t>(-1);
-  }();
-  return uid;
-}
-
-// Root and the service user mean the system's server: its state is in
-// /var/lib and its command socket in /run. SNAP_COMMON (a snap, the tests'
-// private servers) keeps PAPPL's own choice.
-bool SystemInstance(uid_t uid) {
-  return !std::getenv("SNAP_COMMON") && (uid == 0 || uid == ServiceUid());
-}
-
-const std::string RuntimeDirectory = std::string("/run/") + kName;
-
-std::string DefaultStateDirectory() {
-  if (SystemInstance(getuid())) return std::string("/var/lib/") + kName;
-  if (const char *config = std::getenv("XDG_CONFIG_HOME")) return std::string(config) + "/" + kName;
-  if (const char *home = std::getenv("HOME")) return std::string(home) + "/.config/" + kName;
-  return std::string(papplGetTempDir()) + "/" + kName;
-}
-
 pappl_loglevel_t LogLevel(const char *value) {
   if (!value) return PAPPL_LOGLEVEL_INFO;
   if (!strcasecmp(value, "debug")) return PAPPL_LOGLEVEL_DEBUG;
@@ -75,11 +51,6 @@ pappl_loglevel_t LogLevel(const char *value) {
   if (!strcasecmp(value, "error")) return PAPPL_LOGLEVEL_ERROR;
   if (!strcasecmp(value, "fatal")) return PAPPL_LOGLEVEL_FATAL;
   return PAPPL_LOGLEVEL_INFO;
-}
-
-bool IsLoopback(const char *host) {
-  return !strcasecmp(host, "localhost") || !strncmp(host, "127.", 4) || !strcmp(host, "::1") ||
-         !strcmp(host, "[::1]");
 }
 
 // A state file written while the printers' own options were missing from
@@ -127,16 +98,18 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   const char *portText = cupsGetOption("server-port", numOptions, options);
   const int port = portText ? std::atoi(portText) : 0;
   const char *stateOption = cupsGetOption("state-directory", numOptions, options);
-  const std::string stateDir = stateOption ? stateOption : DefaultStateDirectory();
+  const std::string stateDir = stateOption ? stateOption : quillet_app::DefaultStateDirectory();
   if (!MakeDirectories(stateDir)) {
     std::fprintf(stderr, "%s: cannot create the state directory %s: %s\n", kName, stateDir.c_str(),
                  std::strerror(errno));
     return nullptr;
   }
+  if (!quillet_app::ClaimStateDirectory(stateDir)) return nullptr;
   // PAPPL adds the command socket after this; the service's unit makes the
   // folder, a root server run by hand makes it here.
-  if (SystemInstance(getuid()) && mkdir(RuntimeDirectory.c_str(), 0755) != 0 && errno != EEXIST) {
-    std::fprintf(stderr, "%s: cannot create %s: %s\n", kName, RuntimeDirectory.c_str(),
+  const std::string &runtime = quillet_app::RuntimeDirectory();
+  if (quillet_app::SystemInstance(getuid()) && mkdir(runtime.c_str(), 0755) != 0 && errno != EEXIST) {
+    std::fprintf(stderr, "%s: cannot create %s: %s\n", kName, runtime.c_str(),
                  std::strerror(errno));
     return nullptr;
   }
@@ -149,21 +122,25 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   // administrative pages and operations; local users must be administrators
   // (access.cpp).
   const char *auth = cupsGetOption("auth-service", numOptions, options);
-  if (!auth && !IsLoopback(host)) auth = "login";
+  const bool loopbackOnly = quillet_app::LoopbackOnly(host);
+  if (!auth && !loopbackOnly) auth = "login";
 
   pappl_soptions_t soptions = PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE |
                               PAPPL_SOPTIONS_WEB_LOG | PAPPL_SOPTIONS_WEB_NETWORK |
                               PAPPL_SOPTIONS_WEB_SECURITY;
   // TLS guards nothing on loopback, and PAPPL then lists an "ipps" security
   // value for a URI it does not offer to loopback clients.
-  if (IsLoopback(host)) soptions |= PAPPL_SOPTIONS_NO_TLS;
+  if (loopbackOnly) soptions |= PAPPL_SOPTIONS_NO_TLS;
   pappl_system_t *system = papplSystemCreate(soptions, "Quillet Printer App", port,
                                              "_print,_universal", spool.c_str(), logFile,
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
   quillet_app::ApplyLimits(system);
-  papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
+  if (!quillet_app::AddListeners(system, host)) {
+    papplSystemDelete(system);
+    return nullptr;
+  }
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
   quillet_app::AddStrings(system);
@@ -181,7 +158,8 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
 
 void Usage(void * /*data*/) {
   std::puts("Server options (quillet-printer-app server -o NAME=VALUE ...):");
-  std::puts("  listen-hostname=HOST   address to listen on (default localhost only)");
+  std::puts("  listen-hostname=HOST   localhost (default): loopback only; '*': every address;");
+  std::puts("                         a host name or address: its addresses and loopback");
   std::puts("  server-port=PORT       IPP/HTTP port (default: chosen by the server)");
   std::puts("  state-directory=DIR    where printers and settings are kept");
   std::puts("  spool-directory=DIR    where job files wait (default DIR/spool)");
@@ -190,30 +168,17 @@ void Usage(void * /*data*/) {
   std::puts("  auth-service=SERVICE   PAM service for administration (default 'login'");
   std::puts("                         when listening beyond the loopback interface)");
   std::puts("  admin-group=GROUP      group allowed to administer");
+  std::puts("The other sub-commands reach the server started with the same");
+  std::puts("-o state-directory=DIR (its command socket) or -o server-port=PORT");
+  std::puts("(loopback TCP); without either, the user's own or the system's server.");
 }
 
 }  // namespace
 
-// PAPPL's command socket is /run/NAME.sock for root and a per-uid file in
-// the temporary folder otherwise, so a server run as the service user and
-// root's sub-commands would miss each other. The system's server (run by
-// root or the service user) listens in its runtime folder instead, and
-// that is where root, the service user and, after their own socket, other
-// users' sub-commands look.
-extern "C" char *_papplMainloopGetServerPath(const char *base_name, uid_t uid, char *buffer,
-                                             size_t bufsize) {
-  if (SystemInstance(uid))
-    std::snprintf(buffer, bufsize, "%s/%s.sock", RuntimeDirectory.c_str(), base_name);
-  else if (uid)
-    std::snprintf(buffer, bufsize, "%s/%s%d.sock", papplGetTempDir(), base_name, static_cast<int>(uid));
-  else  // root with SNAP_COMMON set
-    std::snprintf(buffer, bufsize, "%s/%s.sock", std::getenv("SNAP_COMMON"), base_name);
-  return buffer;
-}
-
 int main(int argc, char *argv[]) {
   // Before the main loop: the devices sub-command lists without a server.
   quillet_app::AddSerialScheme();
+  quillet_app::NoteCommandLine(argc, argv);
   return papplMainloop(argc, argv, QUILLET_VERSION, nullptr, quillet_app::NumDrivers(),
                        quillet_app::Drivers(), quillet_app::AutoAdd, quillet_app::DriverCallback,
                        nullptr, nullptr, CreateSystem, Usage, nullptr);

@@ -245,7 +245,7 @@ def main(argv):
         return s
 
     def sub(uid, *args):
-        return subprocess.run([app] + list(args), env=server.env, capture_output=True, text=True,
+        return subprocess.run(server.command(*args), env=server.env, capture_output=True, text=True,
                               timeout=60, **as_user(uid))
 
     def printer_state(name):

@@ -169,9 +169,10 @@ class Server:
         self.port = free_port()
         self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root, **(env or {}))
         self.log = os.path.join(root, "server.log")
+        self.state = os.path.join(root, "state")
         self.proc = subprocess.Popen(
             [app, "server", "-o", "listen-hostname=localhost", "-o", "server-port=%d" % self.port,
-             "-o", "state-directory=" + os.path.join(root, "state"), "-o", "log-file=" + self.log,
+             "-o", "state-directory=" + self.state, "-o", "log-file=" + self.log,
              "-o", "log-level=" + log_level] + list(extra), env=self.env,
             stdout=subprocess.DEVNULL, stderr=open(os.path.join(root, "server.stderr"), "wb"))
         deadline = time.time() + 20
@@ -195,8 +196,12 @@ class Server:
         except OSError:
             return ""
 
+    def command(self, *args):
+        """A sub-command line for this server (its state folder picks it)."""
+        return [self.app] + list(args) + ["-o", "state-directory=" + self.state]
+
     def run(self, *args):
-        return subprocess.run([self.app] + list(args), env=self.env, capture_output=True,
+        return subprocess.run(self.command(*args), env=self.env, capture_output=True,
                               text=True, timeout=60)
 
     def add(self, name, driver, uri):
