@@ -330,7 +330,8 @@ void SetUpAccess(pappl_system_t *system, const char *adminGroup) {
 // Disable-/Enable-Printer, which PAPPL checks as printing) from the command
 // socket or loopback needs an administrator, told by the peer's
 // credentials; on loopback TCP with an authentication service PAPPL's login
-// decides as before. Printing and remote clients are left to PAPPL.
+// decides as before. Local printing is open; remote clients are left to
+// PAPPL.
 extern "C" http_status_t _papplClientIsAuthorizedForGroup(pappl_client_t *client, bool allowRemote,
                                                           const char *group, gid_t groupId) {
   using Fn = http_status_t (*)(pappl_client_t *, bool, const char *, gid_t);
@@ -338,8 +339,15 @@ extern "C" http_status_t _papplClientIsAuthorizedForGroup(pappl_client_t *client
   if (!client) return next(client, allowRemote, group, groupId);
   if (allowRemote) {
     const ipp_op_t op = papplClientGetOperation(client);
-    if (op != IPP_OP_DISABLE_PRINTER && op != IPP_OP_ENABLE_PRINTER)
+    if (op != IPP_OP_DISABLE_PRINTER && op != IPP_OP_ENABLE_PRINTER) {
+      // Local clients print without a login, as on a loopback-only server,
+      // also once a login guards the network: ipp://localhost queues keep
+      // printing when the server is shared.
+      http_addr_t *address = httpGetAddress(papplClientGetHTTP(client));
+      if (address && (httpAddrFamily(address) == AF_LOCAL || httpAddrLocalhost(address)))
+        return HTTP_STATUS_CONTINUE;
       return next(client, allowRemote, group, groupId);
+    }
   }
   const Peer peer = Identify(client);
   if (peer.kind == Peer::kRemote ||

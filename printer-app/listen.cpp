@@ -29,6 +29,7 @@
 extern "C" {
 bool _papplSystemRegisterDNSSDNoLock(pappl_system_t *system);
 bool _papplPrinterRegisterDNSSDNoLock(pappl_printer_t *printer);
+void _papplSystemAddPrinter(pappl_system_t *system, pappl_printer_t *printer, int printer_id);
 }
 
 namespace {
@@ -203,6 +204,15 @@ extern "C" bool _papplPrinterRegisterDNSSDNoLock(pappl_printer_t *printer) {
   using Fn = bool (*)(pappl_printer_t *);
   static const Fn next = Next<Fn>("_papplPrinterRegisterDNSSDNoLock");
   return Announcing != kNowhere && next(printer);
+}
+
+// A printer added while the server runs was announced only after a
+// restart (or a change of its location).
+extern "C" void _papplSystemAddPrinter(pappl_system_t *system, pappl_printer_t *printer, int printer_id) {
+  using Fn = void (*)(pappl_system_t *, pappl_printer_t *, int);
+  static const Fn next = Next<Fn>("_papplSystemAddPrinter");
+  next(system, printer, printer_id);
+  if (papplSystemIsRunning(system)) _papplPrinterRegisterDNSSDNoLock(printer);
 }
 
 // PAPPL registers every service on all interfaces; a server listening on
