@@ -13,6 +13,7 @@ import http.client
 import json
 import os
 import re
+import shutil
 import socket
 import struct
 import subprocess
@@ -199,10 +200,124 @@ def remote_main(app):
     return 0
 
 
+NET = "10.78.0.1"
+BUS_CONF = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>system</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+<allow receive_sender="*"/></policy></busconfig>
+"""
+AVAHI_CONF = "[server]\nuse-ipv4=yes\nuse-ipv6=yes\nenable-dbus=yes\n[publish]\npublish-workstation=no\n"
+
+
+def browse(until, timeout=20):
+    """Resolved DNS-SD services (interface, protocol, name, type, address,
+    port) once `until` holds of them, or at the timeout."""
+    deadline = time.time() + timeout
+    while True:
+        out = subprocess.run(["avahi-browse", "-a", "-r", "-p", "-t", "-k"], capture_output=True,
+                             text=True, timeout=30).stdout
+        found = []
+        for line in out.splitlines():
+            f = line.split(";")
+            if f[0] == "=" and len(f) >= 9:
+                found.append((f[1], f[2], f[3].replace("\\032", " "), f[4], f[7], int(f[8])))
+        if until(found) or time.time() > deadline:
+            return found
+        time.sleep(0.5)
+
+
+def dnssd_main(app):
+    """Inside private network and mount namespaces with an Avahi daemon of
+    its own: a loopback-only server publishes nothing; one listening on an
+    address of interface d0 is published there only (not on loopback, not
+    over IPv6), listens on loopback too and prints for a loopback client
+    without the login that guards it; one listening on '*' is published on
+    d0."""
+    missing = [t for t in ("avahi-daemon", "avahi-browse", "dbus-daemon") if not shutil.which(t)]
+    if missing:
+        print(json.dumps({"skip": "not installed: " + " ".join(missing)}))
+        return 0
+    for cmd in (["ip", "link", "set", "lo", "up"], ["ip", "link", "add", "d0", "type", "veth", "peer", "name", "d1"],
+                ["ip", "addr", "add", NET + "/24", "dev", "d0"], ["ip", "link", "set", "d1", "up"],
+                ["ip", "link", "set", "d0", "up"], ["mount", "-t", "tmpfs", "tmpfs", "/run"]):
+        subprocess.run(cmd, check=True, timeout=10)
+    work = kit.tempdir("papp-dnssd-")
+    bus_path = os.path.join(work, "bus")
+    with open(os.path.join(work, "bus.conf"), "w") as f:
+        f.write(BUS_CONF % bus_path)
+    with open(os.path.join(work, "avahi.conf"), "w") as f:
+        f.write(AVAHI_CONF)
+    os.environ["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + bus_path
+    quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+    daemons = [subprocess.Popen(["dbus-daemon", "--nofork", "--config-file=" + os.path.join(work, "bus.conf")],
+                                **quiet)]
+    listener = kit.Listener()
+    servers = []
+    failures = []
+
+    def check(ok, what):
+        if not ok:
+            failures.append(what)
+
+    def server(name, host):
+        s = kit.Server(app, os.path.join(work, name), extra=["-o", "listen-hostname=" + host])
+        servers.append(s)
+        s.add(name, "quillet_a4_203", "socket://127.0.0.1:%d" % listener.port)
+        return s
+
+    try:
+        while not os.path.exists(bus_path) and daemons[0].poll() is None:
+            time.sleep(0.1)
+        daemons.append(subprocess.Popen(["avahi-daemon", "-f", os.path.join(work, "avahi.conf"), "--no-drop-root",
+                                         "--no-chroot", "--no-rlimits"], **quiet))
+        deadline = time.time() + 15
+        while subprocess.run(["avahi-browse", "-a", "-t", "-p"], capture_output=True).returncode != 0:
+            if time.time() > deadline:
+                raise AssertionError("avahi-daemon did not start")
+            time.sleep(0.3)
+        local = server("private", "localhost")
+        shared = server("shared", NET)
+
+        def shared_up(found):
+            types = {e[3] for e in found if e[5] == shared.port}
+            return {"_ipp._tcp", "_ipps._tcp", "_ipps-system._tcp"} <= types
+        found = browse(shared_up)
+        check(shared_up(found), "the shared server is not published: %s" % found)
+        where = {(e[0], e[1], e[4]) for e in found if e[5] == shared.port or e[2] == "shared"}
+        check(where == {("d0", "IPv4", NET)}, "the shared server is published at %s" % sorted(where))
+        check(not [e for e in found if e[5] == local.port or e[2] == "private"],
+              "the loopback-only server is published: %s" % found)
+        page = os.path.join(work, "page.png")
+        with open(page, "wb") as f:
+            f.write(kit.png(64, 64))
+        job, status = kit.print_job("ipp://127.0.0.1:%d/ipp/print/shared" % shared.port, work, page, "image/png")
+        check(job is not None, "loopback Print-Job to the shared server: %s" % status)
+        shared.stop()
+        every = server("every", "*")
+        found = browse(lambda found: any(e[0] == "d0" and e[5] == every.port for e in found))
+        check(any(e[0] == "d0" and e[4] == NET and e[5] == every.port for e in found),
+              "the server on every address is not published on d0: %s" % found)
+    except AssertionError as e:
+        failures.append(str(e))
+    finally:
+        for s in servers:
+            s.stop()
+        for d in reversed(daemons):
+            d.terminate()
+            d.wait(10)
+        listener.close()
+        kit.cleanup(work)
+    print(json.dumps(failures))
+    return 0
+
+
 def main(argv):
     app = argv[1]
     if "--remote" in argv:
         return remote_main(app)
+    if "--dnssd" in argv:
+        return dnssd_main(app)
     keep = "--keep" in argv
     work = kit.tempdir("papp-access-")
     # The command socket lives in the server's folder: the other user must
@@ -443,6 +558,17 @@ def main(argv):
             check(not remote, "another host administers nothing and is answered: %s" % remote)
         else:
             check(False, "the remote part ran: exit %d %s" % (r.returncode, r.stderr[-2000:]))
+
+        # DNS-SD with an Avahi daemon of the test's own.
+        r = subprocess.run(["unshare", "--net", "--mount", sys.executable, os.path.abspath(__file__), app,
+                            "--dnssd"], capture_output=True, text=True, timeout=100)
+        lines = r.stdout.strip().splitlines()
+        result = json.loads(lines[-1]) if r.returncode == 0 and lines else None
+        if isinstance(result, dict):
+            print("skip DNS-SD:", result["skip"])
+        else:
+            check(result == [], "DNS-SD announces only where the server listens: %s" %
+                  (result if result is not None else "exit %d %s" % (r.returncode, r.stderr[-2000:])))
     finally:
         server.stop()
         listener.close()

@@ -85,6 +85,46 @@ def ends_on_command(data):
     return data[end:end + 2] == b"\r\n" and (end + 2 == len(data) or data[end + 2:].startswith(b"PRINT"))
 
 
+def instances(app, work, check):
+    """Two servers of one user side by side (their command sockets used to
+    be one file, which the second took): each sub-command reaches the
+    server of the state folder or port it names; a server on a folder in
+    use does not start; `status` with no printers tells when the server
+    started; `drivers` lists without a server, a state or a log."""
+    shared = os.path.join(work, "instances")
+    env = {"SNAP_COMMON": shared, "TMPDIR": shared, "HOME": shared}
+    one = kit.Server(app, os.path.join(shared, "one"), env=env)
+    two = kit.Server(app, os.path.join(shared, "two"), env=env)
+    try:
+        status = one.run("status").stdout
+        check(status.startswith("Running, idle since") and time.strftime("%Y") in status,
+              "status with no printers: %r" % status)
+        one.add("a", "quillet_a4_203", "socket://127.0.0.1:9")
+        two.add("b", "quillet_label_203", "socket://127.0.0.1:9")
+        by_port = subprocess.run([app, "printers", "-o", "server-port=%d" % two.port], env=two.env,
+                                 capture_output=True, text=True, timeout=60).stdout.split()
+        listed = [one.run("printers").stdout.split(), two.run("printers").stdout.split(), by_port]
+        check(listed == [["a"], ["b"], ["b"]], "printers of two servers side by side: %s" % listed)
+        try:
+            third = subprocess.run([app, "server", "-o", "server-port=%d" % kit.free_port(),
+                                    "-o", "state-directory=" + one.state, "-o", "log-file=-"],
+                                   env=one.env, capture_output=True, text=True, timeout=20)
+            check(third.returncode != 0 and "another server" in third.stderr,
+                  "a server on a state folder in use: exit %d %s" % (third.returncode, third.stderr))
+        except subprocess.TimeoutExpired:
+            check(False, "a server on a state folder in use ran")
+        check(one.run("printers").stdout.split() == ["a"], "the first server after the refused one")
+    finally:
+        one.stop()
+        two.stop()
+    empty = os.path.join(work, "drivers")
+    os.mkdir(empty)
+    bare = dict(os.environ, HOME=empty, SNAP_COMMON=empty, TMPDIR=empty, XDG_CONFIG_HOME=empty)
+    r = subprocess.run([app, "drivers"], env=bare, capture_output=True, text=True, timeout=60)
+    check(r.returncode == 0 and r.stdout.count("quillet_") == 3 and not r.stderr and not os.listdir(empty),
+          "drivers: exit %d, %r, %r, left %s" % (r.returncode, r.stdout, r.stderr, os.listdir(empty)))
+
+
 def main(argv):
     app, filter_path, decoder, ppd_dir, testdoc = argv[1:6]
     keep = "--keep" in argv
@@ -108,6 +148,7 @@ def main(argv):
             print("FAIL:", what)
 
     try:
+        instances(app, work, check)
         for name, (driver, _) in PRINTERS.items():
             server.add(name, driver, "socket://127.0.0.1:%d" % listener.port)
 
@@ -429,6 +470,13 @@ def main(argv):
             body = "OPERATION Pause-Printer\n" + kit.OPERATION_HEAD
             status = kit.ipp(guarded.uri("a4"), body, work).get("status", "")
             check(status.startswith("client-error-not-auth"), "Pause-Printer without login: %s" % status)
+            # Printing from this machine needs none (local queues of a
+            # server shared on the network).
+            page = os.path.join(work, "guarded.png")
+            with open(page, "wb") as f:
+                f.write(kit.png(64, 64))
+            job, status = kit.print_job(guarded.uri("a4"), work, page, "image/png")
+            check(job is not None, "local Print-Job to a server with a login service: %s" % status)
             try:
                 code = urllib.request.urlopen("http://127.0.0.1:%d/a4/printing" % guarded.port).status
             except urllib.error.HTTPError as e:

@@ -167,7 +167,8 @@ class Server:
         self.app, self.root, self.host = app, root, host
         os.makedirs(root, exist_ok=True)
         self.port = free_port()
-        self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root, **(env or {}))
+        self.env = dict(os.environ, SNAP_COMMON=root, TMPDIR=root, HOME=root)
+        self.env.update(env or {})
         self.log = os.path.join(root, "server.log")
         self.state = os.path.join(root, "state")
         self.proc = subprocess.Popen(
