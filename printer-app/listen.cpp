@@ -174,13 +174,18 @@ bool AddListeners(pappl_system_t *system, const char *host) {
     return false;
   }
   papplSystemAddListeners(system, "[::1]");
+  const std::vector<Address> addresses = LoopbackName(host) ? std::vector<Address>() : Resolve(host);
+  std::vector<Address> listened;
+  for (const Address &address : addresses) {
+    // A name may stand for another loopback address (Debian gives the
+    // host's own name 127.0.1.1).
+    if (address.loopback && (address.text == "127.0.0.1" || address.text == "[::1]")) continue;
+    if (papplSystemAddListeners(system, address.text.c_str()) && !address.loopback) listened.push_back(address);
+  }
   if (LoopbackOnly(host)) {
     Announcing = kNowhere;
     return true;
   }
-  std::vector<Address> listened;
-  for (const Address &address : Resolve(host))
-    if (!address.loopback && papplSystemAddListeners(system, address.text.c_str())) listened.push_back(address);
   if (listened.empty()) {
     std::fprintf(stderr, "quillet-printer-app: cannot listen on %s\n", host);
     return false;
