@@ -6,7 +6,9 @@ through the web forms, and can still print; root administers; a file:
 device is refused or never opens, whatever the path; a Host header that
 names neither this machine nor one of its addresses gets 400; off
 loopback (a network namespace of the test's own) with no login service
-and no web password, no client administers, by IPP or the web forms.
+and no web password, no client administers, by IPP or the web forms;
+DNS-SD (with an Avahi daemon of the test's own) announces a server only
+where it listens.
 
 Usage: access_test.py APP [--keep]"""
 import http.client
