@@ -24,6 +24,7 @@
 #include <avahi-client/publish.h>
 #include <pappl/pappl.h>
 
+#include "instance.h"
 #include "listen.h"
 
 extern "C" {
@@ -161,7 +162,7 @@ bool AddListeners(pappl_system_t *system, const char *host) {
   if (Wildcard(host)) {
     Announcing = kEverywhere;
     if (!papplSystemAddListeners(system, "0.0.0.0")) {
-      std::fprintf(stderr, "quillet-printer-app: cannot listen on the port\n");
+      std::fprintf(stderr, "%s: cannot listen on the port\n", quillet_app::kProgramName);
       return false;
     }
     papplSystemAddListeners(system, "[::]");  // none where IPv6 is off
@@ -170,7 +171,7 @@ bool AddListeners(pappl_system_t *system, const char *host) {
   // Loopback first: with no fixed port PAPPL picks the first that is free
   // there.
   if (!papplSystemAddListeners(system, "127.0.0.1")) {
-    std::fprintf(stderr, "quillet-printer-app: cannot listen on 127.0.0.1\n");
+    std::fprintf(stderr, "%s: cannot listen on 127.0.0.1\n", quillet_app::kProgramName);
     return false;
   }
   papplSystemAddListeners(system, "[::1]");
@@ -187,7 +188,7 @@ bool AddListeners(pappl_system_t *system, const char *host) {
     return true;
   }
   if (listened.empty()) {
-    std::fprintf(stderr, "quillet-printer-app: cannot listen on %s\n", host);
+    std::fprintf(stderr, "%s: cannot listen on %s\n", quillet_app::kProgramName, host);
     return false;
   }
   NoteInterfaces(listened);

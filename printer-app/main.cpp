@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
