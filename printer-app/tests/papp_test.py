@@ -438,17 +438,26 @@ def main(argv):
               b" 7 mm,7 mm\r\n" in got, "defaults after a restart: set %s, then %s, job %s, %r"
               % (status, shown, state, got[:120]))
         # A state file that holds a default empty (as one version wrote
-        # them) gives the model's default, not 0.
+        # them) gives the model's default, not 0; one with the colour
+        # default printers had before gives monochrome, the only mode
+        # offered besides auto (clients are offered gray only).
         server.stop()
         path = os.path.join(work, "state", "quillet-printer-app.state")
         with open(path) as f:
             text = f.read()
         with open(path, "w") as f:
-            f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n"))
+            f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n")
+                    .replace("print-color-mode-default monochrome", "print-color-mode-default color"))
         server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "10"})
         shown = kit.ipp(server.uri("label"), get, work, vendor)
         shown = [shown.get(k) for k in vendor[:3]]
         check(shown == ["2", "0-10", "true"], "empty stored default: %s" % shown)
+        colour = ["print-color-mode-default", "print-color-mode-supported", "pwg-raster-document-type-supported",
+                  "urf-supported"]
+        shown = kit.ipp(server.uri("a4"), "OPERATION Get-Printer-Attributes\n" + kit.OPERATION_HEAD, work, colour)
+        shown = [shown.get(k, "") for k in colour]
+        check(shown[:3] == ["monochrome", "auto,monochrome", "sgray_8,srgb_8"] and "W8" in shown[3] and
+              "SRGB24" not in shown[3], "colour modes and raster types: %s" % shown)
         # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
         # no Avahi daemon (as here) that used to stop the whole server.
         try:
