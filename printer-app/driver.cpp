@@ -1,4 +1,4 @@
-// The driver callbacks: PAPPL hands over 8-bit sRGB (or sGray) lines, each
+// The driver callbacks: PAPPL hands over 8-bit sGray (or sRGB) lines, each
 // goes through the filter's own preparation as it arrives, and the page
 // through its command stream, so a page prints here as it prints through
 // CUPS.
@@ -15,6 +15,7 @@
 
 #include "command_stream.h"
 #include "job_order.h"
+#include "page_input.h"
 #include "strings_data.h"
 
 namespace quillet_app {
@@ -40,6 +41,9 @@ constexpr const char *kA4Types[] = {"black-mark", "continuous", "tattoo-transfer
 // print-speed is in hundredths of a millimetre per second; the printer's
 // speed levels are inches per second.
 constexpr int kSpeedUnit = 2540;
+// Margins of the sizes with margins, hundredths of a millimetre.
+constexpr int kA4Margin = 300;
+constexpr int kLabelMargin = 150;
 // printer-darkness-configured that gives the middle density level.
 constexpr int kDarknessConfigured = 53;
 
@@ -154,26 +158,28 @@ bool StartPage(pappl_job_t *job, pappl_pr_options_t *options, pappl_device_t * /
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
     return false;
   }
-  const uint64_t bytes = uint64_t{header.cupsWidth} * header.cupsHeight * 3;
+  const bool rgbAsBytes = IsRgbAsBytes(header);
+  const uint32_t width = rgbAsBytes ? header.cupsWidth / 3 : header.cupsWidth;
+  const uint64_t bytes = uint64_t{width} * header.cupsHeight * 3;
   if (bytes > kMaxPageBytes) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Page %u of %u x %u dots is too large to print.", page,
-                header.cupsWidth, header.cupsHeight);
+                width, header.cupsHeight);
     papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
     return false;
   }
-  state->bytesPerPixel = header.cupsBitsPerPixel / 8;
+  state->bytesPerPixel = rgbAsBytes ? 3 : header.cupsBitsPerPixel / 8;
   state->black = header.cupsColorSpace == CUPS_CSPACE_K;
   if (state->bytesPerPixel == 1 && state->black) {
     std::free(state->ink);
-    state->ink = static_cast<unsigned char *>(std::malloc(size_t{header.cupsWidth} + 1));
+    state->ink = static_cast<unsigned char *>(std::malloc(size_t{width} + 1));
   }
   state->started = (state->bytesPerPixel == 3 || !state->black || state->ink) &&
-                   state->writer.Start(header.cupsWidth, header.cupsHeight, state->settings, state->copies);
+                   state->writer.Start(width, header.cupsHeight, state->settings, state->copies);
   if (!state->started) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not enough memory for page %u.", page);
     return false;
   }
-  state->width = header.cupsWidth;
+  state->width = width;
   state->height = header.cupsHeight;
   return true;
 }
@@ -399,15 +405,21 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   data->ppm = model->label ? 10 : 4;
   data->kind = model->label ? PAPPL_KIND_LABEL | PAPPL_KIND_ROLL : PAPPL_KIND_DOCUMENT;
 
-  // The page road wants 8-bit colour or gray lines and does its own
+  // Black and white: clients send gray, so colours print as their
+  // luminance (the page road's colour rule keeps dark artwork dark and
+  // would print a photo black); sRGB raster is still taken and printed as
+  // before (sgray_8 comes first in the list; no SRGB24 for Apple raster,
+  // pappl_workarounds.cpp). The road wants 8-bit lines and does its own
   // binarisation: PAPPL must never dither.
-  data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_COLOR | PAPPL_COLOR_MODE_MONOCHROME;
-  data->color_default = PAPPL_COLOR_MODE_COLOR;
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_SRGB_8 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
+  data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8 | PAPPL_PWG_RASTER_TYPE_SRGB_8;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_NONE;
   data->content_default = PAPPL_CONTENT_AUTO;
   data->quality_default = IPP_QUALITY_NORMAL;
   data->scaling_default = PAPPL_SCALING_AUTO;
+  // Images still turn to fit the page when a job asks for no orientation
+  // (page_input.cpp); IPP Everywhere wants a default other than none.
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->duplex = PAPPL_DUPLEX_NONE;
   data->sides_supported = PAPPL_SIDES_ONE_SIDED;
@@ -418,10 +430,13 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   data->x_resolution[0] = data->y_resolution[0] = model->dpi;
   data->x_default = data->y_default = model->dpi;
 
-  // The head prints edge to edge.
+  // The head prints edge to edge, but clients place a page on a size
+  // with margins (a CUPS driverless queue names zero-margin sizes
+  // ".Borderless" and then matches none of them to the default size), so
+  // the sizes come with margins and without.
   data->borderless = true;
-  data->left_right = 0;
-  data->bottom_top = 0;
+  data->left_right = model->label ? kLabelMargin : kA4Margin;
+  data->bottom_top = model->label ? kLabelMargin : kA4Margin;
 
   data->num_media = 0;
   for (size_t i = 0; i < model->numMedia && data->num_media < PAPPL_MAX_MEDIA; ++i)
@@ -441,6 +456,8 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   media.size_width = size.width;
   media.size_length = size.length;
   std::snprintf(media.source, sizeof media.source, "%s", data->source[0]);
+  media.left_margin = media.right_margin = data->left_right;
+  media.bottom_margin = media.top_margin = data->bottom_top;
 
   if (model->label) {
     data->num_type = 1;

@@ -19,6 +19,7 @@
 #include "job_order.h"
 #include "limits.h"
 #include "listen.h"
+#include "page_input.h"
 #include "state.h"
 #include "strings_data.h"
 
@@ -150,6 +151,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
   DropEmptyOptionDefaults(StatePath);
   DropEmptyOptionDefaults(StatePath + ".old");
   quillet_app::SetUpState(system, StatePath, spool);
+  quillet_app::MendColorDefaults(system);
   // After loading: a stored admin group gives way to the option's.
   quillet_app::SetUpAccess(system, cupsGetOption("admin-group", numOptions, options));
   return system;

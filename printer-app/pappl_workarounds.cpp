@@ -120,6 +120,16 @@ extern "C" ipp_attribute_t *ippAddStrings(ipp_t *ipp, ipp_tag_t group, ipp_tag_t
   static const char *const kHeld[] = {"job-hold-until-specified"};
   if (numValues == 0 && name && !std::strcmp(name, "job-state-reasons"))
     return next(ipp, group, valueTag, name, 1, language, kHeld);
+  // The printers take sRGB raster (page_input.cpp) but print black and
+  // white: a CUPS driverless queue offers colour when urf-supported lists
+  // it, whatever print-color-mode-supported says.
+  if (values && name && numValues > 0 && numValues < 64 && !std::strcmp(name, "urf-supported")) {
+    const char *kept[64];
+    int n = 0;
+    for (int i = 0; i < numValues; ++i)
+      if (std::strcmp(values[i], "SRGB24") != 0) kept[n++] = values[i];
+    return next(ipp, group, valueTag, name, n, language, kept);
+  }
   return next(ipp, group, valueTag, name, numValues, language, values);
 }
 

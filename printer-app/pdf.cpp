@@ -1,6 +1,8 @@
 // PDF documents: Ghostscript renders the pages in a process of its own, at
 // the printer's resolution and page size, as 8-bit RGB; the rows go
-// through the driver as any raster page does.  A renderer that crashes,
+// through the driver as gray (RgbToGray: Ghostscript's own gray, by its
+// colour profiles, leaves yellow and cyan too light to print any dots) as
+// any raster page does.  A renderer that crashes,
 // fails or takes too long ends that job with a reason; the server goes on.
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "page_input.h"
 #include "strings_data.h"
 
 extern char **environ;
@@ -184,7 +187,7 @@ bool PrintPdf(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
   pappl_printer_t *printer = papplJobGetPrinter(job);
   pappl_pr_driver_data_t driver;
   papplPrinterGetDriverData(printer, &driver);
-  pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, true);
+  pappl_pr_options_t *options = papplJobCreatePrintOptions(job, 0, false);
   const int dpi = options->printer_resolution[0] > 0 ? options->printer_resolution[0] : 203;
   const int width = static_cast<int>(options->header.cupsWidth);
   const int height = static_cast<int>(options->header.cupsHeight);
@@ -232,10 +235,10 @@ bool PrintPdf(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
     options->header.cupsWidth = static_cast<unsigned>(w);
     options->header.cupsHeight = static_cast<unsigned>(h);
     options->header.cupsBitsPerColor = 8;
-    options->header.cupsBitsPerPixel = 24;
-    options->header.cupsBytesPerLine = static_cast<unsigned>(w * 3);
-    options->header.cupsColorSpace = CUPS_CSPACE_SRGB;
-    options->header.cupsNumColors = 3;
+    options->header.cupsBitsPerPixel = 8;
+    options->header.cupsBytesPerLine = static_cast<unsigned>(w);
+    options->header.cupsColorSpace = CUPS_CSPACE_SW;
+    options->header.cupsNumColors = 1;
     if (!driver.rstartpage_cb(job, options, device, pages)) {
       ok = false;
       break;
@@ -243,6 +246,7 @@ bool PrintPdf(pappl_job_t *job, pappl_device_t *device, void * /*data*/) {
     row.resize(static_cast<size_t>(w) * 3);
     long y = 0;
     for (; y < h && in.Read(row.data(), row.size()); ++y) {
+      RgbToGray(row.data(), static_cast<size_t>(w));
       driver.rwriteline_cb(job, options, device, static_cast<unsigned>(y), row.data());
     }
     if (y < h) {  // the renderer stopped within a page

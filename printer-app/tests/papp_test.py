@@ -13,6 +13,9 @@ import urllib.request
 
 import pappkit as kit
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "filter", "tests", "cups"))
+import cupskit  # noqa: E402
+
 A4_MEDIA = "MEMBER keyword media-size-name iso_a4_210x297mm"
 LABEL_MEDIA = "MEMBER keyword media-size-name om_label-50x30mm_50x30mm"
 
@@ -418,6 +421,41 @@ def main(argv):
         ok, text = decodes(decoder, got, work)
         check(state == "completed" and ok and got.count(b"PRINT 1,1\r\n") == 2,
               "PNG job: %s %s, %s" % (state, reasons, text))
+        # Images with no orientation asked for turn to fit the page and print
+        # whole; an orientation asked for is kept. Colours print as tones, in
+        # monochrome too: a blue bar along the top of the image over green,
+        # cyan, magenta and yellow stripes.
+        stripes = [(0, 255, 0), (0, 255, 255), (255, 0, 255), (255, 255, 0)]
+        rows = [bytes((0, 0, 255)) * 400] * 50 + [b"".join(bytes(c) * 100 for c in stripes)] * 150
+        with open(os.path.join(work, "wide.png"), "wb") as f:
+            f.write(kit.png_of(400, 200, rows))
+        for printer, attrs, turned in (("a4", "ATTR keyword print-color-mode monochrome", True),
+                                       ("a4", "ATTR enum orientation-requested 3", False),
+                                       ("label", "", False)):
+            job, _ = kit.print_job(server.uri(printer), work, os.path.join(work, "wide.png"), "image/png", attrs)
+            state, _, _ = kit.wait_job(server.uri(printer), work, job)
+            with open(os.path.join(work, "wide.prn"), "wb") as f:
+                f.write(listener.take())
+            page = cupskit.decode(decoder, os.path.join(work, "wide.prn"), os.path.join(work, "wide"))[0]
+            inked = [y for y in range(page.height) if any(b != 0xFF for b in page.rows[y])]
+            x0, x1 = page.column_extent(0, page.height)
+            y0, y1 = inked[0], inked[-1]
+
+            def ink(u0, u1, v0, v1):
+                """Ink of the image's part [u0, u1) x [v0, v1) (fractions,
+                less a tenth at each side), turned a quarter to the left."""
+                u0, u1, v0, v1 = u0 + (u1 - u0) / 10, u1 - (u1 - u0) / 10, v0 + (v1 - v0) / 10, v1 - (v1 - v0) / 10
+                if turned:
+                    u0, u1, v0, v1 = v0, v1, 1 - u1, 1 - u0
+                return page.ink_ratio(int(x0 + u0 * (x1 - x0)), int(y0 + v0 * (y1 - y0)),
+                                      int(x0 + u1 * (x1 - x0)), int(y0 + v1 * (y1 - y0)))
+            aspect = (x1 - x0 + 1) / (y1 - y0 + 1) * (2 if turned else 0.5)
+            tones = [ink(i / 4, (i + 1) / 4, 0.25, 1) for i in range(4)]
+            check(state == "completed" and abs(aspect - 1) < 0.05 and ink(0, 1, 0, 0.25) > 0.7 and
+                  all(0.05 < t < 0.95 for t in tones),
+                  "%s PNG %r: job %s, %s, aspect %.2f of the image's, bar %.2f, stripes %s"
+                  % (printer, attrs, state, "turned" if turned else "upright", aspect, ink(0, 1, 0, 0.25),
+                     ["%.2f" % t for t in tones]))
         # The printer's own options are attributes with their defaults (the
         # PPD's), and defaults set through IPP survive a restart and print.
         vendor = ["quillet-label-gap-default", "quillet-label-gap-supported", "quillet-mirror-default",
@@ -443,17 +481,26 @@ def main(argv):
               b" 7 mm,7 mm\r\n" in got, "defaults after a restart: set %s, then %s, job %s, %r"
               % (status, shown, state, got[:120]))
         # A state file that holds a default empty (as one version wrote
-        # them) gives the model's default, not 0.
+        # them) gives the model's default, not 0; one with the colour
+        # default printers had before gives monochrome, the only mode
+        # offered besides auto (clients are offered gray only).
         server.stop()
         path = os.path.join(work, "state", "quillet-printer-app.state")
         with open(path) as f:
             text = f.read()
         with open(path, "w") as f:
-            f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n"))
+            f.write(text.replace("quillet-label-gap-default 7\n", "quillet-label-gap-default \n")
+                    .replace("print-color-mode-default monochrome", "print-color-mode-default color"))
         server = kit.Server(app, work, env={"QUILLET_PDF_RENDERER": renderer, "QUILLET_PDF_TIMEOUT": "10"})
         shown = kit.ipp(server.uri("label"), get, work, vendor)
         shown = [shown.get(k) for k in vendor[:3]]
         check(shown == ["2", "0-10", "true"], "empty stored default: %s" % shown)
+        colour = ["print-color-mode-default", "print-color-mode-supported", "pwg-raster-document-type-supported",
+                  "urf-supported"]
+        shown = kit.ipp(server.uri("a4"), "OPERATION Get-Printer-Attributes\n" + kit.OPERATION_HEAD, work, colour)
+        shown = [shown.get(k, "") for k in colour]
+        check(shown[:3] == ["monochrome", "auto,monochrome", "sgray_8,srgb_8"] and "W8" in shown[3] and
+              "SRGB24" not in shown[3], "colour modes and raster types: %s" % shown)
         # PAPPL browses DNS-SD for the Add Printer page and `devices`; with
         # no Avahi daemon (as here) that used to stop the whole server.
         try:

@@ -87,7 +87,11 @@ def test_page(width, height, seed, blank_tail=0.3):
 
 def png(width, height, seed=1):
     """An RGB PNG of the test page."""
-    _, _, rows = test_page(width, height, seed, blank_tail=0.2)
+    return png_of(width, height, test_page(width, height, seed, blank_tail=0.2)[2])
+
+
+def png_of(width, height, rows):
+    """An RGB PNG of rows of 3-byte pixels."""
     raw = b"".join(b"\x00" + r for r in rows)
 
     def chunk(kind, data):
