@@ -163,10 +163,10 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              auth, false);
   if (!system) return nullptr;
   quillet_app::ApplyLimits(system);
+  quillet_app::AddSystemIcons(system);  // drawn before clients can connect
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
-  quillet_app::AddSystemIcons(system);
   quillet_app::AddDocumentFormats(system);
   papplSystemSetFooterHTML(system, "Quillet Printer App " QUILLET_VERSION);
 

@@ -61,21 +61,22 @@ Rgba IconPixel(double x, double y, bool label) {
 }
 
 std::vector<unsigned char> IconPng(int size, bool label) {
-  // 4 x 4 samples a pixel smooth the edges.
+  // Several samples a pixel smooth the edges; the large icon needs few.
+  const int n = size > 128 ? 2 : 4;
   std::vector<unsigned char> rgba(static_cast<size_t>(size) * size * 4);
   for (int y = 0; y < size; ++y)
     for (int x = 0; x < size; ++x) {
       double r = 0, g = 0, b = 0, a = 0;
-      for (int sy = 0; sy < 4; ++sy)
-        for (int sx = 0; sx < 4; ++sx) {
-          Rgba p = IconPixel((x + (sx + 0.5) / 4) / size, (y + (sy + 0.5) / 4) / size, label);
+      for (int sy = 0; sy < n; ++sy)
+        for (int sx = 0; sx < n; ++sx) {
+          Rgba p = IconPixel((x + (sx + 0.5) / n) / size, (y + (sy + 0.5) / n) / size, label);
           r += p.r * p.a, g += p.g * p.a, b += p.b * p.a, a += p.a;
         }
       unsigned char *out = &rgba[(static_cast<size_t>(y) * size + x) * 4];
       out[0] = a ? static_cast<unsigned char>(r / a) : 0;
       out[1] = a ? static_cast<unsigned char>(g / a) : 0;
       out[2] = a ? static_cast<unsigned char>(b / a) : 0;
-      out[3] = static_cast<unsigned char>(a / 16);
+      out[3] = static_cast<unsigned char>(a / (n * n));
     }
   png_image image;
   std::memset(&image, 0, sizeof image);
