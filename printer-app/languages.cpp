@@ -74,7 +74,7 @@ const char *PickLanguage(const char *tag) {
       if (s == "hant" || s == "tw" || s == "hk" || s == "mo") return "zh-tw";
     return "zh-cn";
   }
-  if (primary == "nb" || primary == "no" || primary == "nn") return "nb-NO";
+  if (primary == "nb" || primary == "no" || primary == "nn") return "nb-no";
   for (int i = 0; i < NumLanguages(); ++i)
     if (primary == LanguageName(i)) return LanguageName(i);
   return nullptr;

@@ -39,7 +39,8 @@ struct Strings {
   const char *web;  // PAPPL's own texts
 };
 
-// Every language PAPPL 1.3.1 has built in, and Chinese.
+// Every language PAPPL 1.3.1 has built in, and Chinese; lower case, as IPP's
+// naturalLanguage values must be (PAPPL finds "nb-NO" by either case).
 const Strings kStrings[] = {
     {"/en.strings", "en", kStringsEn, kWebStringsEn},
     {"/de.strings", "de", kStringsDe, kWebStringsDe},
@@ -47,7 +48,7 @@ const Strings kStrings[] = {
     {"/fr.strings", "fr", kStringsFr, kWebStringsFr},
     {"/it.strings", "it", kStringsIt, kWebStringsIt},
     {"/ja.strings", "ja", kStringsJa, kWebStringsJa},
-    {"/nb-no.strings", "nb-NO", kStringsNbNO, kWebStringsNbNO},
+    {"/nb-no.strings", "nb-no", kStringsNbNO, kWebStringsNbNO},
     {"/pl.strings", "pl", kStringsPl, kWebStringsPl},
     {"/tr.strings", "tr", kStringsTr, kWebStringsTr},
     {"/zh-cn.strings", "zh-cn", kStringsZhCN, kWebStringsZhCN},

@@ -62,7 +62,7 @@ def run_filter(filter_path, ppd, options, copies, path):
     return r.stdout
 
 
-LANGUAGES = "en,de,es,fr,it,ja,nb-NO,pl,tr,zh-cn,zh-tw"
+LANGUAGES = "en,de,es,fr,it,ja,nb-no,pl,tr,zh-cn,zh-tw"
 
 
 def decodes(decoder, data, work):
