@@ -57,20 +57,20 @@ pappl_loc_t *NextLoc(pappl_loc_t *loc) {
 }  // namespace
 
 const char *PickLanguage(const char *tag) {
-  std::vector<std::string> parts;
+  std::vector<std::string> subtags;
   std::string part;
   for (const char *p = tag;; ++p) {
     if (*p == '-' || *p == '_' || *p == '\0') {
-      parts.push_back(part);
+      subtags.push_back(part);
       part.clear();
       if (!*p) break;
     } else {
       part += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
     }
   }
-  const std::string &primary = parts[0];
+  const std::string &primary = subtags[0];
   if (primary == "zh") {
-    for (const std::string &s : parts)
+    for (const std::string &s : subtags)
       if (s == "hant" || s == "tw" || s == "hk" || s == "mo") return "zh-tw";
     return "zh-cn";
   }

@@ -21,8 +21,8 @@ import pappkit as kit
 
 # Accept-Language value: the label of quillet-mirror the page must show.
 MIRROR = {
-    "en": "Mirror Image", "de": "Spiegeln", "es": "Imagen especular", "fr": "Image miroir",
-    "it": "Immagine speculare", "ja": "\u30df\u30e9\u30fc\u5370\u5237", "nb-NO": "Speilvendt",
+    "en": "Mirror Image", "de": "Spiegeln", "es": "Imagen reflejada", "fr": "Image miroir",
+    "it": "Immagine riflessa", "ja": "\u30df\u30e9\u30fc\u5370\u5237", "nb-NO": "Speilvendt",
     "pl": "Odbicie lustrzane", "tr": "Ayna g\u00f6r\u00fcnt\u00fcs\u00fc", "zh-CN": "\u955c\u50cf",
     "zh-TW": "\u93e1\u50cf", "zh-HK": "\u93e1\u50cf", "zh-Hans-CN": "\u955c\u50cf", "fr-CA": "Image miroir",
     "ko": "Mirror Image", "xx, de;q=0.5": "Spiegeln", "de;q=0.5, fr": "Image miroir",
