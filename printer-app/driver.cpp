@@ -490,6 +490,7 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
 
   *attrs = ippNew();
   AddStringsLanguages(*attrs);
+  AddPictures(data, model->label);
   data->num_vendor = 0;
   data->vendor[data->num_vendor++] = kMirror;
   AddBoolean(*attrs, kMirror, OptionDefault(*model, "OP_Mirror") != 0);

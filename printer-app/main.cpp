@@ -137,13 +137,13 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              auth, false);
   if (!system) return nullptr;
   quillet_app::ApplyLimits(system);
+  quillet_app::AddSystemIcons(system);  // drawn before clients can connect
   if (!quillet_app::AddListeners(system, host)) {
     papplSystemDelete(system);
     return nullptr;
   }
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
                                quillet_app::AutoAdd, nullptr, quillet_app::DriverCallback, nullptr);
-  quillet_app::AddStrings(system);
   quillet_app::AddDocumentFormats(system);
   papplSystemSetFooterHTML(system, "Quillet Printer App " QUILLET_VERSION);
 

@@ -65,6 +65,9 @@ def run_filter(filter_path, ppd, options, copies, path):
     return r.stdout
 
 
+LANGUAGES = "en,de,es,fr,it,ja,nb-no,pl,tr,zh-cn,zh-tw"
+
+
 def decodes(decoder, data, work):
     path = os.path.join(work, "check.prn")
     with open(path, "wb") as f:
@@ -464,7 +467,7 @@ def main(argv):
                % (kit.OPERATION_HEAD, ",".join(vendor)))
         shown = kit.ipp(server.uri("label"), get, work, vendor)
         shown = [shown.get(k) for k in vendor]
-        check(shown == ["2", "0-10", "false", "0", "en,de,zh-cn"], "label printer's own attributes: %s" % shown)
+        check(shown == ["2", "0-10", "false", "0", LANGUAGES], "label printer's own attributes: %s" % shown)
         body = ("OPERATION Set-Printer-Attributes\n%s\nGROUP printer-attributes-tag\n"
                 "ATTR integer quillet-label-gap-default 7\nATTR boolean quillet-mirror-default true"
                 % kit.OPERATION_HEAD)
@@ -476,7 +479,7 @@ def main(argv):
         job, _ = kit.print_job(server.uri("label"), work, os.path.join(work, "page.png"), "image/png")
         state, _, _ = kit.wait_job(server.uri("label"), work, job)
         got = listener.take()
-        check(status == "successful-ok" and shown == ["7", "0-10", "true", "0", "en,de,zh-cn"] and
+        check(status == "successful-ok" and shown == ["7", "0-10", "true", "0", LANGUAGES] and
               state == "completed" and
               b" 7 mm,7 mm\r\n" in got, "defaults after a restart: set %s, then %s, job %s, %r"
               % (status, shown, state, got[:120]))
