@@ -4,14 +4,14 @@
 // as names: `-o print-darkness=100` comes as the name "100", which PAPPL
 // refuses for the integer attribute, and the whole job with it. Such a
 // value that is a whole number is turned into the integer before PAPPL
-// checks the job; anything else is left for PAPPL to judge.
+// checks the job (pappl_workarounds.cpp calls this from the start of that
+// check); anything else is left for PAPPL to judge.
+#include "job_text_options.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-
-#include <dlfcn.h>
-#include <pappl/pappl.h>
 
 namespace {
 
@@ -27,7 +27,9 @@ bool WholeNumber(const char *text, int *value) {
   return true;
 }
 
-void IntegersFromText(ipp_t *request) {
+}  // namespace
+
+void quillet_app::JobSettingsFromText(ipp_t *request) {
   for (const char *name : kIntegerSettings) {
     ipp_attribute_t *attr = ippFindAttribute(request, name, IPP_TAG_ZERO);
     if (!attr || ippGetCount(attr) != 1 || ippGetGroupTag(attr) != IPP_TAG_JOB) continue;
@@ -42,22 +44,3 @@ void IntegersFromText(ipp_t *request) {
   }
 }
 
-}  // namespace
-
-// PAPPL checks a new job's document attributes (Print-Job, Create-Job,
-// Validate-Job) just before its job attributes; Send-Document comes here
-// too and is left alone.
-extern "C" bool _papplJobValidateDocumentAttributes(pappl_client_t *client) {
-  using Fn = bool (*)(pappl_client_t *);
-  static const Fn next = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "_papplJobValidateDocumentAttributes"));
-  switch (papplClientGetOperation(client)) {
-    case IPP_OP_PRINT_JOB:
-    case IPP_OP_CREATE_JOB:
-    case IPP_OP_VALIDATE_JOB:
-      IntegersFromText(papplClientGetRequest(client));
-      break;
-    default:
-      break;
-  }
-  return next(client);
-}

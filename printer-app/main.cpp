@@ -18,6 +18,7 @@
 #include "driver.h"
 #include "job_order.h"
 #include "limits.h"
+#include "pappl_workarounds.h"
 #include "state.h"
 #include "strings_data.h"
 
@@ -162,6 +163,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
+  quillet_app::LogFrameworkMends(system);
   quillet_app::ApplyLimits(system);
   papplSystemAddListeners(system, IsLoopback(host) ? "localhost" : host);
   papplSystemSetPrinterDrivers(system, quillet_app::NumDrivers(), quillet_app::Drivers(),
