@@ -55,6 +55,8 @@ Registry &Jobs() {
 // In a thread that runs PAPPL's check for work: arrays are walked from the
 // end (the active jobs then come oldest first).
 thread_local bool tlsReverse = false;
+// The job this thread runs (_papplJobProcess).
+thread_local pappl_job_t *tlsJob = nullptr;
 // The socket the last connection made in this thread got.
 thread_local int tlsLastSocket = -1;
 // The active-jobs array of a printer whose device must be closed: finish_job
@@ -103,6 +105,8 @@ void DropDeviceAfter(pappl_job_t *job) {
   std::lock_guard<std::mutex> lock(r.mutex);
   if (r.dropDevice.insert(job).second) ++r.drops;
 }
+
+pappl_job_t *JobOfThisThread() { return tlsJob; }
 
 }  // namespace quillet_app
 
@@ -193,7 +197,9 @@ void *_papplJobProcess(pappl_job_t *job) {
   // meanwhile) finds it no longer pending: nothing to do.
   if (papplJobGetState(job) == IPP_JSTATE_PENDING) {
     tlsLastSocket = -1;
+    tlsJob = job;
     result = next(job);
+    tlsJob = nullptr;
   }
   {
     std::lock_guard<std::mutex> lock(r.mutex);

@@ -14,6 +14,9 @@ void JobDeviceStarted(pappl_job_t *job, pappl_device_t *device);
 // the next job opens a new one.
 void DropDeviceAfter(pappl_job_t *job);
 
+// The job this thread runs for PAPPL, or null outside a job thread.
+pappl_job_t *JobOfThisThread();
+
 // The log file named on the command line ("-" and "syslog" are none): the
 // program rotates it, not PAPPL (spool_and_log.cpp). Before the system is
 // created.

@@ -20,6 +20,7 @@
 #include "limits.h"
 #include "listen.h"
 #include "page_input.h"
+#include "pappl_workarounds.h"
 #include "state.h"
 #include "strings_data.h"
 
@@ -136,6 +137,7 @@ pappl_system_t *CreateSystem(int numOptions, cups_option_t *options, void * /*da
                                              LogLevel(cupsGetOption("log-level", numOptions, options)),
                                              auth, false);
   if (!system) return nullptr;
+  quillet_app::LogFrameworkMends(system);
   quillet_app::ApplyLimits(system);
   quillet_app::AddSystemIcons(system);  // drawn before clients can connect
   if (!quillet_app::AddListeners(system, host)) {

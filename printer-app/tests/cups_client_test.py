@@ -4,6 +4,8 @@ socket printer receives a decodable printer stream with the options asked
 for.  With no option set, an A4 page and a 100 x 150 mm label (the label
 printer's default) print at full size, a colour chart prints every colour
 as a tone of its own and a colour photo as a halftone that follows it.
+The printer's own settings (darkness, speed, mirror, negative, direction,
+label gap) per job through `-m raw` queues, which forward every option.
 Needs root (cupsd insists on it); otherwise reports itself skipped.
 
 Usage: cups_client_test.py APP FILTER DECODER PPD_DIR TESTDOC [--keep]"""
@@ -94,6 +96,16 @@ def frame_error(page, width, length, inset, dpi=203):
                abs(inked[0] - want), abs(length * dpi / 72.0 - 1 - inked[-1] - want)) * mm
 
 
+def ink(pages):
+    """(ink dots, PRINT copies) of each page."""
+    return [(int(p["ink"]), p["print"]) for p in pages]
+
+
+def settings(pages):
+    """The printer settings a page was sent with."""
+    return [(p["density"], p["speed"], p["direction"], p["gap"]) for p in pages]
+
+
 def main(argv):
     app, filter_path, decoder, ppd_dir, testdoc = argv[1:6]
     keep = "--keep" in argv
@@ -136,7 +148,9 @@ def main(argv):
                                      cupsd_test.private_datadir(work, ppd_dir, []))
         cupsd.start()
         cupsd.run("lpadmin", "-h", cupsd.host, "-p", "q", "-E", "-v", server.uri("a4"), "-m", "everywhere")
-        cupsd.run("lpadmin", "-h", cupsd.host, "-p", "ql", "-E", "-v", server.uri("label"), "-m", "everywhere")
+        for queue, printer, model in (("ql", "label", "everywhere"), ("raw", "a4", "raw"),
+                                      ("rawlabel", "label", "raw")):
+            cupsd.run("lpadmin", "-h", cupsd.host, "-p", queue, "-E", "-v", server.uri(printer), "-m", model)
 
         # The queue's default size is the printer's, so pages are not
         # shrunk onto Letter: frames land where the document has them.
@@ -174,10 +188,14 @@ def main(argv):
                 failures.append("photo: lightness and ink correlate %.2f, darkest part %.2f" % (r, max(inks)))
 
         pdf = cupskit.generate_doc(testdoc, "demo", os.path.join(work, "demo.pdf"))
+        label_pdf = cupskit.write_label_pdf(testdoc, os.path.join(work, "label.pdf"))
         results = {}
-        jobs = (("plain", []), ("text", ["-o", "cupsPrintQuality=Draft", "-n", "2"]),
-                ("negative", []))
-        for name, options in jobs:
+        own = ["-o", "print-darkness=100", "-o", "print-speed=2540"]
+        jobs = (("plain", "q", pdf, []), ("text", "q", pdf, ["-o", "cupsPrintQuality=Draft", "-n", "2"]),
+                ("own", "raw", pdf, own + ["-o", "quillet-negative=true", "-o", "quillet-direction=reversed"]),
+                ("label", "rawlabel", label_pdf, own + ["-o", "quillet-mirror=true", "-o", "quillet-label-gap=5"]),
+                ("negative", "q", pdf, []))
+        for name, queue, doc, options in jobs:
             if name == "negative":
                 # The printer's own settings reach a driverless queue as the
                 # app's printer defaults (set here as the web page sets them).
@@ -186,11 +204,26 @@ def main(argv):
                 status = kit.ipp(server.uri("a4"), body, work).get("status")
                 if status != "successful-ok":
                     failures.append("Set-Printer-Attributes: %s" % status)
-            pages = lp("q", pdf, *options)
-            if pages is not None:
-                results[name] = [(int(p["ink"]), p["print"]) for p in pages]
-        if len(results) == 3:
-            plain, text, negative = results["plain"], results["text"], results["negative"]
+            pages = lp(queue, doc, *options)
+            if pages is None:
+                continue
+            results[name] = pages
+            if name == "label":
+                # The box in the label's left third comes out in its right third.
+                extent = pages[0].column_extent(0, pages[0].height)
+                if not extent or extent[0] < pages[0].width // 2:
+                    failures.append("label not mirrored: ink in columns %s of %d" % (extent, pages[0].width))
+        if len(results) == 5:
+            if settings(results["plain"])[0] != ("8", "4", "0", "0,0mm"):
+                failures.append("plain job: %s" % settings(results["plain"]))
+            if settings(results["own"])[0][:3] != ("15", "1", "1"):
+                failures.append("darkness, speed, direction per job: %s" % settings(results["own"]))
+            label = settings(results["label"])[0]
+            if label[:2] != ("15", "1") or not label[3].startswith("5,"):
+                failures.append("label darkness, speed, gap per job: %s" % (label,))
+            if not all(o[0] > 2 * p[0] for p, o in zip(ink(results["plain"]), ink(results["own"]))):
+                failures.append("negative per job did not apply: %s" % ink(results["own"]))
+            plain, text, negative = ink(results["plain"]), ink(results["text"]), ink(results["negative"])
             if [len(plain), len(text), len(negative)] != [3, 3, 3]:
                 failures.append("pages: %s" % results)
             elif not all(n[0] > 2 * p[0] for p, n in zip(plain, negative)):
