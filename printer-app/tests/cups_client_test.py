@@ -188,7 +188,9 @@ def main(argv):
                 failures.append("photo: lightness and ink correlate %.2f, darkest part %.2f" % (r, max(inks)))
 
         pdf = cupskit.generate_doc(testdoc, "demo", os.path.join(work, "demo.pdf"))
-        label_pdf = cupskit.write_label_pdf(testdoc, os.path.join(work, "label.pdf"))
+        # A 100 x 150 mm label (the label printer's size) with a box in its left third.
+        label_pdf = os.path.join(work, "label.pdf")
+        td.write_pdf(label_pdf, ["0 g 20 40 60 300 re f\n"], size=(283, 425))
         results = {}
         own = ["-o", "print-darkness=100", "-o", "print-speed=2540"]
         jobs = (("plain", "q", pdf, []), ("text", "q", pdf, ["-o", "cupsPrintQuality=Draft", "-n", "2"]),
