@@ -87,11 +87,13 @@ void CEditUI::SetFocus() {
   if (m_hNative) render::FocusTextBox(m_hNative);
 }
 
+// Focus given by Tab puts the caret into the native box.
 void CEditUI::DoEvent(TEventUI& event) {
   if ((event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) && IsEnabled()) {
     SetFocus();
     return;
   }
+  if (event.Type == UIEVENT_SETFOCUS && m_hNative) render::FocusTextBox(m_hNative);
   CLabelUI::DoEvent(event);
 }
 
@@ -216,6 +218,11 @@ void CRichEditUI::AppendText(const std::wstring& text, bool canUndo) {
 
 void CRichEditUI::EndDown() {
   if (m_hNative) render::ScrollTextBoxToEnd(m_hNative);
+}
+
+void CRichEditUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_SETFOCUS && m_hNative) render::FocusTextBox(m_hNative);
+  CControlUI::DoEvent(event);
 }
 
 void CRichEditUI::SetReadOnly(bool readOnly) {

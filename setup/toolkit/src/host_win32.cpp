@@ -85,6 +85,7 @@ void CWindowWnd::CenterWindow() {
 int CPaintManagerUI::MessageLoop() {
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (render::PreTranslateKey(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -285,14 +286,43 @@ void ScrollTextBoxToEnd(HWND box) {
   SendMessageW(box, EM_SCROLLCARET, 0, 0);
 }
 
-// Text typed into a native edit box reaches its control.
+// Text typed into a native edit box reaches its control; a box clicked
+// into gives its control the toolkit's focus, so that Tab goes on from it.
 bool HandleNativeCommand(WPARAM wParam, LPARAM lParam) {
   HWND child = reinterpret_cast<HWND>(lParam);
   auto* control = static_cast<CControlUI*>(GetPropW(child, kControlProp));
+  if (control && HIWORD(wParam) == EN_SETFOCUS) {
+    if (CPaintManagerUI* pm = control->GetManager()) pm->SetFocus(control);
+    return true;
+  }
   if (!control || HIWORD(wParam) != EN_CHANGE) return false;
   auto* edit = dynamic_cast<CEditUI*>(control);
   if (!edit) return false;
   edit->OnUserTextChanged(TextBoxText(child));
+  return true;
+}
+
+}  // namespace render
+
+namespace render {
+
+void TakeKeyboardFocus(HWND hWnd) {
+  HWND now = ::GetFocus();
+  if (hWnd && now && now != hWnd && IsChild(hWnd, now)) ::SetFocus(hWnd);
+}
+
+// Tab, Shift+Tab, Esc and Enter belong to the toolkit window even while a
+// native text box has the keyboard; a box that takes Enter as a new line
+// (an editable rich edit) keeps it.
+bool PreTranslateKey(const MSG* msg) {
+  if (msg->message != WM_KEYDOWN || !msg->hwnd) return false;
+  if (msg->wParam != VK_TAB && msg->wParam != VK_ESCAPE && msg->wParam != VK_RETURN) return false;
+  if (!GetPropW(msg->hwnd, kControlProp)) return false;
+  const LONG style = GetWindowLongW(msg->hwnd, GWL_STYLE);
+  if (msg->wParam == VK_RETURN && (style & ES_WANTRETURN) && !(style & ES_READONLY)) return false;
+  HWND window = GetParent(msg->hwnd);
+  if (!window) return false;
+  SendMessageW(window, WM_KEYDOWN, msg->wParam, msg->lParam);
   return true;
 }
 

@@ -70,6 +70,13 @@ POINT ScreenToClientPoint(HWND hWnd, POINT pt);
 void CaptureMouse(HWND hWnd, bool capture);
 // Asks for a WM_MOUSELEAVE when the mouse leaves the window's client area.
 void TrackMouseLeave(HWND hWnd);
+// Keyboard: a control's focus mark (drawn over the finished window);
+// the window takes the keyboard back from a native child of its own;
+// the message loops' hook that gives Tab, Enter and Esc pressed in a
+// native text box to the toolkit window (true: the message is consumed).
+void DrawFocusMark(HDC hDC, const RECT& rc, int scalePercent);
+void TakeKeyboardFocus(HWND hWnd);
+bool PreTranslateKey(const MSG* msg);
 // Releases what the host started (GDI+).
 void ShutdownHost();
 // The frameless skin window: cuts it to corners rounded by `round`

@@ -38,6 +38,7 @@ UINT CWindowWnd::ShowModal() {
       quit = true;
       break;
     }
+    if (render::PreTranslateKey(&msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
