@@ -755,7 +755,8 @@ void ShutdownHost() {}
 // Nothing is drawn, and there are no native children to take keys from.
 void DrawFocusMark(HDC, const RECT&, int) {}
 void TakeKeyboardFocus(HWND) {}
-bool PreTranslateKey(const MSG*) { return false; }
+bool AnswerAccessibleObject(HWND, WPARAM, LPARAM, LRESULT&) { return false; }
+void NotifyAccessibleFocus(HWND, int) {}
 
 }  // namespace render
 

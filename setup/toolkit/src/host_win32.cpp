@@ -4,6 +4,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/window.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <set>
@@ -85,7 +86,6 @@ void CWindowWnd::CenterWindow() {
 int CPaintManagerUI::MessageLoop() {
   MSG msg{};
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (render::PreTranslateKey(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -158,6 +158,25 @@ HMODULE LoadRichEditLibrary() {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// Tab, Shift+Tab, Esc and Enter belong to the toolkit window even while a
+// native text box has the keyboard, whatever message loop runs; a box
+// that takes Enter as a new line (an editable rich edit) keeps it.
+LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_KEYDOWN || msg == WM_CHAR) {
+    const bool keyDown = msg == WM_KEYDOWN;
+    const WPARAM tab = keyDown ? VK_TAB : L'\t', enter = keyDown ? VK_RETURN : L'\r', esc = keyDown ? VK_ESCAPE : 0x1B;
+    const LONG style = GetWindowLongW(box, GWL_STYLE);
+    const bool newLine = (style & ES_WANTRETURN) && !(style & ES_READONLY);
+    if (wParam == tab || wParam == esc || (wParam == enter && !newLine)) {
+      // The character that follows the key is dropped: a box beeps at it.
+      if (keyDown) SendMessageW(GetParent(box), WM_KEYDOWN, wParam, lParam);
+      return 0;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(box, TextBoxKeys, 1);
+  return DefSubclassProc(box, msg, wParam, lParam);
+}
+
 CHARFORMAT2W EmptyCharFormat() {
   CHARFORMAT2W cf;
   ZeroMemory(&cf, sizeof cf);
@@ -188,6 +207,7 @@ HWND CreateTextBox(CControlUI* owner, CPaintManagerUI* pm, const TTextBoxStyle& 
                            CPaintManagerUI::GetInstance(), nullptr);
   if (!h) return nullptr;
   SetPropW(h, kControlProp, reinterpret_cast<HANDLE>(owner));
+  SetWindowSubclass(h, TextBoxKeys, 1, 0);
   // A log grows without the rich edit's default limit of 32K characters.
   if (style.rich) SendMessageW(h, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
   return h;
@@ -309,21 +329,6 @@ namespace render {
 void TakeKeyboardFocus(HWND hWnd) {
   HWND now = ::GetFocus();
   if (hWnd && now && now != hWnd && IsChild(hWnd, now)) ::SetFocus(hWnd);
-}
-
-// Tab, Shift+Tab, Esc and Enter belong to the toolkit window even while a
-// native text box has the keyboard; a box that takes Enter as a new line
-// (an editable rich edit) keeps it.
-bool PreTranslateKey(const MSG* msg) {
-  if (msg->message != WM_KEYDOWN || !msg->hwnd) return false;
-  if (msg->wParam != VK_TAB && msg->wParam != VK_ESCAPE && msg->wParam != VK_RETURN) return false;
-  if (!GetPropW(msg->hwnd, kControlProp)) return false;
-  const LONG style = GetWindowLongW(msg->hwnd, GWL_STYLE);
-  if (msg->wParam == VK_RETURN && (style & ES_WANTRETURN) && !(style & ES_READONLY)) return false;
-  HWND window = GetParent(msg->hwnd);
-  if (!window) return false;
-  SendMessageW(window, WM_KEYDOWN, msg->wParam, msg->lParam);
-  return true;
 }
 
 }  // namespace render

@@ -381,6 +381,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         EndEvent();
       }
       return false;
+    case WM_GETOBJECT:
+      return render::AnswerAccessibleObject(m_hWnd, wParam, lParam, lRes);
     case WM_COMMAND:
       if (lParam != 0) {
         BeginEvent();
@@ -597,6 +599,11 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
   // the window takes the keyboard back from a text box it had given it.
   if (m_pFocus && !dynamic_cast<CEditUI*>(m_pFocus) && !dynamic_cast<CRichEditUI*>(m_pFocus))
     render::TakeKeyboardFocus(m_hWnd);
+  if (m_pFocus) {
+    const std::vector<CControlUI*> shown = GetAccessibleControls();
+    auto it = std::find(shown.begin(), shown.end(), m_pFocus);
+    if (it != shown.end()) render::NotifyAccessibleFocus(m_hWnd, static_cast<int>(it - shown.begin()) + 1);
+  }
   EndEvent();
 }
 

@@ -71,12 +71,14 @@ void CaptureMouse(HWND hWnd, bool capture);
 // Asks for a WM_MOUSELEAVE when the mouse leaves the window's client area.
 void TrackMouseLeave(HWND hWnd);
 // Keyboard: a control's focus mark (drawn over the finished window);
-// the window takes the keyboard back from a native child of its own;
-// the message loops' hook that gives Tab, Enter and Esc pressed in a
-// native text box to the toolkit window (true: the message is consumed).
+// the window takes the keyboard back from a native child of its own.
 void DrawFocusMark(HDC hDC, const RECT& rc, int scalePercent);
 void TakeKeyboardFocus(HWND hWnd);
-bool PreTranslateKey(const MSG* msg);
+// Screen readers: WM_GETOBJECT for the window's client area (false: not
+// answered here), and a focus move to the control numbered childId
+// (1-based, CPaintManagerUI::GetAccessibleControls order).
+bool AnswerAccessibleObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+void NotifyAccessibleFocus(HWND hWnd, int childId);
 // Releases what the host started (GDI+).
 void ShutdownHost();
 // The frameless skin window: cuts it to corners rounded by `round`

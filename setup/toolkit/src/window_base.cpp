@@ -38,7 +38,6 @@ UINT CWindowWnd::ShowModal() {
       quit = true;
       break;
     }
-    if (render::PreTranslateKey(&msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }

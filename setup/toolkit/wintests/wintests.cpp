@@ -6,6 +6,7 @@
 
 #include "toolkit/toolkit.h"
 
+#include <oleacc.h>
 #include <richedit.h>
 #include <cstdlib>
 #include "render_win32.h"
@@ -277,6 +278,122 @@ TEST_F(Win32Host, PaintsEveryControlWithoutCrashing) {
     Pump();
   }
   EXPECT_TRUE(IsWindow(h));
+}
+
+namespace {
+
+const wchar_t kForm[] = LR"(<Window size="400,200" defaultbutton="ok" cancelbutton="cancel">
+  <VerticalLayout bkcolor="#FFFFFFFF" inset="10,10,10,10">
+    <HorizontalLayout height="30"><Label text="Printer name:" width="110"/><Edit name="name" text="Office"/></HorizontalLayout>
+    <HorizontalLayout height="30"><Option name="card" group="g" tooltip="Install"/><CheckBox name="check" text="Default"/></HorizontalLayout>
+    <HorizontalLayout height="40"><Button name="ok" text="Next" bkcolor="#FF2F6FEB"/><Button name="cancel" text="Cancel"/></HorizontalLayout>
+  </VerticalLayout></Window>)";
+
+class FormWnd : public TestWnd {
+ public:
+  std::vector<std::wstring> clicks;
+
+ protected:
+  const wchar_t* GetWindowClassName() const override { return L"ToolkitFormWnd"; }
+  std::wstring GetSkinFile() override { return kForm; }
+  void Notify(TNotifyUI& msg) override {
+    if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender) clicks.push_back(msg.pSender->GetName());
+  }
+};
+
+// Posts a key to whichever window has the keyboard, as typing does.
+void Press(WPARAM vk) {
+  HWND target = GetFocus();
+  PostMessageW(target, WM_KEYDOWN, vk, 1);
+  PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+  Pump();
+}
+
+}  // namespace
+
+TEST_F(Win32Host, KeyboardLeavesTheNativeEditBoxAndDrawsAFocusMark) {
+  FormWnd form;
+  HWND h = form.Create(nullptr, L"form", WS_VISIBLE | WS_POPUP, 0, 0, 0, 400, 200);
+  ASSERT_NE(h, nullptr);
+  SetForegroundWindow(h);
+  SetFocus(h);
+  Pump();
+  auto* edit = form.pm().FindControlAs<CEditUI>(L"name");
+  Press(VK_TAB);
+  EXPECT_EQ(form.pm().GetFocus(), edit);
+  EXPECT_EQ(GetFocus(), edit->GetNativeWindow());  // the caret is in the box
+  Press(VK_RETURN);  // from inside the box: the default button
+  Press(VK_TAB);     // out of the box again
+  EXPECT_EQ(form.pm().GetFocus()->GetName(), L"card");
+  EXPECT_EQ(GetFocus(), h);
+  Press(VK_SPACE);
+  Press(VK_TAB);
+  Press(VK_TAB);
+  EXPECT_EQ(form.pm().GetFocus()->GetName(), L"ok");
+  // The mark shows on the blue button: its pixels differ from the same
+  // window painted with the focus elsewhere.
+  auto snapshot = [&] {
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    RECT rc = form.pm().FindControl(L"ok")->GetPos();
+    HDC dc = GetDC(h);
+    std::vector<COLORREF> px;
+    for (LONG x = rc.left; x < rc.right; ++x) px.push_back(GetPixel(dc, x, rc.top + 3));
+    ReleaseDC(h, dc);
+    return px;
+  };
+  const std::vector<COLORREF> marked = snapshot();
+  form.pm().SetFocus(form.pm().FindControl(L"cancel"));
+  EXPECT_NE(marked, snapshot());
+  Press(VK_ESCAPE);
+  EXPECT_EQ(form.clicks, (std::vector<std::wstring>{L"ok", L"card", L"cancel"}));
+  DestroyWindow(h);
+}
+
+TEST_F(Win32Host, ScreenReadersListTheControlsWithNamesRolesAndStates) {
+  FormWnd form;
+  HWND h = form.Create(nullptr, L"form", WS_VISIBLE | WS_POPUP, 0, 0, 0, 400, 200);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  IAccessible* acc = nullptr;
+  // The id spelled out: mingw's oleacc import library lists IID_IAccessible
+  // among its functions, and linking that gives the bytes of a jump.
+  const IID iidAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  ASSERT_EQ(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), iidAccessible,
+                                       reinterpret_cast<void**>(&acc)),
+            S_OK);
+  ASSERT_NE(acc, nullptr);
+  LONG count = 0;
+  ASSERT_EQ(acc->get_accChildCount(&count), S_OK);
+  std::vector<std::wstring> seen;
+  for (LONG i = 1; i <= count; ++i) {
+    VARIANT id;
+    VariantInit(&id);
+    id.vt = VT_I4;
+    id.lVal = i;
+    BSTR name = nullptr;
+    acc->get_accName(id, &name);
+    VARIANT role, state;
+    VariantInit(&role);
+    VariantInit(&state);
+    acc->get_accRole(id, &role);
+    acc->get_accState(id, &state);
+    seen.push_back(std::to_wstring(role.lVal) + L" " + (name ? name : L"") +
+                   ((state.lVal & STATE_SYSTEM_CHECKED) ? L" checked" : L""));
+    SysFreeString(name);
+  }
+  // Static text, text, radio button, check button, push buttons.
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"41 Printer name:", L"42 Printer name:", L"45 Install", L"44 Default",
+                                             L"43 Next", L"43 Cancel"}));
+  VARIANT cancel;
+  VariantInit(&cancel);
+  cancel.vt = VT_I4;
+  cancel.lVal = count;
+  EXPECT_EQ(acc->accDoDefaultAction(cancel), S_OK);
+  EXPECT_EQ(form.clicks, std::vector<std::wstring>{L"cancel"});
+  acc->Release();
+  CoUninitialize();
+  DestroyWindow(h);
 }
 
 int wmain(int argc, wchar_t** argv) {

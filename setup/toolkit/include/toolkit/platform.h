@@ -85,6 +85,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define WM_SHOWWINDOW 0x0018
 #define WM_SETCURSOR 0x0020
 #define WM_GETMINMAXINFO 0x0024
+#define WM_GETOBJECT 0x003D
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_NCCALCSIZE 0x0083
