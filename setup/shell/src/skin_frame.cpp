@@ -74,8 +74,13 @@ LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       return OnCreate();
     case WM_KILLFOCUS:
-      if (auto* button = dynamic_cast<CButtonUI*>(anchor_)) {
-        g_closedOverAnchor = button->IsHot();
+      // A press on the skin button takes the focus from the popup before
+      // the button's click arrives.
+      if (anchor_) {
+        POINT pt{-1, -1};
+        if (::GetCursorPos(&pt)) ::MapWindowPoints(nullptr, mainWnd_, &pt, 1);
+        const RECT button = anchor_->GetPos();
+        g_closedOverAnchor = pt.x >= button.left && pt.x < button.right && pt.y >= button.top && pt.y < button.bottom;
         g_closedOverAnchorAt = GetTickCount();
       }
       Close();

@@ -272,8 +272,11 @@ TEST_F(DialogsTest, SkinChooserClosesWithEscAltF4ItsCloseButtonAndItsOwnButton) 
     if (way == 2) frame->GetPaintManager().SendNotify(frame->GetPaintManager().FindControl(L"closebtn"), DUI_MSGTYPE_CLICK);
     if (way == 3) mainPm.SendNotify(skinbtn, DUI_MSGTYPE_CLICK);  // still open: the press closes it
     if (way == 4) {  // the press on the button took the focus first, which closed it
-      SendMessageW(mainHwnd, WM_MOUSEMOVE, 0, MAKELPARAM(skinbtn->GetPos().left + 2, skinbtn->GetPos().top + 2));
+      POINT onButton{skinbtn->GetPos().left + 2, skinbtn->GetPos().top + 2};
+      ClientToScreen(mainHwnd, &onButton);
+      toolkit::headless::SetCursor(onButton);
       SendMessageW(h, WM_KILLFOCUS, 0, 0);
+      toolkit::headless::SetCursor(POINT{-1, -1});
       toolkit::headless::PumpPending();
       mainPm.SendNotify(skinbtn, DUI_MSGTYPE_CLICK);
     }

@@ -407,7 +407,15 @@ HWND SetFocus(HWND hWnd) {
 
 namespace {
 std::atomic<unsigned> g_keysDown[8];  // one bit per virtual key
+std::atomic<long> g_cursorX{-1}, g_cursorY{-1};
 }  // namespace
+
+BOOL GetCursorPos(POINT* pt) {
+  if (!pt) return FALSE;
+  pt->x = g_cursorX.load();
+  pt->y = g_cursorY.load();
+  return TRUE;
+}
 
 short GetKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey >= 256) return 0;
@@ -636,6 +644,11 @@ void SetSystemDpi(int dpi) {
   H().systemDpi = dpi;
 }
 
+void SetCursor(POINT screen) {
+  g_cursorX = screen.x;
+  g_cursorY = screen.y;
+}
+
 void SetKeyDown(int virtualKey, bool down) {
   if (virtualKey < 0 || virtualKey >= 256) return;
   const unsigned bit = 1u << (virtualKey % 32);
@@ -757,6 +770,9 @@ void DrawFocusMark(HDC, const RECT&, int) {}
 void TakeKeyboardFocus(HWND) {}
 bool AnswerAccessibleObject(HWND, WPARAM, LPARAM, LRESULT&) { return false; }
 void NotifyAccessibleFocus(HWND, int) {}
+// Every face has every glyph here.
+HFONT FontFor(CPaintManagerUI* pm, int font, const std::wstring&) { return pm->GetFont(font); }
+std::wstring FaceFor(CPaintManagerUI* pm, int font, const std::wstring&) { return pm->GetFontFace(font); }
 
 }  // namespace render
 

@@ -692,6 +692,8 @@ const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
 
 std::wstring CPaintManagerUI::GetFontFace(int id) const { return render::FaceOf(GetFontInfo(id)); }
 
+std::wstring CPaintManagerUI::GetFontFaceFor(int id, const std::wstring& text) { return render::FaceFor(this, id, text); }
+
 void CPaintManagerUI::RebuildFonts() {
   ++m_fontGeneration;
   render::DeleteFontHandle(m_defaultFont.hFont);

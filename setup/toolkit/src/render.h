@@ -41,6 +41,10 @@ HFONT CreateFontFor(const TFontInfo& info, int scalePercent);
 // The face a font of this description is created with: its own, else the
 // system GUI font's.
 std::wstring FaceOf(const TFontInfo& info);
+// The window's font, or one like it in a face that has every character
+// of the text when the font itself lacks some; and that font's face.
+HFONT FontFor(CPaintManagerUI* pm, int font, const std::wstring& text);
+std::wstring FaceFor(CPaintManagerUI* pm, int font, const std::wstring& text);
 void DeleteFontHandle(HFONT font);
 
 // Control timers: start/stop a timer of the window that arrives as

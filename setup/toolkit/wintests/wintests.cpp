@@ -27,7 +27,7 @@ const wchar_t kMarkup[] = LR"(<Window size="560,400" caption="0,0,0,30">
   </VerticalLayout></Window>)";
 
 // A tiny valid PNG (width x height, grey), built with zlib.
-std::string MakePng(uint32_t width, uint32_t height) {
+std::string MakePng(uint32_t width, uint32_t height, bool blue = false) {
   auto be32 = [](std::string& s, uint32_t v) {
     for (int i = 3; i >= 0; --i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
   };
@@ -40,9 +40,13 @@ std::string MakePng(uint32_t width, uint32_t height) {
   std::string ihdr;
   be32(ihdr, width);
   be32(ihdr, height);
-  ihdr += std::string("\x08\x00\x00\x00\x00", 5);  // 8-bit greyscale
+  // 8-bit greyscale, or opaque blue with alpha as the skin's buttons are
+  ihdr += blue ? std::string("\x08\x06\x00\x00\x00", 5) : std::string("\x08\x00\x00\x00\x00", 5);
   std::string raw;
-  for (uint32_t y = 0; y < height; ++y) raw += '\0' + std::string(width, '\x80');
+  for (uint32_t y = 0; y < height; ++y) {
+    raw += '\0';
+    for (uint32_t x = 0; x < width; ++x) raw += blue ? std::string("\x2F\x6F\xEB\xFF", 4) : std::string(1, '\x80');
+  }
   uLongf len = compressBound(static_cast<uLong>(raw.size()));
   std::string z(len, '\0');
   compress(reinterpret_cast<Bytef*>(&z[0]), &len, reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
@@ -69,7 +73,8 @@ class Win32Host : public ::testing::Test {
     auto bytes = testzip::Make({{"res.xml", "<Res><Xml id=\"XML_MAIN\" path=\"main.xml\"/></Res>", true},
                                 {"main.xml", toolkit::WideToUtf8(kMarkup), true},
                                 {"common/dot.png", MakePng(8, 6), true},
-                                {"common/dot@150.png", MakePng(12, 9), true}},
+                                {"common/dot@150.png", MakePng(12, 9), true},
+                                {"common/blue.png", MakePng(96, 30, true), true}},
                                "wkq19990517");
     auto& res = CResourceManager::GetInstance();
     res.SetResourceType(UILIB_ZIPRESOURCE);
@@ -234,8 +239,9 @@ TEST_F(Win32Host, MixedScriptTextGetsAFaceForItsThai) {
     for (const render::TextRun& run : runs) {
       joined += run.text;
       const bool thai = run.text[0] >= 0x0E00 && run.text[0] <= 0x0E7F;
-      if (thai) EXPECT_TRUE(covers(run.font, run.text)) << "a Thai run in a font without Thai";
-      else EXPECT_EQ(run.font, tahoma);
+      if (thai || run.font != tahoma) {
+        EXPECT_TRUE(covers(run.font, run.text)) << "a run in a font without its glyphs";
+      }
     }
     EXPECT_EQ(joined, text);
   }
@@ -393,6 +399,36 @@ TEST_F(Win32Host, ScreenReadersListTheControlsWithNamesRolesAndStates) {
   EXPECT_EQ(form.clicks, std::vector<std::wstring>{L"cancel"});
   acc->Release();
   CoUninitialize();
+  DestroyWindow(h);
+}
+
+// A nine-grid image stretched over a button: every row keeps the image's
+// colour (a stretch that samples beyond a part fades the part's first
+// row into a light line across every blue button).
+TEST_F(Win32Host, NineGridEdgesKeepTheImageColour) {
+  FormWnd form;
+  HWND h = form.Create(nullptr, L"grid", WS_VISIBLE | WS_POPUP, 0, 0, 0, 400, 200);
+  ASSERT_NE(h, nullptr);
+  CControlUI* ok = form.pm().FindControl(L"ok");
+  ok->SetBkColor(0);
+  static_cast<CButtonUI*>(ok)->SetAttribute(L"normalimage", L"file='common/blue.png' corner='5,5,5,5'");
+  for (int dpi : {96, 144}) {
+   for (int height : {28, 30, 32, 33, 36}) {
+    form.pm().SetDPI(dpi);
+    ok->SetFixedHeight(height);
+    form.pm().NeedUpdate();
+    form.pm().UpdateLayout();
+    InvalidateRect(h, nullptr, TRUE);
+    UpdateWindow(h);
+    const RECT rc = ok->GetPos();
+    HDC dc = GetDC(h);
+    for (LONG y = rc.top; y < rc.bottom; ++y) {
+      const COLORREF c = GetPixel(dc, (rc.left + rc.right) / 2, y);
+      EXPECT_LE(GetRValue(c), 0x40) << "row " << y - rc.top << " of " << height << " at " << dpi << " dpi";
+    }
+    ReleaseDC(h, dc);
+   }
+  }
   DestroyWindow(h);
 }
 

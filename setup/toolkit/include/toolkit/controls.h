@@ -154,6 +154,9 @@ class CEditUI : public CLabelUI {
 
   HWND GetNativeWindow() const { return m_hNative; }
 
+ private:
+  void ApplyBoxFont(bool force);
+
  protected:
   void SyncNative();
 
@@ -165,6 +168,7 @@ class CEditUI : public CLabelUI {
   int m_selEnd = 0;
   bool m_bSettingText = false;
   HWND m_hNative = nullptr;
+  HFONT m_hBoxFont = nullptr;  // what the native box was given last
   int m_fontGeneration = -1;  // of the manager's fonts when the native box got its font
 };
 

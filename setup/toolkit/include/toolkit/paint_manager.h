@@ -156,6 +156,9 @@ class CPaintManagerUI {
   HFONT GetFont(int id) const { return GetFontInfo(id).hFont; }
   // The face name a font is drawn with (the system GUI face for an empty one).
   std::wstring GetFontFace(int id) const;
+  // The face that text is best drawn in: the font's own, or, when it lacks
+  // some of the text's characters, a face that has them all.
+  std::wstring GetFontFaceFor(int id, const std::wstring& text);
   bool HasFont(int id) const { return m_fonts.count(id) != 0; }
   // Counts font rebuilds: a native child that holds a font handle sets it
   // again when this changes (the old handle is deleted by then).
