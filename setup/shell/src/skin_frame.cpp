@@ -5,11 +5,8 @@
 #include "skin_change.h"
 
 namespace {
-// The open chooser, and when one last closed by losing the focus while
-// the mouse was on its button: that press is the one that closed it.
+// The open chooser.
 CSkinFrame* g_open = nullptr;
-DWORD g_closedOverAnchorAt = 0;
-bool g_closedOverAnchor = false;
 }  // namespace
 
 // The main window and its button are used only to place the popup.
@@ -17,15 +14,13 @@ CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* anchor) : mainWnd_(mainWnd), an
 
 // No owner: the popup must not disable or follow the main window. It
 // takes the focus so that clicking elsewhere closes it. Its button works
-// as a toggle: pressed while the chooser is open, it closes it.
+// as a toggle: pressed while the chooser is open (from the keyboard, or
+// where a press does not take the focus from it), it closes it.
 CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* anchor) {
   if (g_open) {
     g_open->Close();
     return nullptr;
   }
-  const bool justClosedByThisPress = g_closedOverAnchor && GetTickCount() - g_closedOverAnchorAt < 1000;
-  g_closedOverAnchor = false;
-  if (justClosedByThisPress) return nullptr;
   auto* frame = new CSkinFrame(mainWnd, anchor);
   g_open = frame;
   HWND hWnd = frame->Create(nullptr, L"skinframe", WS_POPUP | WS_VISIBLE,
@@ -74,15 +69,6 @@ LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       return OnCreate();
     case WM_KILLFOCUS:
-      // A press on the skin button takes the focus from the popup before
-      // the button's click arrives.
-      if (anchor_) {
-        POINT pt{-1, -1};
-        if (::GetCursorPos(&pt)) ::MapWindowPoints(nullptr, mainWnd_, &pt, 1);
-        const RECT button = anchor_->GetPos();
-        g_closedOverAnchor = pt.x >= button.left && pt.x < button.right && pt.y >= button.top && pt.y < button.bottom;
-        g_closedOverAnchorAt = GetTickCount();
-      }
       Close();
       return 0;
     // Esc and Alt+F4 close it like a menu. Wine's default handling ignores

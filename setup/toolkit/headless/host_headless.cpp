@@ -407,15 +407,7 @@ HWND SetFocus(HWND hWnd) {
 
 namespace {
 std::atomic<unsigned> g_keysDown[8];  // one bit per virtual key
-std::atomic<long> g_cursorX{-1}, g_cursorY{-1};
 }  // namespace
-
-BOOL GetCursorPos(POINT* pt) {
-  if (!pt) return FALSE;
-  pt->x = g_cursorX.load();
-  pt->y = g_cursorY.load();
-  return TRUE;
-}
 
 short GetKeyState(int virtualKey) {
   if (virtualKey < 0 || virtualKey >= 256) return 0;
@@ -642,11 +634,6 @@ RECT GetWorkArea() {
 void SetSystemDpi(int dpi) {
   std::lock_guard<std::mutex> g(H().lock);
   H().systemDpi = dpi;
-}
-
-void SetCursor(POINT screen) {
-  g_cursorX = screen.x;
-  g_cursorY = screen.y;
 }
 
 void SetKeyDown(int virtualKey, bool down) {

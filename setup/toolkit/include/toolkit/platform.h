@@ -236,8 +236,6 @@ int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND SetFocus(HWND hWnd);
 // Negative while the key is held (headless::SetKeyDown).
 short GetKeyState(int virtualKey);
-// Screen coordinates (headless::SetCursor).
-BOOL GetCursorPos(POINT* pt);
 HWND GetFocus();
 LONG GetWindowLongW(HWND hWnd, int index);
 LONG SetWindowLongW(HWND hWnd, int index, LONG value);

@@ -36,7 +36,6 @@ int WindowCount();
 void FailWindowCreation(bool fail);
 // Holds a key down (VK_SHIFT for Shift+Tab) as GetKeyState reports it.
 void SetKeyDown(int virtualKey, bool down);
-void SetCursor(POINT screen);
 
 }  // namespace headless
 }  // namespace toolkit
