@@ -58,10 +58,11 @@ void AppendLogLine(CRichEditUI* box, const TUiMsgParam& request, const SYSTEMTIM
   format.effects = 0;
   format.heightTwips = kLogHeightTwips;
   format.textColor = request.isError ? RGB(255, 0, 0) : RGB(0, 0, 255);
-  // The interface's own face, which the language's set-up makes able to
-  // draw its script; an empty face leaves the choice to the rich edit,
-  // which may take one without those glyphs.
-  if (box->GetManager()) format.faceName = box->GetManager()->GetFontFace(-1);
+  // The interface's own face, or one that has the line's script when that
+  // face lacks it (Japanese lines after a switch from English); an empty
+  // face leaves the choice to the rich edit, which may take one without
+  // those glyphs.
+  if (box->GetManager()) format.faceName = box->GetManager()->GetFontFaceFor(-1, request.text);
   box->SetSelectionCharFormat(format);
   box->AppendText(FormatLogTimestamp(now), false);
   box->AppendText(request.text, false);

@@ -4,16 +4,31 @@
 #include "dialogs.h"
 #include "skin_change.h"
 
+namespace {
+// The open chooser.
+CSkinFrame* g_open = nullptr;
+}  // namespace
+
 // The main window and its button are used only to place the popup.
 CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* anchor) : mainWnd_(mainWnd), anchor_(anchor) {}
 
 // No owner: the popup must not disable or follow the main window. It
-// takes the focus so that clicking elsewhere closes it.
+// takes the focus so that clicking elsewhere closes it. Its button works
+// as a toggle: pressed while the chooser is open (from the keyboard, or
+// where a press does not take the focus from it), it closes it.
 CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* anchor) {
+  if (g_open) {
+    g_open->Close();
+    return nullptr;
+  }
   auto* frame = new CSkinFrame(mainWnd, anchor);
+  g_open = frame;
   HWND hWnd = frame->Create(nullptr, L"skinframe", WS_POPUP | WS_VISIBLE,
                             WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, 0, 0, 0, 0);
-  if (!hWnd) return nullptr;
+  if (!hWnd) {
+    g_open = nullptr;  // the failed window's final message deleted it
+    return nullptr;
+  }
   ::SetFocus(hWnd);
   return frame;
 }
@@ -23,6 +38,7 @@ LRESULT CSkinFrame::OnCreate() {
   LONG style = ::GetWindowLongW(m_hWnd, GWL_STYLE);
   ::SetWindowLongW(m_hWnd, GWL_STYLE, (style & ~WS_CAPTION) | WS_CLIPSIBLINGS | WS_CLIPCHILDREN);
   m_pm.Init(m_hWnd);
+  if (CPaintManagerUI* main = CPaintManagerUI::FromWindow(mainWnd_)) m_pm.SetDPI(main->GetDPI(), false);
   CDialogBuilder builder;
   CControlUI* root = builder.Create(L"skin.xml", nullptr, &m_pm);
   if (!root) return -1;
@@ -89,7 +105,9 @@ void CSkinFrame::Notify(TNotifyUI& msg) {
   CControlUI* sender = msg.pSender;
   const std::wstring name = sender->GetName();
   auto* tabs = m_pm.FindControlAs<CTabLayoutUI>(L"skin_tab");
-  if (name == L"skin_image") {
+  if (name == L"closebtn") {
+    Close();
+  } else if (name == L"skin_image") {
     if (tabs) tabs->SelectItem(0);
   } else if (name == L"skin_color") {
     if (tabs) tabs->SelectItem(1);
@@ -107,4 +125,7 @@ void CSkinFrame::Notify(TNotifyUI& msg) {
 }
 
 // The popup owns itself.
-void CSkinFrame::OnFinalMessage(HWND) { delete this; }
+void CSkinFrame::OnFinalMessage(HWND) {
+  if (g_open == this) g_open = nullptr;
+  delete this;
+}

@@ -113,15 +113,34 @@ TEST_F(DialogsTest, AboutShowsVersionAndDateWithTheirBlanks) {
   EXPECT_TRUE(IsWindow(mainHwnd));
 }
 
-TEST_F(DialogsTest, AltF4ClosesOnlyTheDialog) {
-  auto* about = Open(new Opened<CPopAbout>(), kAboutStyle, kAboutExStyle);
-  auto* language = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
-  auto* addPort = Open(new Opened<CPopAddPort>(AddPortRoutine()), kPopupDialogStyle, 0);
-  for (HWND h : {about->GetHWND(), language->GetHWND(), addPort->GetHWND()}) {
-    AltF4(h);
-    EXPECT_FALSE(IsWindow(h));
-    EXPECT_TRUE(IsWindow(mainHwnd));
+TEST_F(DialogsTest, AltF4AndEscCloseOnlyTheDialog) {
+  for (const bool esc : {false, true}) {
+    auto* about = Open(new Opened<CPopAbout>(), kAboutStyle, kAboutExStyle);
+    auto* language = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
+    auto* addPort = Open(new Opened<CPopAddPort>(AddPortRoutine()), kPopupDialogStyle, 0);
+    for (HWND h : {about->GetHWND(), language->GetHWND(), addPort->GetHWND()}) {
+      if (esc) SendMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+      else AltF4(h);
+      toolkit::headless::PumpPending();
+      EXPECT_FALSE(IsWindow(h)) << esc;
+      EXPECT_TRUE(IsWindow(mainHwnd));
+    }
   }
+}
+
+TEST_F(DialogsTest, DialogsFollowTheMainWindowsScale) {
+  main->GetPaintManager().SetDPI(144);
+  auto* language = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
+  RECT rc{};
+  GetWindowRect(language->GetHWND(), &rc);
+  EXPECT_EQ(rc.right - rc.left, 480);
+  EXPECT_EQ(rc.bottom - rc.top, 510);
+  EXPECT_EQ(language->GetPaintManager().GetScale(), 150);
+  CSkinFrame* frame = CSkinFrame::Open(mainHwnd, main->GetPaintManager().FindControl(L"skinbtn"));
+  ASSERT_NE(frame, nullptr);
+  dialogs.push_back(frame->GetHWND());
+  GetWindowRect(frame->GetHWND(), &rc);
+  EXPECT_EQ(rc.right - rc.left, 450);
 }
 
 TEST_F(DialogsTest, LanguageListHasAnOptionPerLanguageInLangIdOrderWithOneSelected) {
@@ -239,15 +258,22 @@ TEST_F(DialogsTest, SkinButtonOpensAChooserThatClosesWhenItLosesTheFocus) {
   EXPECT_FALSE(IsWindow(chooser));
 }
 
-TEST_F(DialogsTest, SkinChooserClosesWithEscAndAltF4) {
-  for (const UINT msg : {WM_KEYDOWN, WM_SYSCOMMAND}) {
-    CSkinFrame* frame = CSkinFrame::Open(mainHwnd, main->GetPaintManager().FindControl(L"skinbtn"));
-    ASSERT_NE(frame, nullptr);
+TEST_F(DialogsTest, SkinChooserClosesWithEscAltF4ItsCloseButtonAndItsOwnButton) {
+  CPaintManagerUI& mainPm = main->GetPaintManager();
+  CControlUI* skinbtn = mainPm.FindControl(L"skinbtn");
+  const int windows = toolkit::headless::WindowCount();
+  for (int way = 0; way < 4; ++way) {
+    CSkinFrame* frame = CSkinFrame::Open(mainHwnd, skinbtn);
+    ASSERT_NE(frame, nullptr) << way;
     HWND h = frame->GetHWND();
     dialogs.push_back(h);
-    SendMessageW(h, msg, msg == WM_KEYDOWN ? VK_ESCAPE : SC_CLOSE, 0);
+    if (way == 0) SendMessageW(h, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (way == 1) SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way == 2) frame->GetPaintManager().SendNotify(frame->GetPaintManager().FindControl(L"closebtn"), DUI_MSGTYPE_CLICK);
+    if (way == 3) mainPm.SendNotify(skinbtn, DUI_MSGTYPE_CLICK);  // still open: the press closes it
     toolkit::headless::PumpPending();
-    EXPECT_FALSE(IsWindow(h)) << msg;
+    EXPECT_FALSE(IsWindow(h)) << way;
+    EXPECT_EQ(toolkit::headless::WindowCount(), windows) << way;  // none opened again
     EXPECT_TRUE(IsWindow(mainHwnd));
   }
 }

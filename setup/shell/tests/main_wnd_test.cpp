@@ -366,6 +366,29 @@ TEST_F(MainWndTest, CancelReachesOnClickThenEndsTheWindow) {
   EXPECT_FALSE(IsWindow(hwnd));
 }
 
+TEST_F(MainWndTest, KeyboardReachesTheStartCardsEnterIsNextEscIsCancel) {
+  engine.calls.clear();
+  SendMessageW(hwnd, WM_KEYDOWN, VK_TAB, 0);
+  std::vector<std::wstring> order;
+  for (int i = 0; i < 12 && order.size() < 12; ++i) {
+    order.push_back(wnd->GetPaintManager().GetFocus()->GetName());
+    SendMessageW(hwnd, WM_KEYDOWN, VK_TAB, 0);
+  }
+  const auto at = [&order](const wchar_t* name) { return std::find(order.begin(), order.end(), name) - order.begin(); };
+  EXPECT_LT(at(L"option_install"), at(L"option_delete"));
+  EXPECT_LT(at(L"option_delete"), at(L"btn_setup_next"));
+  EXPECT_LT(at(L"btn_setup_next"), at(L"btn_setup_cancel"));
+  EXPECT_EQ(at(L"btn_setup_previous"), static_cast<long>(order.size()));  // hidden on the start page
+  wnd->GetPaintManager().SetFocus(Find(L"option_delete"));
+  SendMessageW(hwnd, WM_KEYDOWN, VK_SPACE, 0);
+  SendMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(engine.installChosen, 0);
+  EXPECT_NE(std::find(engine.calls.begin(), engine.calls.end(), L"next"), engine.calls.end());
+  SendMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+  toolkit::headless::PumpPending();
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
 TEST_F(MainWndTest, ClicksGoToTheEngineFirstThenTheWindowThenOnNotify) {
   engine.calls.clear();
   Click(L"btn_setup_next");

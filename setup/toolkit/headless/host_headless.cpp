@@ -16,6 +16,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <atomic>
 #include <mutex>
 #include <thread>
 
@@ -404,6 +405,15 @@ HWND SetFocus(HWND hWnd) {
   return old;
 }
 
+namespace {
+std::atomic<unsigned> g_keysDown[8];  // one bit per virtual key
+}  // namespace
+
+short GetKeyState(int virtualKey) {
+  if (virtualKey < 0 || virtualKey >= 256) return 0;
+  return (g_keysDown[virtualKey / 32].load() >> (virtualKey % 32)) & 1u ? static_cast<short>(-128) : 0;
+}
+
 HWND GetFocus() {
   std::lock_guard<std::mutex> g(H().lock);
   return H().focus;
@@ -626,6 +636,13 @@ void SetSystemDpi(int dpi) {
   H().systemDpi = dpi;
 }
 
+void SetKeyDown(int virtualKey, bool down) {
+  if (virtualKey < 0 || virtualKey >= 256) return;
+  const unsigned bit = 1u << (virtualKey % 32);
+  if (down) g_keysDown[virtualKey / 32] |= bit;
+  else g_keysDown[virtualKey / 32] &= ~bit;
+}
+
 void FailWindowCreation(bool fail) {
   std::lock_guard<std::mutex> g(H().lock);
   H().failCreation = fail;
@@ -734,6 +751,15 @@ void ScrollTextBoxToEnd(HWND) {}
 void CaptureMouse(HWND, bool) {}
 void TrackMouseLeave(HWND) {}
 void ShutdownHost() {}
+
+// Nothing is drawn, and there are no native children to take keys from.
+void DrawFocusMark(HDC, const RECT&, int) {}
+void TakeKeyboardFocus(HWND) {}
+bool AnswerAccessibleObject(HWND, WPARAM, LPARAM, LRESULT&) { return false; }
+void NotifyAccessibleFocus(HWND, int) {}
+// Every face has every glyph here.
+HFONT FontFor(CPaintManagerUI* pm, int font, const std::wstring&) { return pm->GetFont(font); }
+std::wstring FaceFor(CPaintManagerUI* pm, int font, const std::wstring&) { return pm->GetFontFace(font); }
 
 }  // namespace render
 

@@ -215,6 +215,7 @@ void CControlUI::SetAttribute(const std::wstring& rawName, const std::wstring& v
   else if (name == L"visible") SetVisible(ParseBool(value));
   else if (name == L"enabled") SetEnabled(ParseBool(value));
   else if (name == L"mouse") SetMouseEnabled(ParseBool(value));
+  else if (name == L"tabstop") SetTabStop(ParseBool(value));
   else if (name == L"width") SetFixedWidth(static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)));
   else if (name == L"height") SetFixedHeight(static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)));
   else if (name == L"minwidth") SetMinWidth(static_cast<int>(std::wcstol(value.c_str(), nullptr, 10)));

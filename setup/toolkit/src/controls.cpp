@@ -261,6 +261,10 @@ void COptionUI::Selected(bool selected, bool notify) {
   if (notify) SendNotify(DUI_MSGTYPE_SELECTCHANGED);
 }
 
+AccessibleRoleUI COptionUI::GetAccessibleRole() const {
+  return m_sGroupName.empty() ? UIROLE_CHECKBUTTON : UIROLE_RADIOBUTTON;
+}
+
 bool COptionUI::Activate() {
   if (!CButtonUI::Activate()) return false;
   if (!m_sGroupName.empty()) Selected(true);

@@ -41,13 +41,25 @@ void CEditUI::SetText(const std::wstring& text) {
     m_bSettingText = true;
     render::SetTextBoxText(m_hNative, m_sText);
     m_bSettingText = false;
+    ApplyBoxFont(false);
   }
   Invalidate();
+}
+
+// The box draws in the control's font, or in one like it whose face has
+// all of the text (a Japanese name in a session started in English).
+void CEditUI::ApplyBoxFont(bool force) {
+  if (!m_hNative || !m_pManager) return;
+  HFONT font = render::FontFor(m_pManager, m_iFont, m_sText);
+  if (!force && font == m_hBoxFont) return;
+  m_hBoxFont = font;
+  render::SetTextBoxFont(m_hNative, font, true);
 }
 
 void CEditUI::OnUserTextChanged(const std::wstring& text) {
   if (m_bSettingText || text == m_sText) return;
   m_sText = text;
+  ApplyBoxFont(false);
   SendNotify(DUI_MSGTYPE_TEXTCHANGED);
 }
 
@@ -87,11 +99,13 @@ void CEditUI::SetFocus() {
   if (m_hNative) render::FocusTextBox(m_hNative);
 }
 
+// Focus given by Tab puts the caret into the native box.
 void CEditUI::DoEvent(TEventUI& event) {
   if ((event.Type == UIEVENT_BUTTONDOWN || event.Type == UIEVENT_DBLCLICK) && IsEnabled()) {
     SetFocus();
     return;
   }
+  if (event.Type == UIEVENT_SETFOCUS && m_hNative) render::FocusTextBox(m_hNative);
   CLabelUI::DoEvent(event);
 }
 
@@ -135,7 +149,7 @@ void CEditUI::SyncNative() {
   // the box holds.
   if (m_fontGeneration != m_pManager->GetFontGeneration()) {
     m_fontGeneration = m_pManager->GetFontGeneration();
-    render::SetTextBoxFont(m_hNative, m_pManager->GetFont(m_iFont), true);
+    ApplyBoxFont(true);
   }
   RECT rc = m_rcItem;
   rc.left += Scale(m_rcTextPadding.left);
@@ -216,6 +230,11 @@ void CRichEditUI::AppendText(const std::wstring& text, bool canUndo) {
 
 void CRichEditUI::EndDown() {
   if (m_hNative) render::ScrollTextBoxToEnd(m_hNative);
+}
+
+void CRichEditUI::DoEvent(TEventUI& event) {
+  if (event.Type == UIEVENT_SETFOCUS && m_hNative) render::FocusTextBox(m_hNative);
+  CControlUI::DoEvent(event);
 }
 
 void CRichEditUI::SetReadOnly(bool readOnly) {

@@ -4,6 +4,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/window.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <set>
@@ -157,6 +158,25 @@ HMODULE LoadRichEditLibrary() {
   return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+// Tab, Shift+Tab, Esc and Enter belong to the toolkit window even while a
+// native text box has the keyboard, whatever message loop runs; a box
+// that takes Enter as a new line (an editable rich edit) keeps it.
+LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_KEYDOWN || msg == WM_CHAR) {
+    const bool keyDown = msg == WM_KEYDOWN;
+    const WPARAM tab = keyDown ? VK_TAB : L'\t', enter = keyDown ? VK_RETURN : L'\r', esc = keyDown ? VK_ESCAPE : 0x1B;
+    const LONG style = GetWindowLongW(box, GWL_STYLE);
+    const bool newLine = (style & ES_WANTRETURN) && !(style & ES_READONLY);
+    if (wParam == tab || wParam == esc || (wParam == enter && !newLine)) {
+      // The character that follows the key is dropped: a box beeps at it.
+      if (keyDown) SendMessageW(GetParent(box), WM_KEYDOWN, wParam, lParam);
+      return 0;
+    }
+  }
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(box, TextBoxKeys, 1);
+  return DefSubclassProc(box, msg, wParam, lParam);
+}
+
 CHARFORMAT2W EmptyCharFormat() {
   CHARFORMAT2W cf;
   ZeroMemory(&cf, sizeof cf);
@@ -187,6 +207,7 @@ HWND CreateTextBox(CControlUI* owner, CPaintManagerUI* pm, const TTextBoxStyle& 
                            CPaintManagerUI::GetInstance(), nullptr);
   if (!h) return nullptr;
   SetPropW(h, kControlProp, reinterpret_cast<HANDLE>(owner));
+  SetWindowSubclass(h, TextBoxKeys, 1, 0);
   // A log grows without the rich edit's default limit of 32K characters.
   if (style.rich) SendMessageW(h, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
   return h;
@@ -285,15 +306,29 @@ void ScrollTextBoxToEnd(HWND box) {
   SendMessageW(box, EM_SCROLLCARET, 0, 0);
 }
 
-// Text typed into a native edit box reaches its control.
+// Text typed into a native edit box reaches its control; a box clicked
+// into gives its control the toolkit's focus, so that Tab goes on from it.
 bool HandleNativeCommand(WPARAM wParam, LPARAM lParam) {
   HWND child = reinterpret_cast<HWND>(lParam);
   auto* control = static_cast<CControlUI*>(GetPropW(child, kControlProp));
+  if (control && HIWORD(wParam) == EN_SETFOCUS) {
+    if (CPaintManagerUI* pm = control->GetManager()) pm->SetFocus(control);
+    return true;
+  }
   if (!control || HIWORD(wParam) != EN_CHANGE) return false;
   auto* edit = dynamic_cast<CEditUI*>(control);
   if (!edit) return false;
   edit->OnUserTextChanged(TextBoxText(child));
   return true;
+}
+
+}  // namespace render
+
+namespace render {
+
+void TakeKeyboardFocus(HWND hWnd) {
+  HWND now = ::GetFocus();
+  if (hWnd && now && now != hWnd && IsChild(hWnd, now)) ::SetFocus(hWnd);
 }
 
 }  // namespace render

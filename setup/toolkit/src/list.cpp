@@ -48,6 +48,9 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_SCROLLWHEEL:
       if (m_pParent) m_pParent->DoEvent(event);
       return;
+    case UIEVENT_KEYDOWN:  // a clicked row has the focus; its list moves on
+      if (auto* list = dynamic_cast<CControlUI*>(m_pOwner)) list->DoEvent(event);
+      return;
     default:
       CHorizontalLayoutUI::DoEvent(event);
   }
@@ -275,7 +278,29 @@ void CListUI::SetPos(RECT rc, bool needInvalidate) {
   }
 }
 
-void CListUI::DoEvent(TEventUI& event) { CVerticalLayoutUI::DoEvent(event); }
+// Arrows, Home and End move the selection; Space ticks the selected row's
+// check box.
+void CListUI::DoEvent(TEventUI& event) {
+  if (event.Type != UIEVENT_KEYDOWN) {
+    CVerticalLayoutUI::DoEvent(event);
+    return;
+  }
+  const int first = m_pHeader ? 1 : 0, last = GetCount() - 1;
+  if (last < first) return;
+  int target = -1;
+  switch (event.wParam) {
+    case VK_UP: target = m_iCurSel < first ? first : std::max(first, m_iCurSel - 1); break;
+    case VK_DOWN: target = m_iCurSel < first ? first : std::min(last, m_iCurSel + 1); break;
+    case VK_HOME: target = first; break;
+    case VK_END: target = last; break;
+    case VK_SPACE:
+      if (auto* row = dynamic_cast<CListTextExtElementUI*>(GetItemAt(m_iCurSel)))
+        if (row->HasCheckBox() && row->IsEnabled()) row->SetCheck(!row->IsChecked(), true);
+      return;
+    default: return;
+  }
+  if (target != m_iCurSel) SelectItem(target, false);
+}
 
 // ---- CComboUI ------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include "render.h"
 #include "toolkit/builder.h"
 #include "toolkit/containers.h"
+#include "toolkit/controls.h"
 #include "toolkit/resource.h"
 
 #include <algorithm>
@@ -30,6 +31,54 @@ CControlUI* NameProc(CControlUI* c, void* data) {
 CControlUI* CollectProc(CControlUI* c, void* data) {
   static_cast<std::vector<CControlUI*>*>(data)->push_back(c);
   return nullptr;
+}
+std::map<HWND, CPaintManagerUI*>& Managers() {
+  static std::map<HWND, CPaintManagerUI*> managers;
+  return managers;
+}
+
+// Shown controls in tree order. With intoTabStops false a tab stop's
+// children are left out: the tab stop handles them itself.
+void WalkShown(CControlUI* c, std::vector<CControlUI*>& out, bool intoTabStops) {
+  if (!c || !c->IsVisible()) return;
+  out.push_back(c);
+  if (!intoTabStops && c->IsTabStop()) return;
+  if (auto* box = dynamic_cast<CContainerUI*>(c))
+    for (int i = 0; i < box->GetCount(); ++i) WalkShown(box->GetItemAt(i), out, intoTabStops);
+}
+
+std::wstring Trim(const std::wstring& s) {
+  const size_t a = s.find_first_not_of(L" \t\r\n");
+  if (a == std::wstring::npos) return std::wstring();
+  return s.substr(a, s.find_last_not_of(L" \t\r\n") - a + 1);
+}
+
+// An edit's text is what the user typed, not what the box is called.
+bool TextNamesControl(CControlUI* c) { return !dynamic_cast<CEditUI*>(c) && !dynamic_cast<CRichEditUI*>(c); }
+
+bool HoldsTabStop(CControlUI* c) {
+  if (c->IsTabStop()) return true;
+  if (auto* box = dynamic_cast<CContainerUI*>(c))
+    for (int i = 0; i < box->GetCount(); ++i)
+      if (HoldsTabStop(box->GetItemAt(i))) return true;
+  return false;
+}
+
+// The first shown text of a label in the subtree; a part that holds
+// controls of its own (another field, a page) names nothing beside it.
+std::wstring FirstLabelText(CControlUI* c) {
+  if (!c || !c->IsVisible() || HoldsTabStop(c)) return std::wstring();
+  if (dynamic_cast<CLabelUI*>(c)) {
+    std::wstring t = Trim(c->GetText());
+    if (!t.empty()) return t;
+  }
+  if (auto* box = dynamic_cast<CContainerUI*>(c)) {
+    for (int i = 0; i < box->GetCount(); ++i) {
+      std::wstring t = FirstLabelText(box->GetItemAt(i));
+      if (!t.empty()) return t;
+    }
+  }
+  return std::wstring();
 }
 }  // namespace
 
@@ -89,10 +138,18 @@ CPaintManagerUI::~CPaintManagerUI() {
   delete root;
   for (auto& kv : m_fonts) render::DeleteFontHandle(kv.second.hFont);
   render::DeleteFontHandle(m_defaultFont.hFont);
+  auto it = Managers().find(m_hWnd);
+  if (it != Managers().end() && it->second == this) Managers().erase(it);
+}
+
+CPaintManagerUI* CPaintManagerUI::FromWindow(HWND hWnd) {
+  auto it = Managers().find(hWnd);
+  return hWnd && it != Managers().end() ? it->second : nullptr;
 }
 
 void CPaintManagerUI::Init(HWND hWnd) {
   m_hWnd = hWnd;
+  if (hWnd) Managers()[hWnd] = this;
   m_nDPI = GetSystemDPI();
   m_nScale = toolkit::ScaleForDpi(m_nDPI);
   RebuildFonts();
@@ -308,6 +365,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
       return false;
     }
     case WM_KEYDOWN:
+      return HandleKey(wParam, lParam);
     case WM_CHAR:
       if (m_pFocus) {
         TEventUI e;
@@ -323,6 +381,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         EndEvent();
       }
       return false;
+    case WM_GETOBJECT:
+      return render::AnswerAccessibleObject(m_hWnd, wParam, lParam, lRes);
     case WM_COMMAND:
       if (lParam != 0) {
         BeginEvent();
@@ -334,6 +394,119 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     default:
       return false;
   }
+}
+
+bool CPaintManagerUI::HandleKey(WPARAM key, LPARAM lParam) {
+  CControlUI* press = nullptr;
+  if (key == VK_TAB) {
+    MoveFocus(::GetKeyState(VK_SHIFT) >= 0);
+    return true;
+  }
+  if (key == VK_RETURN) {
+    // An option card or an edit box is not pressed by Enter: the page's
+    // default button is.
+    const bool pushButton = dynamic_cast<CButtonUI*>(m_pFocus) && !dynamic_cast<COptionUI*>(m_pFocus);
+    press = pushButton ? m_pFocus : GetDefaultButton();
+  } else if (key == VK_ESCAPE) {
+    press = GetCancelButton();
+  }
+  if (press) {
+    BeginEvent();
+    press->Activate();
+    EndEvent();
+    return true;
+  }
+  if (!m_pFocus) return false;
+  if (key == VK_SPACE || (key >= VK_END && key <= VK_DOWN)) {
+    m_bFocusMarks = true;
+    Invalidate();
+  }
+  TEventUI e;
+  e.Type = UIEVENT_KEYDOWN;
+  e.pSender = m_pFocus;
+  e.chKey = static_cast<wchar_t>(key);
+  e.wParam = key;
+  e.lParam = lParam;
+  e.dwTimestamp = GetTickCount();
+  CControlUI* c = m_pFocus;
+  BeginEvent();
+  c->DoEvent(e);
+  EndEvent();
+  return false;
+}
+
+CControlUI* CPaintManagerUI::FirstUsable(const std::wstring& names) const {
+  size_t at = 0;
+  while (at <= names.size()) {
+    size_t comma = names.find(L',', at);
+    if (comma == std::wstring::npos) comma = names.size();
+    CControlUI* c = FindControl(Trim(names.substr(at, comma - at)));
+    if (c && c->IsVisible() && c->IsEnabled()) return c;
+    at = comma + 1;
+  }
+  return nullptr;
+}
+
+std::vector<CControlUI*> CPaintManagerUI::GetTabStops() const {
+  std::vector<CControlUI*> order, stops;
+  WalkShown(m_pRoot, order, false);
+  for (CControlUI* c : order)
+    if (c->IsTabStop() && c->IsEnabled()) stops.push_back(c);
+  return stops;
+}
+
+bool CPaintManagerUI::MoveFocus(bool forward) {
+  std::vector<CControlUI*> order;
+  WalkShown(m_pRoot, order, false);
+  // Where the focus is: the control itself, or the tab stop it belongs to
+  // (a list row belongs to its list).
+  int at = -1;
+  for (CControlUI* c = m_pFocus; c && at < 0; c = c->GetParent()) {
+    auto it = std::find(order.begin(), order.end(), c);
+    if (it != order.end()) at = static_cast<int>(it - order.begin());
+  }
+  const int n = static_cast<int>(order.size());
+  for (int step = 1; step <= n; ++step) {
+    int i = at < 0 ? (forward ? step - 1 : n - step) : ((at + (forward ? step : -step)) % n + n) % n;
+    CControlUI* c = order[static_cast<size_t>(i)];
+    if (!c->IsTabStop() || !c->IsEnabled()) continue;
+    m_bFocusMarks = true;
+    SetFocus(c);
+    Invalidate();
+    return true;
+  }
+  return false;
+}
+
+std::vector<CControlUI*> CPaintManagerUI::GetAccessibleControls() const {
+  std::vector<CControlUI*> order, shown;
+  WalkShown(m_pRoot, order, true);
+  for (CControlUI* c : order) {
+    const AccessibleRoleUI role = c->GetAccessibleRole();
+    if (role == UIROLE_NONE) continue;
+    if (role == UIROLE_STATICTEXT && Trim(c->GetText()).empty()) continue;  // spacers, empty status lines
+    shown.push_back(c);
+  }
+  return shown;
+}
+
+std::wstring CPaintManagerUI::GetAccessibleName(CControlUI* control) const {
+  if (!control) return std::wstring();
+  std::wstring name = TextNamesControl(control) ? Trim(control->GetText()) : std::wstring();
+  if (name.empty()) name = Trim(control->GetToolTip());
+  if (name.empty() && dynamic_cast<CListContainerElementUI*>(control)) name = FirstLabelText(control);
+  // The nearest label beside it: before it first (a field's caption),
+  // then after it (the texts laid over an option card); one level up
+  // when its own row has none.
+  for (CControlUI* c = control; name.empty() && c && c != m_pRoot; c = c->GetParent()) {
+    auto* box = dynamic_cast<CContainerUI*>(c->GetParent());
+    if (!box) break;
+    int self = box->GetItemIndex(c);
+    for (int i = self - 1; name.empty() && i >= 0; --i) name = FirstLabelText(box->GetItemAt(i));
+    for (int i = self + 1; name.empty() && i < box->GetCount(); ++i) name = FirstLabelText(box->GetItemAt(i));
+    if (c != control) break;
+  }
+  return name;
 }
 
 void CPaintManagerUI::ClearHover() {
@@ -422,6 +595,15 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     e.pSender = control;
     control->DoEvent(e);
   }
+  // A control drawn by the toolkit gets its keys through the window, so
+  // the window takes the keyboard back from a text box it had given it.
+  if (m_pFocus && !dynamic_cast<CEditUI*>(m_pFocus) && !dynamic_cast<CRichEditUI*>(m_pFocus))
+    render::TakeKeyboardFocus(m_hWnd);
+  if (m_pFocus) {
+    const std::vector<CControlUI*> shown = GetAccessibleControls();
+    auto it = std::find(shown.begin(), shown.end(), m_pFocus);
+    if (it != shown.end()) render::NotifyAccessibleFocus(m_hWnd, static_cast<int>(it - shown.begin()) + 1);
+  }
   EndEvent();
 }
 
@@ -476,6 +658,10 @@ void CPaintManagerUI::SetWindowAttribute(const std::wstring& rawName, const std:
   } else if (name == L"roundcorner") {
     SIZE s = toolkit::ParseSize(value);
     SetRoundCorner(s.cx, s.cy);
+  } else if (name == L"defaultbutton") {
+    SetDefaultButtons(value);
+  } else if (name == L"cancelbutton") {
+    SetCancelButtons(value);
   }
 }
 
@@ -505,6 +691,8 @@ const TFontInfo& CPaintManagerUI::GetFontInfo(int id) const {
 }
 
 std::wstring CPaintManagerUI::GetFontFace(int id) const { return render::FaceOf(GetFontInfo(id)); }
+
+std::wstring CPaintManagerUI::GetFontFaceFor(int id, const std::wstring& text) { return render::FaceFor(this, id, text); }
 
 void CPaintManagerUI::RebuildFonts() {
   ++m_fontGeneration;

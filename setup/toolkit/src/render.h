@@ -41,6 +41,10 @@ HFONT CreateFontFor(const TFontInfo& info, int scalePercent);
 // The face a font of this description is created with: its own, else the
 // system GUI font's.
 std::wstring FaceOf(const TFontInfo& info);
+// The window's font, or one like it in a face that has every character
+// of the text when the font itself lacks some; and that font's face.
+HFONT FontFor(CPaintManagerUI* pm, int font, const std::wstring& text);
+std::wstring FaceFor(CPaintManagerUI* pm, int font, const std::wstring& text);
 void DeleteFontHandle(HFONT font);
 
 // Control timers: start/stop a timer of the window that arrives as
@@ -70,6 +74,15 @@ POINT ScreenToClientPoint(HWND hWnd, POINT pt);
 void CaptureMouse(HWND hWnd, bool capture);
 // Asks for a WM_MOUSELEAVE when the mouse leaves the window's client area.
 void TrackMouseLeave(HWND hWnd);
+// Keyboard: a control's focus mark (drawn over the finished window);
+// the window takes the keyboard back from a native child of its own.
+void DrawFocusMark(HDC hDC, const RECT& rc, int scalePercent);
+void TakeKeyboardFocus(HWND hWnd);
+// Screen readers: WM_GETOBJECT for the window's client area (false: not
+// answered here), and a focus move to the control numbered childId
+// (1-based, CPaintManagerUI::GetAccessibleControls order).
+bool AnswerAccessibleObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+void NotifyAccessibleFocus(HWND hWnd, int childId);
 // Releases what the host started (GDI+).
 void ShutdownHost();
 // The frameless skin window: cuts it to corners rounded by `round`

@@ -162,8 +162,19 @@ void DrawImage(HDC hDC, const TImageInfo& image, const RECT& dest, const RECT& s
   LONG dy[4] = {dest.top, dest.top + corner.top, dest.bottom - corner.bottom, dest.bottom};
   LONG sx[4] = {source.left, source.left + corner.left, source.right - corner.right, source.right};
   LONG sy[4] = {source.top, source.top + corner.top, source.bottom - corner.bottom, source.bottom};
-  for (int r = 0; r < 3; ++r)
-    for (int c = 0; c < 3; ++c) part(dx[c], dy[r], dx[c + 1], dy[r + 1], sx[c], sy[r], sx[c + 1], sy[r + 1]);
+  // A stretched part may come out a row or column short at its start (a
+  // light line across every button under Wine's GDI+). So each part is
+  // stretched one pixel further into its stretched neighbours, the centre
+  // first, the edges next and the unstretched corners last, each laid
+  // over the overlap of the parts drawn before it.
+  const int order[9][2] = {{1, 1}, {0, 1}, {2, 1}, {1, 0}, {1, 2}, {0, 0}, {0, 2}, {2, 0}, {2, 2}};
+  for (const auto& rc : order) {
+    const int r = rc[0], c = rc[1];
+    const LONG growX = c == 1 ? 1 : 0, growY = r == 1 ? 1 : 0;
+    const LONG left = dx[c] - (c > 0 ? growX : 0), right = dx[c + 1] + (c < 2 ? growX : 0);
+    const LONG top = dy[r] - (r > 0 ? growY : 0), bottom = dy[r + 1] + (r < 2 ? growY : 0);
+    part(left, top, right, bottom, sx[c], sy[r], sx[c + 1], sy[r + 1]);
+  }
 }
 
 static UINT GdiTextFormat(UINT style) {
@@ -227,15 +238,70 @@ HFONT ThaiFontLike(HDC dc, HFONT font, const std::wstring& sample) {
   return found;
 }
 
+// A font like the given one in the first installed face that has every
+// character of the text: a text in another script than the interface's
+// (Japanese after a switch from English) would otherwise show boxes, as
+// neither the rich edit nor the edit box follows the system's font links.
+// Fonts are made once per face and size and kept for the process's life.
+HFONT FontCovering(HDC dc, HFONT font, const std::wstring& text) {
+  static std::map<std::wstring, HFONT> made;
+  LOGFONTW lf{};
+  if (!GetObjectW(font, sizeof lf, &lf)) return nullptr;
+  // Windows' faces by script first, then those of Linux systems under Wine.
+  for (const wchar_t* face :
+       {L"Microsoft YaHei UI", L"Microsoft YaHei", L"Yu Gothic UI", L"Meiryo UI", L"Meiryo", L"MS UI Gothic",
+        L"Malgun Gothic", L"Microsoft JhengHei UI", L"SimSun", L"Leelawadee UI", L"Leelawadee", L"Tahoma",
+        L"WenQuanYi Micro Hei Thai", L"WenQuanYi Micro Hei", L"Tahoma Thai", L"Noto Sans CJK JP", L"Droid Sans Fallback",
+        L"Loma", L"Garuda"}) {
+    const std::wstring key = std::wstring(face) + L"/" + std::to_wstring(lf.lfHeight) + L"/" +
+                             std::to_wstring(lf.lfWeight) + L"/" + std::to_wstring(lf.lfItalic) +
+                             std::to_wstring(lf.lfUnderline);
+    auto it = made.find(key);
+    if (it == made.end()) {
+      LOGFONTW like = lf;
+      lstrcpynW(like.lfFaceName, face, LF_FACESIZE);
+      HFONT candidate = CreateFontIndirectW(&like);
+      if (candidate) {
+        HGDIOBJ old = SelectObject(dc, candidate);
+        wchar_t chosen[LF_FACESIZE] = {};
+        GetTextFaceW(dc, LF_FACESIZE, chosen);
+        SelectObject(dc, old);
+        if (lstrcmpiW(chosen, face) != 0) {  // not installed: a stand-in answered
+          DeleteObject(candidate);
+          candidate = nullptr;
+        }
+      }
+      it = made.emplace(key, candidate).first;
+    }
+    if (!it->second) continue;
+    HGDIOBJ old = SelectObject(dc, it->second);
+    const bool fits = Covers(dc, text);
+    SelectObject(dc, old);
+    if (fits) return it->second;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+HFONT FontFor(HDC dc, HFONT font, const std::wstring& text) {
+  HGDIOBJ old = SelectObject(dc, font);
+  const bool covered = Covers(dc, text);
+  SelectObject(dc, old);
+  if (covered) return font;
+  HFONT other = FontCovering(dc, font, text);
+  return other ? other : font;
+}
 
 std::vector<TextRun> SplitByScript(HDC dc, HFONT font, const std::wstring& text) {
   std::vector<TextRun> runs;
   const bool thai = std::any_of(text.begin(), text.end(), IsThai);
   HGDIOBJ old = SelectObject(dc, font);
-  const bool whole = !thai || Covers(dc, text);
+  const bool whole = Covers(dc, text);
   SelectObject(dc, old);
   if (whole) return {{text, font}};
+  if (HFONT other = FontCovering(dc, font, text)) return {{text, other}};
+  if (!thai) return {{text, font}};
   // Blanks and punctuation stay with the run before them.
   for (wchar_t c : text) {
     const bool isThai = IsThai(c);
@@ -281,9 +347,11 @@ void DrawText(HDC hDC, CPaintManagerUI* pm, RECT rc, const std::wstring& text, D
   HGDIOBJ old = SelectObject(hDC, hFont);
   SetBkMode(hDC, TRANSPARENT);
   SetTextColor(hDC, RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF));
-  const std::vector<TextRun> runs =
-      (style & DT_WORDBREAK_UI) ? std::vector<TextRun>{{text, hFont}} : SplitByScript(hDC, hFont, text);
+  // Wrapped text is drawn in one face, one that has all of it if need be.
+  const std::vector<TextRun> runs = (style & DT_WORDBREAK_UI) ? std::vector<TextRun>{{text, FontFor(hDC, hFont, text)}}
+                                                              : SplitByScript(hDC, hFont, text);
   if (runs.size() == 1) {
+    SelectObject(hDC, runs[0].font);
     ::DrawTextW(hDC, text.c_str(), static_cast<int>(text.size()), &rc, GdiTextFormat(style));
   } else {
     LONG ascent = 0;
@@ -316,7 +384,7 @@ SIZE MeasureText(CPaintManagerUI* pm, const std::wstring& text, int font) {
   const std::vector<TextRun> runs = SplitByScript(dc, hFont, text);
   SIZE size{};
   if (runs.size() == 1) {
-    HGDIOBJ old = SelectObject(dc, hFont);
+    HGDIOBJ old = SelectObject(dc, runs[0].font);
     RECT rc{0, 0, 9999, 9999};
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
@@ -367,6 +435,22 @@ HFONT CreateFontFor(const TFontInfo& info, int scalePercent) {
   return CreateFontIndirectW(&lf);
 }
 
+HFONT FontFor(CPaintManagerUI* pm, int font, const std::wstring& text) {
+  HDC dc = GetDC(nullptr);
+  HFONT chosen = FontFor(dc, pm->GetFont(font), text);
+  ReleaseDC(nullptr, dc);
+  return chosen;
+}
+
+std::wstring FaceFor(CPaintManagerUI* pm, int font, const std::wstring& text) {
+  HFONT base = pm->GetFont(font);
+  HFONT chosen = FontFor(pm, font, text);
+  if (chosen == base) return pm->GetFontFace(font);
+  LOGFONTW lf{};
+  GetObjectW(chosen, sizeof lf, &lf);
+  return lf.lfFaceName;
+}
+
 std::wstring FaceOf(const TFontInfo& info) {
   if (!info.face.empty()) return info.face;
   LOGFONTW lf{};
@@ -387,6 +471,20 @@ void StopTimer(HWND hWnd, UINT_PTR nativeId) {
 }
 
 // Double-buffered: the controls paint into a bitmap that is then copied.
+// A dotted ring inverted against what is below, so that it shows on the
+// white page and on the blue buttons alike; thicker at larger scales.
+void DrawFocusMark(HDC hDC, const RECT& rc, int scalePercent) {
+  const int inset = std::max(2, 2 * scalePercent / 100);
+  const int rings = scalePercent >= 150 ? 2 : 1;
+  for (int i = 0; i < rings; ++i) {
+    RECT r{rc.left + inset + i, rc.top + inset + i, rc.right - inset - i, rc.bottom - inset - i};
+    if (r.right - r.left < 4 || r.bottom - r.top < 4) return;
+    SetTextColor(hDC, RGB(0, 0, 0));
+    SetBkColor(hDC, RGB(255, 255, 255));
+    ::DrawFocusRect(hDC, &r);
+  }
+}
+
 bool PaintWindow(HWND hWnd, CControlUI* root) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hWnd, &ps);
@@ -400,6 +498,10 @@ bool PaintWindow(HWND hWnd, CControlUI* root) {
     HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     FillRect(mem, &ps.rcPaint, white);
     root->DoPaint(mem, ps.rcPaint);
+    // Over everything, so that no child of the focused control hides it.
+    CPaintManagerUI* pm = root->GetManager();
+    CControlUI* focus = pm ? pm->GetFocus() : nullptr;
+    if (focus && pm->ShowsFocusMarks() && focus->IsVisible()) DrawFocusMark(mem, focus->GetPos(), pm->GetScale());
     BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left, ps.rcPaint.bottom - ps.rcPaint.top,
            mem, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
     SelectObject(mem, oldBmp);

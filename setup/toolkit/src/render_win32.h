@@ -16,5 +16,9 @@ struct TextRun {
 // into Thai runs and the rest; a Thai run the font cannot draw gets a face
 // that can, the rest keeps the font (and its links). Any other text is one
 // run in the font.
+// A text the font lacks glyphs for is first given, whole, a font like it
+// in a face that has them all.
 std::vector<TextRun> SplitByScript(HDC dc, HFONT font, const std::wstring& text);
+// The font, or one like it in a face with every character of the text.
+HFONT FontFor(HDC dc, HFONT font, const std::wstring& text);
 }  // namespace render

@@ -204,6 +204,9 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
   ::SetWindowLongW(m_hWnd, GWL_STYLE, style & ~WS_CAPTION);
   ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
   m_pm.Init(m_hWnd);
+  // A dialog takes the scale its owner was switched to, not the system's.
+  if (CPaintManagerUI* owner = CPaintManagerUI::FromWindow(::GetWindow(m_hWnd, GW_OWNER)))
+    m_pm.SetDPI(owner->GetDPI(), false);
   m_pm.AddMessageFilter(this);
   std::wstring skin = GetSkinFile();
   CDialogBuilder builder;

@@ -270,3 +270,119 @@ TEST_F(WindowTest, HitTestFindsBordersCaptionAndButtons) {
   EXPECT_EQ(hit(200, 2), HTCAPTION);
   ::DestroyWindow(h);
 }
+
+// ---- keyboard and screen readers ---------------------------------------------
+
+namespace {
+
+const wchar_t kKeys[] = LR"(<Window size="560,400" defaultbutton="next,home" cancelbutton="cancel">
+  <VerticalLayout>
+    <HorizontalLayout height="30"><Label text="Name:" width="60"/><Edit name="edit"/>
+      <Button name="hidden" visible="false"/><Button name="off" enabled="false" text="Off"/></HorizontalLayout>
+    <TabLayout name="tabs" height="60">
+      <HorizontalLayout><Container><Option name="card" group="g"/><Label text="Install" mouse="false"/></Container>
+        <CheckBox name="check" text="Default"/></HorizontalLayout>
+      <HorizontalLayout><Button name="page2"/></HorizontalLayout>
+    </TabLayout>
+    <List name="list" height="120"/>
+    <HorizontalLayout height="30"><Button name="home" text="Home" visible="false"/><Button name="next" text="Next"/>
+      <Button name="cancel" text="Cancel"/><Button name="closebtn" tooltip="Close"/></HorizontalLayout>
+  </VerticalLayout></Window>)";
+
+struct KeyWnd : TestWnd {
+  KeyWnd() : TestWnd(kKeys) {
+    Open();
+    auto* list = Find<CListUI>(L"list");
+    for (const wchar_t* text : {L"USB001", L"USB002", L"USB003"}) {
+      auto* row = new CListTextExtElementUI;
+      list->Add(row);
+      row->SetText(text);
+    }
+  }
+  ~KeyWnd() override { ::DestroyWindow(m_hWnd); }
+  void Key(WPARAM vk, bool shift = false) {
+    toolkit::headless::SetKeyDown(VK_SHIFT, shift);
+    ::SendMessageW(m_hWnd, WM_KEYDOWN, vk, 0);
+    toolkit::headless::SetKeyDown(VK_SHIFT, false);
+  }
+  std::wstring Focus() { return pm().GetFocus() ? pm().GetFocus()->GetName() : L"(none)"; }
+  std::vector<std::wstring> Walk(int presses, bool shift) {
+    std::vector<std::wstring> seen;
+    for (int i = 0; i < presses; ++i) {
+      Key(VK_TAB, shift);
+      seen.push_back(Focus());
+    }
+    return seen;
+  }
+};
+
+}  // namespace
+
+TEST_F(WindowTest, TabWalksShownEnabledStopsInTreeOrderAndWraps) {
+  KeyWnd wnd;
+  EXPECT_FALSE(wnd.pm().ShowsFocusMarks());
+  using V = std::vector<std::wstring>;
+  EXPECT_EQ(wnd.Walk(7, false), (V{L"edit", L"card", L"check", L"list", L"next", L"cancel", L"closebtn"}));
+  EXPECT_TRUE(wnd.pm().ShowsFocusMarks());
+  EXPECT_EQ(wnd.Walk(2, false), (V{L"edit", L"card"}));
+  EXPECT_EQ(wnd.Walk(3, true), (V{L"edit", L"closebtn", L"cancel"}));
+  // The other page, a control shown again, a row clicked: the order follows.
+  wnd.Find<CTabLayoutUI>(L"tabs")->SelectItem(1);
+  wnd.Find(L"home")->SetVisible(true);
+  wnd.Find(L"off")->SetEnabled(true);
+  wnd.Click(wnd.Find<CListUI>(L"list")->GetItemAt(0));
+  EXPECT_EQ(wnd.Walk(3, false), (V{L"home", L"next", L"cancel"}));
+  EXPECT_EQ(wnd.Walk(5, true), (V{L"next", L"home", L"list", L"page2", L"off"}));
+}
+
+TEST_F(WindowTest, EnterPressesTheDefaultButtonEscTheCancelSpaceAndArrowsTheFocusedControl) {
+  KeyWnd wnd;
+  auto clicks = [&wnd] {
+    std::vector<std::wstring> c;
+    for (auto& e : wnd.events)
+      if (e.first == L"click" || e.first == L"itemselect" || e.first == L"listitemchecked")
+        c.push_back(e.first + L":" + e.second);
+    wnd.events.clear();
+    return c;
+  };
+  using V = std::vector<std::wstring>;
+  wnd.Key(VK_RETURN);  // nothing focused yet
+  wnd.Key(VK_TAB);     // the edit
+  wnd.Key(VK_RETURN);
+  wnd.Key(VK_ESCAPE);
+  EXPECT_EQ(clicks(), (V{L"click:next", L"click:next", L"click:cancel"}));
+  wnd.Key(VK_TAB);  // the option card: Space chooses it, Enter is still the page's
+  wnd.Key(VK_SPACE);
+  EXPECT_TRUE(wnd.Find<COptionUI>(L"card")->IsSelected());
+  wnd.Key(VK_RETURN);
+  wnd.Key(VK_TAB);
+  wnd.Key(VK_SPACE);
+  EXPECT_TRUE(wnd.Find<COptionUI>(L"check")->IsSelected());
+  EXPECT_EQ(clicks(), (V{L"click:card", L"click:next", L"click:check"}));
+  // The list: arrows, End and Home move the selection, Space ticks.
+  wnd.Key(VK_TAB);
+  for (WPARAM k : {VK_DOWN, VK_DOWN, VK_UP, VK_END, VK_DOWN, VK_SPACE, VK_HOME}) wnd.Key(k);
+  EXPECT_EQ(clicks(), (V{L"itemselect:list", L"itemselect:list", L"itemselect:list", L"itemselect:list",
+                         L"listitemchecked:", L"itemselect:list"}));
+  EXPECT_TRUE(static_cast<CListTextExtElementUI*>(wnd.Find<CListUI>(L"list")->GetItemAt(2))->IsChecked());
+  // A focused push button is pressed by Enter; with Next hidden Home is
+  // the default; with Cancel hidden Esc is left to the window.
+  wnd.Walk(2, false);
+  wnd.Key(VK_RETURN);
+  wnd.Find(L"next")->SetVisible(false);
+  wnd.Find(L"cancel")->SetVisible(false);
+  wnd.Find(L"home")->SetVisible(true);
+  wnd.Key(VK_RETURN);
+  wnd.Key(VK_ESCAPE);
+  EXPECT_EQ(clicks(), (V{L"click:cancel", L"click:home"}));
+}
+
+TEST_F(WindowTest, ScreenReadersGetEveryShownControlWithARoleAndAName) {
+  KeyWnd wnd;
+  std::vector<std::wstring> seen;
+  for (CControlUI* c : wnd.pm().GetAccessibleControls())
+    seen.push_back(std::to_wstring(c->GetAccessibleRole()) + L" " + wnd.pm().GetAccessibleName(c));
+  using V = std::vector<std::wstring>;
+  EXPECT_EQ(seen, (V{L"4 Name:", L"5 Name:", L"1 Off", L"2 Install", L"4 Install", L"3 Default", L"6 ",
+                     L"7 USB001", L"7 USB002", L"7 USB003", L"1 Next", L"1 Cancel", L"1 Close"}));
+}

@@ -2,9 +2,11 @@
 # Drives Plovex.exe's small windows under Wine in a virtual X display, once
 # per user interface language (one program start each): the About and
 # language dialogs open from the main window's title bar and Alt+F4 closes
-# only the dialog, and the add-port dialog opens from the wizard's port
-# list page. The English run also uses the skin chooser and at the end
-# chooses Japanese in the language dialog (the main window follows).
+# only the dialog (Esc too), and the add-port dialog opens from the
+# wizard's port list page. The English run also uses the skin chooser,
+# the keyboard on the main window (Tab shows a focus mark, Enter is Next,
+# Esc ends the program), the language dialog at 150 %, and chooses
+# Japanese in the language dialog (the main window follows).
 # Screenshots of every window go to OUTDIR as <language>-<window>.png and
 # are searched for empty glyph boxes (glyph-boxes.py).
 # The runner picks each language's UI face (wine-run.sh).
@@ -49,7 +51,8 @@ gone() {
   return 1
 }
 shot() { sleep 0.6; import -window root -crop "$(xdotool getwindowgeometry "$1" | awk '/Geometry/{g=$2} /Position/{split($2,p,","); pos=p[1]"+"p[2]} END{print g"+"pos}')" "$outdir/$id-$2.png"; echo "screenshot: $outdir/$id-$2.png"; }
-alt_f4() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key --window "$1" alt+F4; }
+alt_f4() { press "$1" alt+F4; }
+press() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key --window "$1" "$2"; sleep 0.3; }
 # Opens a dialog with a click on the main window and prints its id.
 open_dialog() {
   local before
@@ -58,9 +61,9 @@ open_dialog() {
   new_window "$before"
 }
 close_dialog() {
-  alt_f4 "$1"
-  gone "$1" || fail "Alt+F4 did not close the $2"
-  alive "$main" || fail "Alt+F4 on the $2 closed the main window"
+  press "$1" "${3:-alt+F4}"
+  gone "$1" || fail "${3:-alt+F4} did not close the $2"
+  alive "$main" || fail "${3:-alt+F4} on the $2 closed the main window"
 }
 
 # Chooses the language option of the given index (0-based, in LANGID
@@ -89,14 +92,14 @@ shot "$main" main
 # About: opened by its button, closed by Alt+F4; the main window stays.
 about=$(open_dialog "$(button_x 3)" 20) || fail "the About dialog did not open"
 shot "$about" about
-close_dialog "$about" "About dialog"
-echo "About: opened and closed"
+close_dialog "$about" "About dialog" Escape
+echo "About: opened and closed with Esc"
 
 # Language: every language in its own script besides the current one.
 lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
 shot "$lan" language
-close_dialog "$lan" "language dialog"
-echo "Language: opened and closed"
+close_dialog "$lan" "language dialog" Escape
+echo "Language: opened and closed with Esc"
 
 if [ "$id" = en ]; then
   # Skin chooser: below its button; a colour applies; a click elsewhere closes it.
@@ -122,6 +125,17 @@ if [ "$id" = en ]; then
     alive "$main" || fail "$keys on the skin chooser closed the main window"
   done
   echo "Skin chooser: closed with Esc and with Alt+F4"
+  # Its close button closes it; no second chooser opens.
+  for way in close; do
+    skin=$(open_dialog "$(button_x 5)" 20) || fail "the skin chooser did not open again"
+    before=$(windows)
+    eval "$(xdotool getwindowgeometry --shell "$skin")"
+    if [ $way = button ]; then click_main "$(button_x 5)" 20; else xdotool mousemove --window "$skin" $((WIDTH - 24)) 20 click 1; fi
+    gone "$skin" || fail "the skin chooser stayed open after a click on its $way"
+    sleep 0.5
+    [ -z "$(comm -13 <(echo "$before") <(windows))" ] || fail "a click on the skin chooser's $way opened another window"
+  done
+  echo "Skin chooser: closed by its close button"
 
   # A title bar button clicked to open a dialog must not stay highlighted
   # once the dialog is gone and the mouse is elsewhere.
@@ -141,12 +155,45 @@ if [ "$id" = en ]; then
   [ "$changed" = 0 ] || fail "the About button stayed highlighted after its dialog closed ($changed pixels differ)"
   rm -f "$outdir/$id-about-button-before.png" "$outdir/$id-about-button-after.png"
   echo "Hover: no highlight left after the About dialog"
+
+  # At 150 % the language dialog is 150 % too.
+  click_main 134 375   # 150%
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  [ "$WIDTH" = 840 ] || fail "the main window is $WIDTH wide at 150 %"
+  lan=$(open_dialog "$(button_x 4 | awk -v w="$WIDTH" '{print w - (560 - $1) * 3 / 2}')" 30) || fail "the language dialog did not open at 150 %"
+  eval "$(xdotool getwindowgeometry --shell "$lan")"
+  [ "$WIDTH" = 480 ] || fail "the language dialog is $WIDTH wide over the window at 150 % (480 expected)"
+  shot "$lan" language-150
+  close_dialog "$lan" "language dialog" Escape
+  # Tab shows the focus: the screenshot changes and holds the mark.
+  shot "$main" main-150
+  for _ in 1 2 3 4 5 6 7; do press "$main" Tab; done   # the title bar's six, then the install card
+  shot "$main" main-150-focus
+  changed=$(compare -metric AE "$outdir/$id-main-150.png" "$outdir/$id-main-150-focus.png" null: 2>&1 || true)
+  [ "$changed" != 0 ] || fail "Tab showed no focus mark"
+  click_main 57 562   # back to 100% (the button's place at 150 %)
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  [ "$WIDTH" = 560 ] || fail "the main window is $WIDTH wide after going back to 100 %"
+  echo "Keyboard: focus mark shown; language dialog at 150 %"
 fi
 
 # Add-port dialog: from the wizard's port list page (COM port, model
 # page, port list page). Its add button is left alone: the Local Port
 # monitor's own dialog would block an unattended run.
-click_main 405 374     # next: the port type page
+if [ "$id" = en ]; then
+  # Enter on the focused install card is the page's Next.
+  click_main 150 150
+  shot "$main" start
+  press "$main" Return
+  shot "$main" port-type
+  changed=$(compare -metric AE "$outdir/$id-start.png" "$outdir/$id-port-type.png" null: 2>&1 || true)
+  [ "$changed" != 0 ] || fail "Enter did not go on to the next page"
+  rm -f "$outdir/$id-start.png"
+else
+  click_main 405 374     # next: the port type page
+fi
 sleep 0.5
 click_main 150 212     # COM port
 sleep 0.3
@@ -171,8 +218,9 @@ if [ "$id" = en ]; then
   echo "Language: switched to Japanese"
 fi
 
-# Close the main window; the program ends with exit code 0.
-click_main "$(button_x 0)" 20
+# Close the main window (English: Esc, the page's Cancel); the program
+# ends with exit code 0.
+if [ "$id" = en ]; then press "$main" Escape; else click_main "$(button_x 0)" 20; fi
 for _ in $(seq 1 75); do
   if ! kill -0 $pid 2>/dev/null; then
     trap - EXIT

@@ -176,6 +176,7 @@ class CListHeaderUI : public CHorizontalLayoutUI {
 class CListContainerElementUI : public CHorizontalLayoutUI, public IListItemUI {
  public:
   const wchar_t* GetClass() const override { return L"ListContainerElementUI"; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_LISTITEM; }
   int GetIndex() const override { return m_iIndex; }
   void SetIndex(int index) override { m_iIndex = index; }
   IListOwnerUI* GetOwner() override { return m_pOwner; }
@@ -239,6 +240,8 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
  public:
   CListUI();
   const wchar_t* GetClass() const override { return L"ListUI"; }
+  bool IsTabStopByDefault() const override { return true; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_LIST; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
 
   // Rows (the header is not counted).
@@ -272,6 +275,8 @@ class CListUI : public CVerticalLayoutUI, public IListOwnerUI {
 class CComboUI : public CContainerUI, public IListOwnerUI {
  public:
   const wchar_t* GetClass() const override { return L"ComboUI"; }
+  bool IsTabStopByDefault() const override { return true; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_COMBOBOX; }
   bool IsClickable() const override { return true; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   bool Add(CControlUI* control) override;

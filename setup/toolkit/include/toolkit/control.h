@@ -78,6 +78,12 @@ class CControlUI {
   virtual void SetFocus();
   virtual bool IsFloat() const { return m_bFloat; }
   virtual void SetFloat(bool isFloat = true);
+  // Whether Tab stops here: the "tabstop" attribute, else the class's
+  // own choice (buttons, options, edits, lists).
+  bool IsTabStop() const { return m_iTabStop < 0 ? IsTabStopByDefault() : m_iTabStop != 0; }
+  void SetTabStop(bool tabStop) { m_iTabStop = tabStop ? 1 : 0; }
+  virtual bool IsTabStopByDefault() const { return false; }
+  virtual AccessibleRoleUI GetAccessibleRole() const { return UIROLE_NONE; }
   // Whether a click on this control starts a caption drag (false for
   // controls that react to the mouse).
   virtual bool IsClickable() const { return false; }
@@ -179,6 +185,7 @@ class CControlUI {
   bool m_bMouseEnabled = true;
   bool m_bFocused = false;
   bool m_bFloat = false;
+  int m_iTabStop = -1;  // -1: the class's choice
   bool m_bUpdateNeeded = true;
   RECT m_rcItem{0, 0, 0, 0};
   RECT m_rcPadding{0, 0, 0, 0};

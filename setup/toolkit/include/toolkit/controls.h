@@ -10,6 +10,7 @@
 class CLabelUI : public CControlUI {
  public:
   const wchar_t* GetClass() const override { return L"LabelUI"; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_STATICTEXT; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   SIZE EstimateSize(SIZE available) override;
   void PaintText(HDC hDC) override;
@@ -49,6 +50,8 @@ class CTextUI : public CLabelUI {
 class CButtonUI : public CLabelUI {
  public:
   const wchar_t* GetClass() const override { return L"ButtonUI"; }
+  bool IsTabStopByDefault() const override { return true; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_PUSHBUTTON; }
   bool IsClickable() const override { return true; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void DoEvent(TEventUI& event) override;
@@ -81,6 +84,8 @@ class COptionUI : public CButtonUI {
  public:
   ~COptionUI() override;
   const wchar_t* GetClass() const override { return L"OptionUI"; }
+  // A grouped option is a radio button; a lone one toggles like a check box.
+  AccessibleRoleUI GetAccessibleRole() const override;
   void SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init = true) override;
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   bool Activate() override;
@@ -117,6 +122,8 @@ class CEditUI : public CLabelUI {
   CEditUI();
   ~CEditUI() override;
   const wchar_t* GetClass() const override { return L"EditUI"; }
+  bool IsTabStopByDefault() const override { return true; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_TEXT; }
   bool IsClickable() const override { return true; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   std::wstring GetText() const override;
@@ -147,6 +154,9 @@ class CEditUI : public CLabelUI {
 
   HWND GetNativeWindow() const { return m_hNative; }
 
+ private:
+  void ApplyBoxFont(bool force);
+
  protected:
   void SyncNative();
 
@@ -158,6 +168,7 @@ class CEditUI : public CLabelUI {
   int m_selEnd = 0;
   bool m_bSettingText = false;
   HWND m_hNative = nullptr;
+  HFONT m_hBoxFont = nullptr;  // what the native box was given last
   int m_fontGeneration = -1;  // of the manager's fonts when the native box got its font
 };
 
@@ -185,6 +196,8 @@ class CRichEditUI : public CControlUI {
   CRichEditUI();
   ~CRichEditUI() override;
   const wchar_t* GetClass() const override { return L"RichEditUI"; }
+  bool IsTabStopByDefault() const override { return true; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_TEXT; }
   bool IsClickable() const override { return true; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   std::wstring GetText() const override;
@@ -194,6 +207,7 @@ class CRichEditUI : public CControlUI {
   void SetVisible(bool visible = true) override;
   void SetInternVisible(bool visible = true) override;
   void SetEnabled(bool enable = true) override;
+  void DoEvent(TEventUI& event) override;
 
   // Sets the format that the next insertion at the end takes (the
   // selection-and-word scope: with nothing selected this is the insertion
@@ -225,6 +239,7 @@ class CRichEditUI : public CControlUI {
 class CProgressUI : public CLabelUI {
  public:
   const wchar_t* GetClass() const override { return L"ProgressUI"; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_PROGRESSBAR; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void PaintForeColor(HDC hDC) override;
   void PaintForeImage(HDC hDC) override;
@@ -251,6 +266,7 @@ class CProgressUI : public CLabelUI {
 class CSliderUI : public CProgressUI {
  public:
   const wchar_t* GetClass() const override { return L"SliderUI"; }
+  AccessibleRoleUI GetAccessibleRole() const override { return UIROLE_SLIDER; }
   bool IsClickable() const override { return true; }
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void DoEvent(TEventUI& event) override;

@@ -52,6 +52,22 @@ enum EventTypeUI {
   UIEVENT_TIMER,
 };
 
+// What a control is to a screen reader (the host maps these to its own
+// accessibility roles). UIROLE_NONE: layout and decoration, not shown.
+enum AccessibleRoleUI {
+  UIROLE_NONE = 0,
+  UIROLE_PUSHBUTTON,
+  UIROLE_RADIOBUTTON,
+  UIROLE_CHECKBUTTON,
+  UIROLE_STATICTEXT,
+  UIROLE_TEXT,
+  UIROLE_LIST,
+  UIROLE_LISTITEM,
+  UIROLE_PROGRESSBAR,
+  UIROLE_SLIDER,
+  UIROLE_COMBOBOX,
+};
+
 struct TEventUI {
   EventTypeUI Type = UIEVENT_MOUSEMOVE;
   CControlUI* pSender = nullptr;

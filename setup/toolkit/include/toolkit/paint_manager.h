@@ -102,6 +102,33 @@ class CPaintManagerUI {
   void Invalidate(const RECT& rc);
   void SetFocus(CControlUI* control);
   CControlUI* GetFocus() const { return m_pFocus; }
+
+  // Keyboard. Tab moves through the tab stops in tree order (visible,
+  // enabled, IsTabStop; a tab stop's own children, such as a list's rows,
+  // are reached through it), Shift+Tab backwards, both wrapping; Enter
+  // presses a focused push button, else the default button; Esc presses
+  // the cancel button. The window's "defaultbutton" and "cancelbutton"
+  // attributes name candidates, comma-separated: the first one shown and
+  // enabled counts.
+  std::vector<CControlUI*> GetTabStops() const;
+  bool MoveFocus(bool forward);  // false when there is no tab stop
+  void SetDefaultButtons(const std::wstring& names) { m_defaultButtons = names; }
+  void SetCancelButtons(const std::wstring& names) { m_cancelButtons = names; }
+  CControlUI* GetDefaultButton() const { return FirstUsable(m_defaultButtons); }
+  CControlUI* GetCancelButton() const { return FirstUsable(m_cancelButtons); }
+  // Focus marks are drawn once the keyboard has been used to move around,
+  // as Windows does; a mouse-only user sees none.
+  bool ShowsFocusMarks() const { return m_bFocusMarks; }
+
+  // Screen readers: the controls shown to them (visible, with a role), in
+  // tree order, and the name each is announced with: its text, else its
+  // tooltip, else the nearest text beside it (the label before an edit,
+  // the texts on an option card).
+  std::vector<CControlUI*> GetAccessibleControls() const;
+  std::wstring GetAccessibleName(CControlUI* control) const;
+  // The paint manager bound to a window, or nullptr.
+  static CPaintManagerUI* FromWindow(HWND hWnd);
+
   // Repaints the whole window (all controls re-read their texts).
   void RepaintAll();
 
@@ -129,6 +156,9 @@ class CPaintManagerUI {
   HFONT GetFont(int id) const { return GetFontInfo(id).hFont; }
   // The face name a font is drawn with (the system GUI face for an empty one).
   std::wstring GetFontFace(int id) const;
+  // The face that text is best drawn in: the font's own, or, when it lacks
+  // some of the text's characters, a face that has them all.
+  std::wstring GetFontFaceFor(int id, const std::wstring& text);
   bool HasFont(int id) const { return m_fonts.count(id) != 0; }
   // Counts font rebuilds: a native child that holds a font handle sets it
   // again when this changes (the old handle is deleted by then).
@@ -171,6 +201,8 @@ class CPaintManagerUI {
 
  private:
   void DispatchMouse(UINT uMsg, POINT pt, WPARAM wParam);
+  bool HandleKey(WPARAM key, LPARAM lParam);
+  CControlUI* FirstUsable(const std::wstring& names) const;
   // The control under the mouse loses its highlight (the mouse left, or
   // the window was disabled under it by a dialog).
   void ClearHover();
@@ -205,6 +237,9 @@ class CPaintManagerUI {
   double m_dpiBaseWidth = 0;
   double m_dpiBaseHeight = 0;
   bool m_bUpdateNeeded = true;
+  bool m_bFocusMarks = false;
+  std::wstring m_defaultButtons;
+  std::wstring m_cancelButtons;
   int m_eventDepth = 0;
   std::vector<CControlUI*> m_delayedCleanup;
   struct Timer {

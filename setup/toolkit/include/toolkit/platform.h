@@ -85,6 +85,7 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define WM_SHOWWINDOW 0x0018
 #define WM_SETCURSOR 0x0020
 #define WM_GETMINMAXINFO 0x0024
+#define WM_GETOBJECT 0x003D
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_NCCALCSIZE 0x0083
@@ -92,7 +93,17 @@ struct MSG { HWND hwnd; UINT message; WPARAM wParam; LPARAM lParam; DWORD time; 
 #define WM_NCPAINT 0x0085
 #define WM_NCACTIVATE 0x0086
 #define WM_KEYDOWN 0x0100
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
 #define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_COMMAND 0x0111
@@ -223,6 +234,8 @@ BOOL ClientToScreen(HWND hWnd, POINT* pt);
 // A null window is the screen.
 int MapWindowPoints(HWND from, HWND to, POINT* points, UINT count);
 HWND SetFocus(HWND hWnd);
+// Negative while the key is held (headless::SetKeyDown).
+short GetKeyState(int virtualKey);
 HWND GetFocus();
 LONG GetWindowLongW(HWND hWnd, int index);
 LONG SetWindowLongW(HWND hWnd, int index, LONG value);

@@ -86,9 +86,10 @@ class CNotifyPump {
   std::vector<Entry> m_entries;
 };
 
-// A skinned window. On WM_CREATE it removes the caption style, builds its
-// content from GetSkinFile() (through the resource index), resizes the
-// window to the markup's "size" at the current DPI scale, calls
+// A skinned window. On WM_CREATE it removes the caption style, takes the
+// DPI of its owner when that is a toolkit window, builds its content from
+// GetSkinFile() (through the resource index), resizes the window to the
+// markup's "size" at that DPI scale, calls
 // InitWindow, and then sends "windowinit". Messages go, in order, to the
 // On* handlers below, HandleCustomMessage, the paint manager, and the
 // default handling. Notifications go to Notify, whose default runs the

@@ -34,6 +34,8 @@ int WindowCount();
 // Makes every window creation fail, as Windows does when it refuses the
 // window class or the window itself.
 void FailWindowCreation(bool fail);
+// Holds a key down (VK_SHIFT for Shift+Tab) as GetKeyState reports it.
+void SetKeyDown(int virtualKey, bool down);
 
 }  // namespace headless
 }  // namespace toolkit
