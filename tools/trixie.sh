@@ -40,6 +40,11 @@ binfmt_mounted=no
 binfmt_added=no
 cleanup() {
   local i
+  if [ -n "$child" ]; then
+    kill -TERM -- -"$child" 2>/dev/null || true
+    sleep 2
+    kill -KILL -- -"$child" 2>/dev/null || true
+  fi
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
     umount "${mounted[$i]}" 2>/dev/null || umount -l "${mounted[$i]}" || true
   done
@@ -66,10 +71,20 @@ mount_all() {
   cp -L /etc/resolv.conf "$R/etc/resolv.conf"
 }
 
+chroot_env=(chroot "$R" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 JOBS="$jobs"
+  QUILLET_ARM64_SKIP="$arm64_skip" DEBIAN_FRONTEND=noninteractive
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+
+# In a session of its own and waited for, so that a TERM reaches the exit
+# trap at once, which ends the whole session before unmounting.
+child=""
 in_chroot() {
-  chroot "$R" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 JOBS="$jobs" QUILLET_ARM64_SKIP="$arm64_skip" \
-    PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive \
-    "$@"
+  local status=0
+  setsid "${chroot_env[@]}" "$@" &
+  child=$!
+  wait "$child" || status=$?
+  child=""
+  return $status
 }
 
 # Not made, half made, or no longer starting a shell: made again.
@@ -129,7 +144,7 @@ fi
 
 binfmt_on
 case "$what" in
-  shell) in_chroot bash -c 'cd /root/quillet && exec bash'; exit ;;
+  shell) "${chroot_env[@]}" bash -c 'cd /root/quillet && exec bash'; exit ;;
   run) shift; in_chroot bash -c 'cd /root/quillet && exec "$@"' run "$@"; exit ;;
   all) ;;
   *) echo "usage: tools/trixie.sh [shell | run CMD...]" >&2; exit 2 ;;
