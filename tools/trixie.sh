@@ -80,7 +80,7 @@ chroot_env=(chroot "$R" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.U
 child=""
 in_chroot() {
   local status=0
-  setsid "${chroot_env[@]}" "$@" &
+  setsid --wait "${chroot_env[@]}" "$@" &
   child=$!
   wait "$child" || status=$?
   child=""
