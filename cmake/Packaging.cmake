@@ -119,8 +119,14 @@ if(TARGET quillet-printer-app)
     # PDF pages are rendered by running gs.
     RECOMMENDS ghostscript
     CONTROL_EXTRA ${_scripts}/postinst ${_scripts}/prerm ${_scripts}/postrm)
-  # USB printers to group lp, for the service's user.
-  install(FILES ${_scripts}/60-quillet-printer-app.rules DESTINATION /lib/udev/rules.d
+  # USB printers to group lp, for the service's user. Debian 13 forbids
+  # /lib (an alias of /usr/lib there): the folder comes from udev's
+  # pkg-config file, else beside the systemd unit folder.
+  pkg_get_variable(_udevdir udev udevdir)
+  if(NOT _udevdir)
+    string(REGEX REPLACE "/systemd/system$" "/udev" _udevdir "${QUILLET_SYSTEMD_UNIT_DIR}")
+  endif()
+  install(FILES ${_scripts}/60-quillet-printer-app.rules DESTINATION ${_udevdir}/rules.d
           COMPONENT printer-app EXCLUDE_FROM_ALL)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md
           DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet-printer-app

@@ -2,11 +2,28 @@
 # Builds the Debian packages of the Linux programs into build/deb/packages/
 # with Debian's compiler flags and checks them with lintian; a lintian
 # error or warning fails the build.
+#   tools/build-deb.sh --arch arm64   the arm64 packages, cross-built with
+#                                     Debian's multiarch packages, into
+#                                     build/deb-arm64/packages/
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
 build=build/deb
+cross=()
+arch=$(dpkg --print-architecture)
+if [ "${1:-}" = --arch ] && [ -n "${2:-}" ] && [ "$2" != "$arch" ]; then
+  if [ "$2" != arm64 ]; then
+    echo "build-deb.sh: no cross build for $2 (arm64 only)" >&2
+    exit 2
+  fi
+  arch=$2
+  build=build/deb-$arch
+  cross=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/aarch64-linux-gnu.cmake")
+  tools/deps.sh arm64 </dev/null
+  # The flags, dpkg-shlibdeps and lintian go by the host architecture.
+  eval "$(dpkg-architecture -a"$arch" -s 2>/dev/null)"
+fi
 
 tools/deps.sh package </dev/null
 
@@ -19,7 +36,7 @@ export CFLAGS="$CPPFLAGS $CFLAGS" CXXFLAGS="$CPPFLAGS $CXXFLAGS"
 echo "== building the package files"
 # Only what the packages hold: cpack must not build the whole tree first.
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DQUILLET_BUILD_TESTS=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+  -DQUILLET_BUILD_TESTS=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON "${cross[@]}" >/dev/null
 cmake --build "$build" -j "$jobs" --target quillet-package-files
 
 echo "== packaging"

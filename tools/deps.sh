@@ -7,6 +7,8 @@
 #                          Windows cross build and Wine
 #   tools/deps.sh wine64   Wine's 64-bit loader, for a machine that runs no
 #                          32-bit code
+#   tools/deps.sh linux    the Linux builds, tests and packages, no Windows
+#   tools/deps.sh arm64    the arm64 cross build and qemu-user to test it
 set -euo pipefail
 what=${1:-all}
 
@@ -25,11 +27,21 @@ windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine w
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg
          librsvg2-bin python3-fonttools)
 
+# The Debian 13 system CI builds in (tools/trixie.sh) and qemu-user for
+# the arm64 tests.
+ci=(debootstrap qemu-user-static)
+# Debian's multiarch packages of the libraries we build on, for arm64.
+arm64=(crossbuild-essential-arm64 qemu-user-static pkgconf time
+       libcups2-dev:arm64 libcupsimage2-dev:arm64 libpappl-dev:arm64 libpng-dev:arm64
+       libjpeg-dev:arm64 zlib1g-dev:arm64 libgtest-dev:arm64 libgmock-dev:arm64)
+
 pkgs=("${native[@]}")
 case "$what" in
   package) pkgs+=("${package[@]}") ;;
-  all) pkgs+=("${tests[@]}" "${package[@]}" "${windows[@]}") ;;
+  linux) pkgs+=("${tests[@]}" "${package[@]}") ;;
+  all) pkgs+=("${tests[@]}" "${package[@]}" "${windows[@]}" "${ci[@]}") ;;
   wine64) pkgs=(wine64) ;;
+  arm64) pkgs=("${arm64[@]}") ;;
 esac
 
 sudo=""
@@ -87,14 +99,17 @@ for p in "${pkgs[@]}"; do
     clang-rt) p=$(clang_rt) ;;
     systemd-pc) p=$(systemd_pc) ;;
   esac
-  st=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-  [ "$st" = installed ] || missing+=("$p")
+  # A library installed for two architectures (arm64 beside amd64) has a
+  # line for each.
+  dpkg-query -W -f='${db:Status-Status}\n' "$p" 2>/dev/null | grep -qx installed || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-  dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-fi
+for arch in i386 arm64; do
+  if printf '%s\n' "${missing[@]}" | grep -q ":$arch\$"; then
+    dpkg --print-foreign-architectures | grep -qx $arch || { $sudo dpkg --add-architecture $arch; updated=no; }
+  fi
+done
 apt_update
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null

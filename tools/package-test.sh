@@ -16,6 +16,8 @@
 #  2. a source install (prefix /usr/local, as the README builds it): the
 #     installed filter speaks German; the files of the install manifest
 #     are removed.
+# QUILLET_DEBS=FOLDER runs the first with the packages in FOLDER instead
+# (those built on another Debian release) and skips the second.
 # After each, nothing of ours may be left. Whatever happens, the exit trap
 # removes what was installed, so a second run starts from the same state.
 set -euo pipefail
@@ -136,9 +138,14 @@ nothing_left() {
 purge_ours
 remove_source_install
 
-echo "== building the Debian packages"
-tools/build-deb.sh
-debs=(build/deb/packages/*.deb)
+if [ -n "${QUILLET_DEBS:-}" ]; then
+  echo "== the Debian packages in $QUILLET_DEBS"
+  debs=("$(realpath --relative-to=. "$QUILLET_DEBS")"/*.deb)
+else
+  echo "== building the Debian packages"
+  tools/build-deb.sh
+  debs=(build/deb/packages/*.deb)
+fi
 pkgs=()
 for deb in "${debs[@]}"; do
   pkgs+=("$(dpkg-deb -f "$deb" Package)")
@@ -320,6 +327,7 @@ if getent passwd "$app_user" >/dev/null || getent group "$app_user" >/dev/null; 
   exit 1
 fi
 echo "nothing of ${pkgs[*]} is left"
+[ -n "${QUILLET_DEBS:-}" ] && exit 0
 
 echo "== source install (prefix /usr/local)"
 cmake -S . -B "$srcbuild" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUILLET_BUILD_TESTS=OFF >/dev/null
