@@ -54,7 +54,9 @@ class ReadmeQueue:
         self.models, self.model_args = [], []
         self.add = self.serial = self.print = self.remove = None
         with open(path, encoding="utf-8") as f:
-            for line in f:
+            # A command continued with a backslash is one command.
+            lines = f.read().replace("\\\n", " ").splitlines()
+            for line in lines:
                 m = re.match(r"\|[^|]+\| `([^`]+\.ppd)` \|\s*$", line)
                 if m:
                     self.models.append(m.group(1))
