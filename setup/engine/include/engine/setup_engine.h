@@ -192,6 +192,7 @@ class SetupEngine {
   void LogInstallError(const wchar_t* key, platform::ErrorCode code);
   void LogDeleteError(const wchar_t* key, platform::ErrorCode code);
   void RestartSpooler();
+  int StopSpooler(bool& notRunning);
   int Box(const std::wstring& text, UINT type);
   CControlUI* Find(const wchar_t* name) const;
   template <class T>
@@ -250,7 +251,8 @@ class SetupEngine {
   void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);
   void DeletePort();
   bool DeployByStaging(const ModelEntry& model);
-  bool CreateDirectories(const std::wstring& path);
+  enum StagingFolder { kStagingReady, kStagingUnsafe, kStagingNotCreated };
+  StagingFolder CreateDirectories(const std::wstring& path, std::wstring& untrusted);
 
   // Choices and lists only the engine itself reads.
   bool useCustomPin = false;
