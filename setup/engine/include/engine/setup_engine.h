@@ -109,6 +109,7 @@ class SetupEngine {
   static bool IsValidIpv4(const std::wstring& text);
   bool CheckNetworkPage();
   void OnAddressTyped(const std::wstring& address);
+  void OnPortNameTyped(const std::wstring& name);
   std::wstring FreePortName(const std::wstring& address);
   bool ProbePrinterPort(const std::wstring& ipText);
   void CheckPrinterReachable();
@@ -244,6 +245,7 @@ class SetupEngine {
   bool CheckPrinterName(bool showFree);
   enum NameStatus { kNameFree, kNameTaken, kNameRefused };
   void ShowPrinterNameStatus(NameStatus status);
+  void HidePrinterNameStatus();
   void ShowNetworkStatus(const wchar_t* key);
   void ShowRunHeading(WPARAM page, const wchar_t* key, bool failed);
   void FillPrinterList();
@@ -266,6 +268,8 @@ class SetupEngine {
   // The port name the network page derived from the address; while the
   // port name is this one, it follows the typed address.
   std::wstring followedPortName_;
+  // The key the network page's status label shows, empty for none.
+  std::wstring networkStatus_;
   // The printer-name check's last outcome, formatted again on a switch.
   bool nameStatusShown_ = false;
   NameStatus nameStatus_ = kNameFree;
