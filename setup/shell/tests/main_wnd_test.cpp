@@ -225,6 +225,22 @@ TEST_F(MainWndTest, WizardStepMessagesRunTheEngine) {
   EXPECT_EQ(Send(UIMSG_WIZARD_NEXT, 0), 0);
   Send(UIMSG_WIZARD_PREVIOUS, 0);
   EXPECT_EQ(engine.calls, (std::vector<std::wstring>{L"next", L"previous"}));
+
+  // A double-click on Next turns one page: the page after it is not
+  // skipped by the second press.
+  CControlUI* next = Find(L"btn_setup_next");
+  ASSERT_TRUE(next && next->IsVisible());
+  const RECT pos = next->GetPos();
+  const LPARAM at = MAKELPARAM((pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2);
+  engine.calls.clear();
+  for (UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
+    Send(press, 1, reinterpret_cast<const TUiMsgParam*>(at));
+    Send(WM_LBUTTONUP, 0, reinterpret_cast<const TUiMsgParam*>(at));
+  }
+  std::vector<std::wstring> turns;
+  for (const std::wstring& call : engine.calls)
+    if (call == L"next" || call == L"previous") turns.push_back(call);
+  EXPECT_EQ(turns, (std::vector<std::wstring>{L"next"}));
 }
 
 // Lines from language texts are written again after a switch, at their
