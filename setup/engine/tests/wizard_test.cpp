@@ -157,9 +157,9 @@ TEST_F(EngineTest, PortListFiltersAndDefaultsByKind) {
   NextPage();
   for (const auto& name : RowTexts(L"listex_install_driver_port")) EXPECT_NE(name.find(L"LPT"), std::wstring::npos);
   EXPECT_EQ(engine.portName, L"LPT1:");
-  EXPECT_EQ(RowTexts(L"listex_install_driver_port")[static_cast<size_t>(
-                FindAs<CListUI>(L"listex_install_driver_port")->GetCurSel())],
-            L"LPT1:");
+  const int lpt = FindAs<CListUI>(L"listex_install_driver_port")->GetCurSel();
+  ASSERT_GE(lpt, 0);
+  EXPECT_EQ(RowTexts(L"listex_install_driver_port")[static_cast<size_t>(lpt)], L"LPT1:");
   EXPECT_TRUE(Visible(L"btn_setup_next"));
 
   // Custom lists every port; with no name chosen it defaults to COM1:.
