@@ -300,25 +300,30 @@ bool HandleNativeCommand(WPARAM wParam, LPARAM lParam) {
 
 namespace toolkit {
 
+namespace {
+
+struct BoxSearch {
+  HWND owner;
+  HWND box;
+};
+
 // A message box is a dialog of the system's dialog class, owned by the
 // window it was shown over and run by this thread's nested loop.
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+  auto* wanted = reinterpret_cast<BoxSearch*>(data);
+  wchar_t className[16] = {};
+  if (GetWindow(window, GW_OWNER) != wanted->owner || !GetClassNameW(window, className, 16) ||
+      wcscmp(className, L"#32770") != 0)
+    return TRUE;
+  wanted->box = window;
+  return FALSE;
+}
+
+}  // namespace
+
 void EndMessageBox(HWND owner, int result) {
-  struct Search {
-    HWND owner;
-    HWND box;
-  } search{owner, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* wanted = reinterpret_cast<Search*>(data);
-        wchar_t className[16] = {};
-        if (GetWindow(window, GW_OWNER) != wanted->owner || !GetClassNameW(window, className, 16) ||
-            wcscmp(className, L"#32770") != 0)
-          return TRUE;
-        wanted->box = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  BoxSearch search{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&search));
   if (search.box) EndDialog(search.box, result);
 }
 
