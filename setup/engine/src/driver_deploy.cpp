@@ -23,20 +23,41 @@ std::vector<std::wstring> StagingLevels(const std::wstring& staging, const Model
   return levels;
 }
 
-// The first of the levels that exists but could have been prepared by
-// someone without administrator rights: a link, or a folder owned by
-// anyone but the administrators or the system (the folder on the drive
-// root may be created by any user).  Empty when there is none.
+// The administrators, the system and the system's own installer.
+bool IsAdminSid(const std::wstring& sid) {
+  return sid == platform::kSidAdministrators || sid == platform::kSidLocalSystem ||
+         sid == platform::kSidTrustedInstaller;
+}
+
+// Whether an existing folder could have been prepared, or can still be
+// changed, by someone without administrator rights: a link, a folder owned
+// by anyone else, or one whose access list lets anyone else write (a
+// folder on the drive root inherits "signed-in users may modify").
+bool IsUntrusted(platform::Files& files, const std::wstring& level) {
+  uint32_t attributes = 0;
+  if (files.GetAttributes(level, attributes) != platform::err::kOk ||
+      (attributes & platform::kAttributeReparsePoint))
+    return true;
+  std::wstring owner;
+  if (files.GetOwner(level, owner) != platform::err::kOk || (owner != platform::kSidAdministrators &&
+                                                              owner != platform::kSidLocalSystem))
+    return true;
+  std::vector<std::wstring> writers;
+  if (files.GetWriters(level, writers) != platform::err::kOk) return true;
+  for (const std::wstring& sid : writers) {
+    if (!IsAdminSid(sid)) return true;
+  }
+  return false;
+}
+
+// The first of the levels that exists but is untrusted; empty when there
+// is none.
 std::wstring UntrustedLevel(platform::Files& files, const std::vector<std::wstring>& levels) {
   for (const std::wstring& level : levels) {
     uint32_t attributes = 0;
     const platform::ErrorCode error = files.GetAttributes(level, attributes);
     if (error == platform::err::kFileNotFound || error == platform::err::kPathNotFound) continue;
-    if (error != platform::err::kOk || (attributes & platform::kAttributeReparsePoint)) return level;
-    std::wstring owner;
-    if (files.GetOwner(level, owner) != platform::err::kOk ||
-        (owner != platform::kSidAdministrators && owner != platform::kSidLocalSystem))
-      return level;
+    if (IsUntrusted(files, level)) return level;
   }
   return std::wstring();
 }
@@ -136,8 +157,11 @@ bool SetupEngine::DeployDriver(const ModelEntry& model) {
   return DeployByStaging(model);
 }
 
-// Creates a directory and every missing parent; an existing one is fine.
-bool SetupEngine::CreateDirectories(const std::wstring& path) {
+// Creates a directory and every missing parent, each with an access list
+// for the administrators only, so that nobody else can swap what is staged
+// in it before the elevated steps use it. An existing one is fine, unless
+// it appeared between the look and the creation and is not to be trusted.
+SetupEngine::StagingFolder SetupEngine::CreateDirectories(const std::wstring& path, std::wstring& untrusted) {
   std::wstring prefix;
   size_t start = 0;
   while (start < path.size()) {
@@ -148,10 +172,14 @@ bool SetupEngine::CreateDirectories(const std::wstring& path) {
     if (prefix.empty() || prefix.back() == L':') continue;
     uint32_t attributes = 0;
     if (platform_.files.GetAttributes(prefix, attributes) == platform::err::kOk) continue;
-    const platform::ErrorCode error = platform_.files.CreateDir(prefix);
-    if (error != platform::err::kOk && error != platform::err::kAlreadyExists) return false;
+    const platform::ErrorCode error = platform_.files.CreateAdminOnlyDir(prefix);
+    if (error == platform::err::kAlreadyExists && IsUntrusted(platform_.files, prefix)) {
+      untrusted = prefix;
+      return kStagingUnsafe;
+    }
+    if (error != platform::err::kOk && error != platform::err::kAlreadyExists) return kStagingNotCreated;
   }
-  return true;
+  return kStagingReady;
 }
 
 // The staged package: files under the program-files folder, the publisher
@@ -165,22 +193,18 @@ bool SetupEngine::DeployByStaging(const ModelEntry& model) {
     staging = kStagingFallback;
   // The driver package is installed from here with administrator rights:
   // files someone else placed or could swap must not be handed on.
-  const std::wstring untrusted = UntrustedLevel(platform_.files, StagingLevels(staging, model));
-  if (!untrusted.empty()) {
-    LogInstall(engine_text::KeyFormat(L"tip.stagingunsafe", untrusted), true);
-    return false;
-  }
-  if (!CreateDirectories(staging)) {
-    LogInstallKey(L"tip.createdirfail", {}, true);
-    return false;
-  }
+  std::wstring untrusted = UntrustedLevel(platform_.files, StagingLevels(staging, model));
+  auto folderFailed = [&](StagingFolder made) {
+    if (made == kStagingUnsafe) LogInstallKey(L"tip.stagingunsafe", {untrusted}, true);
+    if (made == kStagingNotCreated) LogInstallKey(L"tip.createdirfail", {}, true);
+    return made != kStagingReady;
+  };
+  if (!untrusted.empty()) return !folderFailed(kStagingUnsafe);
+  if (folderFailed(CreateDirectories(staging, untrusted))) return false;
 
   LogInstallKey(L"tip.startcopyfile", {});
   for (const std::wstring& family : model.families) {
-    if (!CreateDirectories(staging + family)) {
-      LogInstallKey(L"tip.createdirfail", {}, true);
-      return false;
-    }
+    if (folderFailed(CreateDirectories(staging + family, untrusted))) return false;
   }
   // Root: data files and the certificate; each family folder: a whole
   // package (binaries, data files, INF).

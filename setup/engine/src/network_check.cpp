@@ -63,6 +63,7 @@ bool SetupEngine::CheckNetworkPage() {
 // The label under the network edits shows a text key, so it follows a
 // language switch; an empty key clears it.
 void SetupEngine::ShowNetworkStatus(const wchar_t* key) {
+  networkStatus_ = key;
   if (CControlUI* label = Find(L"label_show_lanPort_info")) label->SetText(key);
 }
 
@@ -79,9 +80,16 @@ std::wstring SetupEngine::FreePortName(const std::wstring& address) {
 // the port a name of his own.
 void SetupEngine::OnAddressTyped(const std::wstring& address) {
   ipAddress = address;
+  if (networkStatus_ == L"tip.ip.invalid" && IsValidIpv4(address)) ShowNetworkStatus(L"");
   if (portName != followedPortName_) return;
   portName = followedPortName_ = FreePortName(address);
   if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
+}
+
+// A name typed in place of a taken one clears the complaint once it is free.
+void SetupEngine::OnPortNameTyped(const std::wstring& name) {
+  portName = name;
+  if (networkStatus_ == L"tip.port.exists" && !PortExists(name)) ShowNetworkStatus(L"");
 }
 
 // Whether something accepts a connection on port 9100 within a second.
@@ -101,8 +109,7 @@ void SetupEngine::CheckPrinterReachable() {
     return;
   }
   // The address is valid now, whatever the probe finds.
-  CControlUI* label = Find(L"label_show_lanPort_info");
-  if (label && label->GetText() == engine_text::Text(L"tip.ip.invalid")) ShowNetworkStatus(L"");
+  if (networkStatus_ == L"tip.ip.invalid") ShowNetworkStatus(L"");
   const bool reached = ProbePrinterPort(ip->GetText());
   Box(engine_text::Text(reached ? L"tip.lancheckedok" : L"tip.lancheckedfail"), MB_ICONINFORMATION);
 }

@@ -80,6 +80,12 @@ bool SetupEngine::ChoosePortKind(const std::wstring& option) {
   const std::vector<PortKind>& kinds = PortKinds();
   for (size_t row = 0; row < kinds.size(); ++row) {
     if (option != kinds[row].option) continue;
+    // A port name belongs to the kind it was chosen or made for: COM1:
+    // is no name for a network port, nor a network port's for LPT.
+    if (portType != static_cast<int>(row)) {
+      portName.clear();
+      followedPortName_.clear();
+    }
     portType = static_cast<int>(row);
     (this->*kinds[row].chosen)();
     return true;

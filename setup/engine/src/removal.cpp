@@ -116,6 +116,14 @@ void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
 
 // Stops the spooler; 1 only when this call stopped it.
 int SetupEngine::StopSpooler() {
+  bool notRunning = false;
+  return StopSpooler(notRunning);
+}
+
+// notRunning: the spooler was found stopped (or someone else's stop ended
+// while this call waited), which is no failure to stop it.
+int SetupEngine::StopSpooler(bool& notRunning) {
+  notRunning = false;
   platform::Services& services = platform_.services;
   platform::Clock& clock = platform_.clock;
   const uint32_t start = clock.NowMs();
@@ -131,12 +139,14 @@ int SetupEngine::StopSpooler() {
 
   platform::ServiceStatus status;
   if (services.QueryStatus(service, status) != platform::err::kOk) return 0;
-  if (status.state == platform::kServiceStopped) return 0;
+  notRunning = status.state == platform::kServiceStopped;
+  if (notRunning) return 0;
   // Someone else is stopping it: wait, but the stop is not ours.
   while (status.state == platform::kServiceStopPending) {
     clock.SleepMs(PollInterval(status.waitHint));
     if (services.QueryStatus(service, status) != platform::err::kOk) return 0;
-    if (status.state == platform::kServiceStopped) return 0;
+    notRunning = status.state == platform::kServiceStopped;
+    if (notRunning) return 0;
     if (clock.NowMs() - start > kStopLimitMs) return 0;
   }
 
@@ -233,11 +243,13 @@ int SetupEngine::StartSpooler() {
 }
 
 // Stop, a short pause, start; a spooler this call did not stop (also one
-// that was stopped already) is left as it is.
+// that was stopped already) is left as it is. A spooler that is not running
+// holds no driver files: that is said as it is, not as a failed stop.
 void SetupEngine::RestartSpooler() {
   LogDeleteKey(L"tip.tryrestartprintservice", {});
-  if (StopSpooler() != 1) {
-    LogDeleteKey(L"tip.stopprintservicefail", {});
+  bool notRunning = false;
+  if (StopSpooler(notRunning) != 1) {
+    LogDeleteKey(notRunning ? L"tip.printservicenotrunning" : L"tip.stopprintservicefail", {});
     return;
   }
   platform_.clock.SleepMs(kPauseBeforeStartMs);
@@ -261,11 +273,10 @@ void SetupEngine::RunRemoval() {
   if (tabSwitchDelete) {
     LogDelete(std::wstring(), false, true);
 
-    // A chosen driver that is no longer listed is still tried, so that the
-    // user learns why it was not removed instead of hearing nothing.
+    // Only chosen drivers that are still installed: one that is gone needs
+    // no spooler restart and has nothing to remove.
     std::map<std::wstring, DriverEntry> driverMap;
     for (const std::wstring& name : selectedDrivers) {
-      driverMap[name] = DriverEntry{name, std::wstring()};
       for (const DriverEntry& entry : drivers) {
         if (entry.name == name) driverMap[name] = entry;
       }

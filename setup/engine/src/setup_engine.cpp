@@ -217,6 +217,13 @@ void SetupEngine::ShowPrinterNameStatus(NameStatus status) {
   Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
 }
 
+// A check's outcome is about the name it checked: gone once the name changes.
+void SetupEngine::HidePrinterNameStatus() {
+  nameStatusShown_ = false;
+  TUiMsgParam record;
+  Send(UIMSG_PRINTER_NAME_STATUS, 0, &record);
+}
+
 // One step forward in the current wizard, or from the start page into one.
 void SetupEngine::Next() {
   if (WizardMode == 0) {
@@ -381,12 +388,13 @@ void SetupEngine::ShowPortListPage() {
   if (select >= 0 && list->SelectItem(select)) ShowNext(true);
 }
 
-// A first visit proposes an address and a free port name for it.
+// A first visit proposes an address and a free port name for it; a
+// later one after another kind was chosen a port name for the address.
+// What the last visit found wrong is no longer on screen.
 void SetupEngine::ShowNetworkPage() {
-  if (ipAddress.empty()) {
-    ipAddress = kDefaultIp;
-    portName = followedPortName_ = FreePortName(kDefaultIp);
-  }
+  if (ipAddress.empty()) ipAddress = kDefaultIp;
+  if (portName.empty()) portName = followedPortName_ = FreePortName(ipAddress);
+  ShowNetworkStatus(L"");
   if (auto* ip = FindAs<CEditUI>(L"edit_install_lan_ip")) ip->SetText(ipAddress);
   if (auto* name = FindAs<CEditUI>(L"edit_install_lan_portName")) name->SetText(portName);
 }
@@ -400,6 +408,7 @@ void SetupEngine::ShowPrinterNamePage() {
     candidate = base + L" (" + std::to_wstring(counter) + L")";
   printerName = candidate;
   if (auto* edit = FindAs<CEditUI>(L"edit_install_printer_name")) edit->SetText(printerName);
+  if (nameStatusShown_) HidePrinterNameStatus();
   if (setDefault == -1) setDefault = 1;
   if (auto* option = FindAs<COptionUI>(L"option_selected_defaultPrinter"))
     option->Selected(setDefault == 1, false);
@@ -666,9 +675,13 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
          e.portName = m.pSender->GetUserData();
          e.ShowNext(true);
        }},
-      {L"edit_install_printer_name", true, [](SetupEngine& e, TNotifyUI& m) { e.printerName = m.pSender->GetText(); }},
+      {L"edit_install_printer_name", true,
+       [](SetupEngine& e, TNotifyUI& m) {
+         e.printerName = m.pSender->GetText();
+         if (e.nameStatusShown_) e.HidePrinterNameStatus();
+       }},
       {L"edit_install_lan_ip", true, [](SetupEngine& e, TNotifyUI& m) { e.OnAddressTyped(m.pSender->GetText()); }},
-      {L"edit_install_lan_portName", true, [](SetupEngine& e, TNotifyUI& m) { e.portName = m.pSender->GetText(); }},
+      {L"edit_install_lan_portName", true, [](SetupEngine& e, TNotifyUI& m) { e.OnPortNameTyped(m.pSender->GetText()); }},
       {L"edit_usecustom_pin", true, [](SetupEngine& e, TNotifyUI& m) { e.OnPinTyped(m.pSender); }},
       {L"edit_find_deletePrinter", true,
        [](SetupEngine& e, TNotifyUI& m) {

@@ -98,4 +98,27 @@ TEST_F(ClosingTest, CancelDuringAScanClosesWhenTheScanHasEnded) {
   EXPECT_EQ(engine.RunningWorkers(), 0);
 }
 
+TEST_F(ClosingTest, TheQuestionGoesWhenTheRunEndsWhileItIsOpen) {
+  StartRemovalRun();
+  toolkit::headless::SetMessageBoxAnswer(IDYES);  // what the user would not get to click
+  toolkit::headless::SetMessageBoxHook([this]() {
+    ReleaseWorkers();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (engine.RunningWorkers() > 0 && std::chrono::steady_clock::now() < deadline) {
+      if (toolkit::headless::PumpPending() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    toolkit::headless::PumpPending();
+  });
+  Click(L"closebtn");
+  EXPECT_EQ(toolkit::headless::LastMessageBoxText(), Text(L"tip.closeafterrun"));
+  EXPECT_EQ(engine.RunningWorkers(), 0);
+  // Withdrawn, not answered: the window stays with the outcome, and the
+  // next close needs no question.
+  toolkit::headless::PumpPending();
+  ASSERT_TRUE(IsWindow(hwnd));
+  EXPECT_TRUE(Visible(L"hor_btn_h1"));
+  Click(L"closebtn");
+  EXPECT_FALSE(IsWindow(hwnd));
+}
+
 }  // namespace

@@ -12,7 +12,8 @@ LRESULT RecordingWnd::HandleCustomMessage(UINT msg, WPARAM wParam, LPARAM lParam
   const auto* record = reinterpret_cast<const TUiMsgParam*>(lParam);
   if (msg == UIMSG_INSTALL_LOG && record && !record->clear) installLog.push_back({record->text, record->isError});
   if (msg == UIMSG_INSTALL_LOG && record && record->clear) installLog.clear();
-  if (msg == UIMSG_PRINTER_NAME_STATUS && record) nameStatus.push_back(*record);
+  // Statuses shown; one taken away is seen on the label itself.
+  if (msg == UIMSG_PRINTER_NAME_STATUS && record && !record->text.empty()) nameStatus.push_back(*record);
   return CMainWnd::HandleCustomMessage(msg, wParam, lParam, handled);
 }
 

@@ -342,7 +342,7 @@ TEST_F(InstallRunTest, RefusedDriverAndNoDriverAfterSetupEndsTheRun) {
 TEST_F(InstallRunTest, StagingWithoutProgramFilesUsesTheDriveRootAndStopsOnFailures) {
   machine.FailNext(platform::sim::Op::kAddDriver, 5);
   machine.system.SetProgramFiles(L"");
-  machine.FailNext(platform::sim::Op::kCreateDir, 5);
+  machine.FailNext(platform::sim::Op::kCreateAdminOnlyDir, 5);
   ToSummary();
   Run();
   EXPECT_TRUE(Logged(L"Failed to create directory", true));
@@ -356,6 +356,15 @@ TEST_F(InstallRunTest, StagingWithoutProgramFilesUsesTheDriveRootAndStopsOnFailu
   EXPECT_TRUE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\Driver32"));
   EXPECT_TRUE(Logged(Key(L"tip.copyfilefail", L"Code: 5 - Access is denied."), true));
   EXPECT_TRUE(machine.processes.Launched().empty());
+  // Made for the administrators only, not with what C:\ hands down to
+  // every signed-in user.
+  for (const wchar_t* folder : {L"C:\\Drevon", L"C:\\Drevon\\DorvaPlovex", L"C:\\Drevon\\DorvaPlovex\\IA64"}) {
+    std::vector<std::wstring> writers;
+    ASSERT_EQ(machine.files.GetWriters(folder, writers), 0u);
+    EXPECT_EQ(writers, (std::vector<std::wstring>{platform::kSidAdministrators, platform::kSidLocalSystem}))
+        << toolkit::WideToUtf8(folder);
+  }
+  EXPECT_EQ(machine.Calls(platform::sim::Op::kCreateDir), 0);
 }
 
 // The drive root's folder can be made by any user before the program runs:
@@ -381,6 +390,17 @@ TEST_F(InstallRunTest, StagingFolderPreparedByAnotherUserIsRefused) {
   ToSummary();
   Run();
   EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon\\DorvaPlovex\\Driver64"), true));
+  EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\" + Model(0).certificateFile));
+  EXPECT_TRUE(machine.processes.Launched().empty());
+
+  // The administrators' folder, but every signed-in user may write in it.
+  machine.files.SetWriters(L"C:\\Drevon\\DorvaPlovex",
+                           {platform::kSidAdministrators, platform::sim::SimFiles::kSidAuthenticatedUsers});
+  machine.FailNext(platform::sim::Op::kAddDriver, 5);
+  GoHome();
+  ToSummary();
+  Run();
+  EXPECT_TRUE(Logged(Key(L"tip.stagingunsafe", L"C:\\Drevon\\DorvaPlovex"), true));
   EXPECT_FALSE(machine.files.Exists(L"C:\\Drevon\\DorvaPlovex\\" + Model(0).certificateFile));
   EXPECT_TRUE(machine.processes.Launched().empty());
 }

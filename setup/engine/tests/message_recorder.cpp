@@ -62,6 +62,7 @@ void SetRemovalLogTexts() {
             {L"tip.failreason", L"reason %s"},
             {L"tip.tryrestartprintservice", L"restart"},
             {L"tip.stopprintservicefail", L"stop failed"},
+            {L"tip.printservicenotrunning", L"not running"},
             {L"tip.startprintserviceok", L"running"},
             {L"tip.startprintservicefail", L"start failed"},
             {L"tip.errorcode", L"Code: %s - %s"}});

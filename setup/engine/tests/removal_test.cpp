@@ -158,14 +158,22 @@ TEST_F(RemovalTest, DriverInUseRestartsTheSpoolerAgainAndIsReportedAsNotRemoved)
   EXPECT_TRUE(DriverInstalled(kA4));
 }
 
-TEST_F(RemovalTest, SpoolerStoppedAlreadyIsNotStartedButDriversAreStillTried) {
+TEST_F(RemovalTest, SpoolerStoppedAlreadyIsSaidSoNotStartedAndDriversAreStillTried) {
   machine.spooler.InstallDriver(kA4);
   machine.services.ServiceConfig(L"Spooler").state = platform::kServiceStopped;
   Choose({}, {kA4});
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"stop failed", L"driver " + kA4, L"removed " + kA4}));
+  EXPECT_EQ(Log(), (Lines{L"restart", L"not running", L"driver " + kA4, L"removed " + kA4}));
   EXPECT_EQ(machine.Calls(Op::kStartService), 0);
   EXPECT_EQ(machine.services.State(L"Spooler"), platform::kServiceStopped);
+
+  // A stop that really fails is still reported as one.
+  machine.services.ServiceConfig(L"Spooler").state = platform::kServiceRunning;
+  machine.spooler.InstallDriver(kA4);
+  Choose({}, {kA4});
+  machine.FailNext(Op::kStopService, platform::err::kAccessDenied);
+  engine.RunRemoval();
+  EXPECT_EQ(Log(), (Lines{L"restart", L"stop failed", L"driver " + kA4, L"removed " + kA4}));
 }
 
 TEST_F(RemovalTest, SpoolerThatWillNotStartAgainIsReported) {
@@ -216,12 +224,20 @@ TEST_F(RemovalTest, PackageFailureAndAMissingEntryPointAreReported) {
                           L"! reason Code: 127 - The specified procedure could not be found."}));
 }
 
-TEST_F(RemovalTest, ChosenDriverNoLongerListedIsReportedNotSkipped) {
+TEST_F(RemovalTest, ChosenDriverNoLongerInstalledIsLeftOut) {
+  machine.spooler.InstallDriver(L"Kept");
   Choose({}, {});
   engine.selectedDrivers = {L"Removed meanwhile"};
   engine.RunRemoval();
-  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver Removed meanwhile", L"! not removed Removed meanwhile",
-                          L"! reason Code: 1797 - The printer driver is unknown."}));
+  // No restart, no line: there is nothing to remove.
+  EXPECT_TRUE(Log().empty());
+  EXPECT_EQ(machine.Calls(Op::kStopService), 0);
+  EXPECT_EQ(machine.Calls(Op::kDeleteDriver), 0);
+
+  // Beside an installed one only that one is handled.
+  engine.selectedDrivers = {L"Removed meanwhile", L"Kept"};
+  engine.RunRemoval();
+  EXPECT_EQ(Log(), (Lines{L"restart", L"running", L"driver Kept", L"removed Kept"}));
 }
 
 TEST_F(RemovalTest, WithoutTheRemovalPagesNothingIsDeleted) {

@@ -149,15 +149,18 @@ TEST_F(EngineTest, PortListFiltersAndDefaultsByKind) {
   ClickRow(L"listex_install_driver_port", 1);
   EXPECT_EQ(engine.portName, com[1]);
 
-  // LPT: a name of another kind selects nothing until a row is clicked.
+  // LPT: the COM port chosen before is no LPT port; LPT's default is taken.
   GoHome();
   NextPage();
   Click(L"option_port_lpt");
   NextPage();
   NextPage();
   for (const auto& name : RowTexts(L"listex_install_driver_port")) EXPECT_NE(name.find(L"LPT"), std::wstring::npos);
-  EXPECT_EQ(FindAs<CListUI>(L"listex_install_driver_port")->GetCurSel(), -1);
-  EXPECT_FALSE(Visible(L"btn_setup_next"));
+  EXPECT_EQ(engine.portName, L"LPT1:");
+  const int lpt = FindAs<CListUI>(L"listex_install_driver_port")->GetCurSel();
+  ASSERT_GE(lpt, 0);
+  EXPECT_EQ(RowTexts(L"listex_install_driver_port")[static_cast<size_t>(lpt)], L"LPT1:");
+  EXPECT_TRUE(Visible(L"btn_setup_next"));
 
   // Custom lists every port; with no name chosen it defaults to COM1:.
   engine.portName.clear();
@@ -235,6 +238,64 @@ TEST_F(EngineTest, PrinterNameProposalSkipsTakenNamesAndNextRefusesATakenName) {
   SwitchLanguage(engine, 1033, nullptr, hwnd);
   NextPage();
   EXPECT_EQ(InstallKind(), kSummaryPage);
+}
+
+// What a page said about an earlier input is gone once the input changed
+// or the page is shown again, and a port name chosen for one kind of
+// connection is not offered for another.
+TEST_F(EngineTest, NoStaleStatusOrPortNameFromAnEarlierChoice) {
+  auto label = [this](const wchar_t* name) { return Find(name)->GetText(); };
+  ToPortKind(L"option_port_net");
+  NextPage();
+  ASSERT_EQ(InstallKind(), kNetworkPage);
+  Type(L"edit_install_lan_ip", L"10.0.0.300");
+  NextPage();
+  EXPECT_EQ(label(L"label_show_lanPort_info"), Text(L"tip.ip.invalid"));
+  Type(L"edit_install_lan_ip", L"10.0.0.30");
+  EXPECT_EQ(label(L"label_show_lanPort_info"), L"");
+  Type(L"edit_install_lan_portName", L"COM1:");
+  NextPage();
+  EXPECT_EQ(label(L"label_show_lanPort_info"), Text(L"tip.port.exists"));
+  Type(L"edit_install_lan_portName", L"10.0.0.30");
+  EXPECT_EQ(label(L"label_show_lanPort_info"), L"");
+
+  // Back to the kinds, COM instead: its own default port, not the network's.
+  Click(L"btn_setup_previous");
+  Click(L"btn_setup_previous");
+  Click(L"option_port_com");
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kPortListPage);
+  EXPECT_EQ(engine.portName, L"COM1:");
+  NextPage();
+  ASSERT_EQ(InstallKind(), kPrinterNamePage);
+  const std::wstring name = engine.printerName;
+  Click(L"btn_checked_printer_name");
+  EXPECT_EQ(label(L"label_show_printername_info"), wnd->nameStatus.back().text);
+  Type(L"edit_install_printer_name", name + L"x");
+  EXPECT_EQ(label(L"label_show_printername_info"), L"");
+  Type(L"edit_install_printer_name", name);
+  Click(L"btn_checked_printer_name");
+  NextPage();
+  NextPage();
+  ASSERT_EQ(InstallKind(), kRunPage);
+  ASSERT_EQ(machine.spooler.DefaultPrinter(), name);
+
+  // A second pass: the name page proposes a new name and says nothing of
+  // the installed one; the network page proposes a network port again.
+  GoHome();
+  for (int page = 0; page < 4; ++page) NextPage();
+  ASSERT_EQ(InstallKind(), kPrinterNamePage);
+  EXPECT_NE(engine.printerName, name);
+  EXPECT_EQ(label(L"label_show_printername_info"), L"");
+  GoHome();
+  ToPortKind(L"option_port_net");
+  NextPage();
+  ASSERT_EQ(InstallKind(), kNetworkPage);
+  EXPECT_EQ(label(L"edit_install_lan_portName"), L"10.0.0.30");
+  EXPECT_EQ(label(L"label_show_lanPort_info"), L"");
+  NextPage();
+  EXPECT_EQ(InstallKind(), kPrinterNamePage);
 }
 
 // Names the spooler would refuse stop the wizard on the name page with
@@ -480,12 +541,12 @@ TEST_F(EngineTest, PageTextsFollowALanguageSwitch) {
   NextPage();
   Type(L"edit_install_lan_ip", L"1.2.3");
   NextPage();
-  Type(L"edit_install_lan_ip", L"1.2.3.4");
   SwitchLanguage(engine, 0x0411, nullptr, hwnd);
   const std::wstring invalid = Text(L"tip.ip.invalid");
   SwitchLanguage(engine, 0x041E, nullptr, hwnd);
   EXPECT_EQ(Find(L"label_show_lanPort_info")->GetText(), Text(L"tip.ip.invalid"));
   EXPECT_NE(Find(L"label_show_lanPort_info")->GetText(), invalid);
+  Type(L"edit_install_lan_ip", L"1.2.3.4");
   NextPage();
   Type(L"edit_install_printer_name", Model(0).displayName);
   Click(L"btn_checked_printer_name");

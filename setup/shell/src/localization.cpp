@@ -76,16 +76,17 @@ void ApplyLanguageFonts(CPaintManagerUI& pm, CLabelUI* titleLabel, const Languag
   if (titleLabel) titleLabel->SetFont(row.fontSize == 14 ? 3 : 22);
 }
 
-// Load first, so the dialog and the main window repaint with new texts;
-// publish last, as the switch's final step.
+// Load and publish first, so the dialog and the main window repaint with
+// new texts and the logs ask the system for its error texts in the new
+// language, not the one being left.
 void SwitchLanguage(SetupEngine& engine, LANGID langId, CPaintManagerUI* dialog, HWND mainWnd) {
   auto it = engine.languages.find(langId);
   if (it == engine.languages.end()) return;
   MakeCurrent(engine, it->second);
+  g_currentLangId = langId;
   if (dialog) {
     dialog->RepaintAll();
     dialog->NeedUpdate();
   }
   if (mainWnd) SendMessageW(mainWnd, UIMSG_LANGUAGE_CHANGED, 0, 0);
-  g_currentLangId = langId;
 }

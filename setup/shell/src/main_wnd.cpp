@@ -276,9 +276,11 @@ void CMainWnd::RequestClose() {
     DestroyWindow(m_hWnd);
     return;
   }
-  if (closeWhenIdle_) return;
+  if (closeWhenIdle_ || closeQuestionOpen_) return;
+  closeQuestionOpen_ = true;
   const int answer = MessageBoxW(m_hWnd, LangText(L"tip.closeafterrun").c_str(), LangText(L"tip.dlgtitle").c_str(),
                                  MB_YESNO | MB_ICONQUESTION);
+  closeQuestionOpen_ = false;
   if (answer != IDYES) return;
   closeWhenIdle_ = true;
   if (engine_.RunningWorkers() == 0) DestroyWindow(m_hWnd);  // ended while the question was open
@@ -375,6 +377,9 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
       break;
     case UIMSG_WORKER_ENDED:
       if (closeWhenIdle_ && engine_.RunningWorkers() == 0) DestroyWindow(m_hWnd);
+      // The run the question was about is over: the question goes, the
+      // window stays with the run's outcome, and a close now is at once.
+      if (closeQuestionOpen_ && engine_.RunningWorkers() == 0) toolkit::EndMessageBox(m_hWnd, IDNO);
       break;
     case UIMSG_BLUETOOTH_ADAPTER:
       ShowWhenOne(bluetoothRow_, wParam);

@@ -84,6 +84,7 @@ class CMainWnd : public WindowImplBase, public CWebBrowserEventHandler, public S
   CControlUI* bluetoothRow_ = nullptr;
   CLabelUI* bluetoothInfo_ = nullptr;
   bool closeWhenIdle_ = false;
+  bool closeQuestionOpen_ = false;
   // The lines of each log since it was last emptied, so that a language
   // switch can write them again in the new language.
   struct LogEntry {

@@ -3,6 +3,7 @@
 #include "app.h"
 #include "localization.h"
 #include "main_wnd.h"
+#include "sim_platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -224,11 +225,31 @@ TEST_F(MainWndTest, WizardStepMessagesRunTheEngine) {
   EXPECT_EQ(Send(UIMSG_WIZARD_NEXT, 0), 0);
   Send(UIMSG_WIZARD_PREVIOUS, 0);
   EXPECT_EQ(engine.calls, (std::vector<std::wstring>{L"next", L"previous"}));
+
+  // A double-click on Next turns one page: the page after it is not
+  // skipped by the second press.
+  CControlUI* next = Find(L"btn_setup_next");
+  ASSERT_TRUE(next && next->IsVisible());
+  const RECT pos = next->GetPos();
+  const LPARAM at = MAKELPARAM((pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2);
+  engine.calls.clear();
+  for (UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
+    Send(press, 1, reinterpret_cast<const TUiMsgParam*>(at));
+    Send(WM_LBUTTONUP, 0, reinterpret_cast<const TUiMsgParam*>(at));
+  }
+  std::vector<std::wstring> turns;
+  for (const std::wstring& call : engine.calls)
+    if (call == L"next" || call == L"previous") turns.push_back(call);
+  EXPECT_EQ(turns, (std::vector<std::wstring>{L"next"}));
 }
 
 // Lines from language texts are written again after a switch, at their
 // own time and colour; other lines stay as they were.
 TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
+  // The system's own reason has a Japanese text too.
+  auto* system = dynamic_cast<platform::sim::SimSystem*>(&DefaultPlatform().system);
+  ASSERT_NE(system, nullptr);
+  system->SetMessage(5, 0x0411, L"\u30a2\u30af\u30bb\u30b9\u304c\u62d2\u5426\u3055\u308c\u307e\u3057\u305f\u3002");
   auto* log = FindAs<CRichEditUI>(L"wordedit_deleteInfo_start");
   TUiMsgParam line;
   line.key = L"tip.failreason";
@@ -245,7 +266,7 @@ TEST_F(MainWndTest, LogLinesFollowALanguageSwitch) {
   const std::wstring japanese = engine.LogLineText(line);
   SwitchLanguage(engine, 1033, nullptr, wnd->GetHWND());
   ASSERT_NE(japanese, line.text);
-  EXPECT_NE(japanese.find(L"\u30b3\u30fc\u30c9: 5 - "), std::wstring::npos);  // the error text's own words too
+  EXPECT_NE(japanese.find(L"\u30b3\u30fc\u30c9: 5 - \u30a2\u30af\u30bb\u30b9"), std::wstring::npos);  // the system's words too
   SwitchLanguage(engine, 1041, nullptr, wnd->GetHWND());
   EXPECT_EQ(log->GetText(), before.substr(0, 15) + japanese + L"\r\n" + before.substr(before.size() - 15 - 13 - 2));
   EXPECT_EQ(log->GetRuns().front().format.textColor, RGB(255, 0, 0));

@@ -31,6 +31,7 @@ const std::vector<std::wstring>& ProgramTextKeys() {
       L"tip.installprinterfail", L"tip.startdeleteprinter", L"tip.deletesuccess", L"tip.deletefail",
       L"tip.failreason", L"tip.startdeletedriver", L"tip.startdeletepack", L"tip.tryrestartprintservice",
       L"tip.startprintserviceok", L"tip.startprintservicefail", L"tip.stopprintservicefail",
+      L"tip.printservicenotrunning",
       L"tip.closeafterrun", L"tip.printername.invalid", L"tip.windowfail"};
   return keys;
 }

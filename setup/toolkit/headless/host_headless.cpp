@@ -57,6 +57,10 @@ struct Host {
   HWND focus = nullptr;
   std::wstring lastBoxText, lastBoxCaption;
   int boxAnswer = IDOK;
+  std::function<void()> boxHook;  // runs while the next box is open
+  HWND openBoxOwner = nullptr;
+  bool boxEnded = false;
+  int boxEndResult = 0;
   LANGID uiLanguage = 0x0409;
   RECT workArea{0, 0, 1920, 1040};
   int systemDpi = 96;
@@ -458,13 +462,23 @@ LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM) {
 }
 
 // There is no screen: the box goes to standard error and is remembered.
-int MessageBoxW(HWND, const wchar_t* text, const wchar_t* caption, UINT) {
+// A hook stands for what the box's own loop handles while it is open.
+int MessageBoxW(HWND owner, const wchar_t* text, const wchar_t* caption, UINT) {
   std::fprintf(stderr, "[%s] %s\n", toolkit::WideToUtf8(caption ? caption : L"").c_str(),
                toolkit::WideToUtf8(text ? text : L"").c_str());
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> g(H().lock);
+    H().lastBoxText = text ? text : L"";
+    H().lastBoxCaption = caption ? caption : L"";
+    hook.swap(H().boxHook);
+    H().openBoxOwner = owner;
+    H().boxEnded = false;
+  }
+  if (hook) hook();
   std::lock_guard<std::mutex> g(H().lock);
-  H().lastBoxText = text ? text : L"";
-  H().lastBoxCaption = caption ? caption : L"";
-  return H().boxAnswer;
+  H().openBoxOwner = nullptr;
+  return H().boxEnded ? H().boxEndResult : H().boxAnswer;
 }
 
 void GetLocalTime(SYSTEMTIME* st) {
@@ -609,6 +623,11 @@ std::wstring LastMessageBoxText() {
 std::wstring LastMessageBoxCaption() {
   std::lock_guard<std::mutex> g(H().lock);
   return H().lastBoxCaption;
+}
+
+void SetMessageBoxHook(std::function<void()> whileOpen) {
+  std::lock_guard<std::mutex> g(H().lock);
+  H().boxHook = std::move(whileOpen);
 }
 
 void SetMessageBoxAnswer(int answer) {
@@ -767,5 +786,16 @@ namespace toolkit {
 
 void FillPie(HDC, const RECT&, int, int, DWORD, bool) {}
 void FillEllipse(HDC, const RECT&, DWORD, bool) {}
+
+}  // namespace toolkit
+
+namespace toolkit {
+
+void EndMessageBox(HWND owner, int result) {
+  std::lock_guard<std::mutex> g(H().lock);
+  if (!owner || H().openBoxOwner != owner) return;
+  H().boxEnded = true;
+  H().boxEndResult = result;
+}
 
 }  // namespace toolkit

@@ -128,6 +128,7 @@ void CButtonUI::SetAttribute(const std::wstring& rawName, const std::wstring& va
   else if (name == L"hottextcolor" && ParseColor(value, color)) m_dwHotTextColor = color;
   else if (name == L"pushedtextcolor" && ParseColor(value, color)) m_dwPushedTextColor = color;
   else if (name == L"hotbkcolor" && ParseColor(value, color)) m_dwHotBkColor = color;
+  else if (name == L"dblclick") m_bDblClick = toolkit::ToLower(value) != L"false";
   else {
     CLabelUI::SetAttribute(rawName, value);
     return;
@@ -138,8 +139,10 @@ void CButtonUI::SetAttribute(const std::wstring& rawName, const std::wstring& va
 // Press inside, release inside: a click. Space and Enter click too.
 void CButtonUI::DoEvent(TEventUI& event) {
   switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
     case UIEVENT_DBLCLICK:
+      if (!m_bDblClick) return;
+      [[fallthrough]];
+    case UIEVENT_BUTTONDOWN:
       if (IsEnabled() && PtIn(m_rcItem, event.ptMouse)) {
         m_bPushed = true;
         m_bCaptured = true;

@@ -332,3 +332,34 @@ void TakeKeyboardFocus(HWND hWnd) {
 }
 
 }  // namespace render
+
+namespace toolkit {
+
+namespace {
+
+struct BoxSearch {
+  HWND owner;
+  HWND box;
+};
+
+// A message box is a dialog of the system's dialog class, owned by the
+// window it was shown over and run by this thread's nested loop.
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM data) {
+  auto* wanted = reinterpret_cast<BoxSearch*>(data);
+  wchar_t className[16] = {};
+  if (GetWindow(window, GW_OWNER) != wanted->owner || !GetClassNameW(window, className, 16) ||
+      wcscmp(className, L"#32770") != 0)
+    return TRUE;
+  wanted->box = window;
+  return FALSE;
+}
+
+}  // namespace
+
+void EndMessageBox(HWND owner, int result) {
+  BoxSearch search{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&search));
+  if (search.box) EndDialog(search.box, result);
+}
+
+}  // namespace toolkit

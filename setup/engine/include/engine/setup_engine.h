@@ -109,6 +109,7 @@ class SetupEngine {
   static bool IsValidIpv4(const std::wstring& text);
   bool CheckNetworkPage();
   void OnAddressTyped(const std::wstring& address);
+  void OnPortNameTyped(const std::wstring& name);
   std::wstring FreePortName(const std::wstring& address);
   bool ProbePrinterPort(const std::wstring& ipText);
   void CheckPrinterReachable();
@@ -192,6 +193,7 @@ class SetupEngine {
   void LogInstallError(const wchar_t* key, platform::ErrorCode code);
   void LogDeleteError(const wchar_t* key, platform::ErrorCode code);
   void RestartSpooler();
+  int StopSpooler(bool& notRunning);
   int Box(const std::wstring& text, UINT type);
   CControlUI* Find(const wchar_t* name) const;
   template <class T>
@@ -243,6 +245,7 @@ class SetupEngine {
   bool CheckPrinterName(bool showFree);
   enum NameStatus { kNameFree, kNameTaken, kNameRefused };
   void ShowPrinterNameStatus(NameStatus status);
+  void HidePrinterNameStatus();
   void ShowNetworkStatus(const wchar_t* key);
   void ShowRunHeading(WPARAM page, const wchar_t* key, bool failed);
   void FillPrinterList();
@@ -250,7 +253,8 @@ class SetupEngine {
   void OnRemovalRowNotify(TNotifyUI& msg, bool printerList);
   void DeletePort();
   bool DeployByStaging(const ModelEntry& model);
-  bool CreateDirectories(const std::wstring& path);
+  enum StagingFolder { kStagingReady, kStagingUnsafe, kStagingNotCreated };
+  StagingFolder CreateDirectories(const std::wstring& path, std::wstring& untrusted);
 
   // Choices and lists only the engine itself reads.
   bool useCustomPin = false;
@@ -264,6 +268,8 @@ class SetupEngine {
   // The port name the network page derived from the address; while the
   // port name is this one, it follows the typed address.
   std::wstring followedPortName_;
+  // The key the network page's status label shows, empty for none.
+  std::wstring networkStatus_;
   // The printer-name check's last outcome, formatted again on a switch.
   bool nameStatusShown_ = false;
   NameStatus nameStatus_ = kNameFree;

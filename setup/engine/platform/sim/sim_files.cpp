@@ -45,16 +45,50 @@ ErrorCode SimFiles::GetAttributes(const std::wstring& path, uint32_t& attributes
 // One level only, like CreateDirectory.
 ErrorCode SimFiles::CreateDir(const std::wstring& path) {
   if (auto injected = core_.calls.Enter(Op::kCreateDir)) return *injected;
+  return MakeDir(path, false);
+}
+
+ErrorCode SimFiles::CreateAdminOnlyDir(const std::wstring& path) {
+  if (auto injected = core_.calls.Enter(Op::kCreateAdminOnlyDir)) return *injected;
+  return MakeDir(path, true);
+}
+
+// A plain folder inherits who may write from its parent.
+ErrorCode SimFiles::MakeDir(const std::wstring& path, bool adminOnly) {
   const std::wstring normal = Normal(path);
   if (IsDriveRoot(normal) || entries_.count(Fold(normal))) return err::kAlreadyExists;
   const std::wstring parent = Parent(normal);
   auto up = entries_.find(Fold(parent));
   if (!IsDriveRoot(parent) && (up == entries_.end() || !up->second.directory))
     return err::kPathNotFound;
+  std::vector<std::wstring> writers{kSidAdministrators, kSidLocalSystem};
+  if (!adminOnly) {
+    if (IsDriveRoot(parent)) writers.push_back(kSidAuthenticatedUsers);
+    else writers = up->second.writers;
+  }
   Entry& made = entries_[Fold(normal)];
   made.path = normal;
   made.directory = true;
+  made.writers = writers;
   return err::kOk;
+}
+
+ErrorCode SimFiles::GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) {
+  if (auto injected = core_.calls.Enter(Op::kGetWriters)) return *injected;
+  const std::wstring normal = Normal(path);
+  if (IsDriveRoot(normal)) {
+    sids = {kSidAdministrators, kSidLocalSystem, kSidAuthenticatedUsers};
+    return err::kOk;
+  }
+  auto it = entries_.find(Fold(normal));
+  if (it == entries_.end()) return Exists(Parent(normal)) ? err::kFileNotFound : err::kPathNotFound;
+  sids = it->second.writers;
+  return err::kOk;
+}
+
+void SimFiles::SetWriters(const std::wstring& path, const std::vector<std::wstring>& sids) {
+  auto it = entries_.find(Fold(Normal(path)));
+  if (it != entries_.end()) it->second.writers = sids;
 }
 
 // Create or overwrite; a folder or a locked file cannot be written.

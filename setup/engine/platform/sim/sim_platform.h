@@ -21,7 +21,7 @@ enum class Op {
   kDeleteDriverPackage, kAddQueue, kDeleteQueue, kSetDefaultQueue, kAddPortByMonitor, kRemovePort,
   kShowPortConfiguration, kXcvCommand,
   kEnumInterfaces, kPresentDeviceClasses, kReadDword, kReadString,
-  kGetAttributes, kCreateDir, kWriteWholeFile, kWriteDevice, kGetOwner, kLaunch,
+  kGetAttributes, kCreateDir, kWriteWholeFile, kWriteDevice, kGetOwner, kCreateAdminOnlyDir, kGetWriters, kLaunch,
   kProbeTcp,
   kFindRadio, kSearchDevices, kAuthenticate, kSetServiceState, kSetLocalServiceInfo,
   kOpenManager, kOpenServiceByName, kQueryStatus, kEnumActiveDependents, kStopService, kStartService,
@@ -70,7 +70,12 @@ struct SimCore {
 // Files and directories, paths compared without regard to case and with
 // "/" and "\" alike; drive roots always exist.  Everything belongs to the
 // administrators unless a test gives it another owner; a link is a folder
-// with the reparse-point attribute (its target is not simulated).
+// with the reparse-point attribute (its target is not simulated).  Access
+// lists are kept as the SIDs that may write: a drive root lets the
+// administrators, the system and every signed-in user (S-1-5-11) write, a
+// folder made by CreateDir takes its parent's writers, one made by
+// CreateAdminOnlyDir only the administrators and the system, and one a
+// test makes with MakeDirs or PutFile the same unless SetWriters says else.
 class SimFiles : public Files {
  public:
   explicit SimFiles(SimCore& core) : core_(core) {}
@@ -80,6 +85,12 @@ class SimFiles : public Files {
   ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
                         uint32_t timeoutMs, uint32_t& written) override;
   ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;
+  ErrorCode CreateAdminOnlyDir(const std::wstring& path) override;
+  ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) override;
+
+  static constexpr wchar_t kSidAuthenticatedUsers[] = L"S-1-5-11";
+  // Another access list for an existing entry (the SIDs that may write).
+  void SetWriters(const std::wstring& path, const std::vector<std::wstring>& sids);
 
   // Creates a directory and all its parents.
   void MakeDirs(const std::wstring& path);
@@ -106,7 +117,9 @@ class SimFiles : public Files {
     std::vector<uint8_t> bytes;
     std::wstring owner = kSidAdministrators;
     bool link = false;
+    std::vector<std::wstring> writers{kSidAdministrators, kSidLocalSystem};
   };
+  ErrorCode MakeDir(const std::wstring& path, bool adminOnly);
   struct Device { bool responsive = true; std::vector<uint8_t> received; };
   SimCore& core_;
   std::map<std::wstring, Entry> entries_;  // by folded path

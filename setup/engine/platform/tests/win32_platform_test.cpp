@@ -182,6 +182,26 @@ TEST_F(Win32PlatformTest, ProgramsAndLibrariesComeFromTheSystemFolderOnly) {
   RemoveDirectoryW(dir.c_str());
 }
 
+// Admin-only folders and the reading of who may write. Wine keeps no
+// access list of its own: it makes one up from the Unix mode (the system
+// and the Wine user), so what the lists hold is checked on the simulated
+// machine and must be seen on Windows; here the calls and their SID texts.
+TEST_F(Win32PlatformTest, AdminOnlyFoldersAndTheirWriters) {
+  wchar_t temp[MAX_PATH] = {};
+  ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring dir = std::wstring(temp) + L"staging-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_EQ(os.files.CreateAdminOnlyDir(dir), 0u);
+  EXPECT_EQ(os.files.CreateAdminOnlyDir(dir), static_cast<ErrorCode>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(os.files.CreateAdminOnlyDir(dir + L"\\a\\b"), static_cast<ErrorCode>(ERROR_PATH_NOT_FOUND));
+  std::vector<std::wstring> writers;
+  ASSERT_EQ(os.files.GetWriters(dir, writers), 0u);
+  ASSERT_FALSE(writers.empty());
+  for (const std::wstring& sid : writers) EXPECT_EQ(sid.compare(0, 4, L"S-1-"), 0);
+  EXPECT_NE(std::find(writers.begin(), writers.end(), std::wstring(kSidLocalSystem)), writers.end());
+  EXPECT_EQ(os.files.GetWriters(dir + L"\\none", writers), static_cast<ErrorCode>(ERROR_FILE_NOT_FOUND));
+  RemoveDirectoryW(dir.c_str());
+}
+
 TEST_F(Win32PlatformTest, ErrorMessagesHaveNoTrailingLineBreak) {
   const std::wstring text = os.system.ErrorMessage(ERROR_FILE_NOT_FOUND, 0x0409);
   ASSERT_FALSE(text.empty());

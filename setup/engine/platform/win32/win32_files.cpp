@@ -122,6 +122,59 @@ ErrorCode Win32Files::GetOwner(const std::wstring& path, std::wstring& ownerSid)
   return result;
 }
 
+// The descriptor lives only for the call: CreateDirectory copies it.
+ErrorCode Win32Files::CreateAdminOnlyDir(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminOnlyFolderSddl, SDDL_REVISION_1, &descriptor,
+                                                            nullptr))
+    return GetLastError();
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = descriptor;
+  attributes.bInheritHandle = FALSE;
+  const ErrorCode result = CreateDirectoryW(path.c_str(), &attributes) ? err::kOk : GetLastError();
+  LocalFree(descriptor);
+  return result;
+}
+
+// Denying entries are not weighed against the allowing ones: a folder is
+// judged by everyone it lets write at all, which errs on the safe side.
+ErrorCode Win32Files::GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) {
+  const DWORD kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                             WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  sids.clear();
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                            nullptr, &dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) return error;
+  ErrorCode result = err::kOk;
+  if (!dacl) sids.push_back(kSidEveryone);
+  for (DWORD index = 0; dacl && index < dacl->AceCount && result == err::kOk; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, index, &entry)) {
+      result = GetLastError();
+      break;
+    }
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceFlags & INHERIT_ONLY_ACE) continue;
+    // The callback form keeps the mask and the SID where the plain one does.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
+      continue;
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    if (!(allowed->Mask & kWriteRights)) continue;
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(const_cast<DWORD*>(&allowed->SidStart), &text)) {
+      result = GetLastError();
+      break;
+    }
+    sids.push_back(text);
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
 // ShellExecuteEx; the process handle is always closed, after the wait if any.
 // Only full paths: a bare name would be looked for in the current folder.
 ErrorCode Win32Processes::Launch(const ProcessLaunch& launch) {

@@ -47,6 +47,8 @@ class Win32Files : public Files {
   ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
                         uint32_t timeoutMs, uint32_t& written) override;
   ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;
+  ErrorCode CreateAdminOnlyDir(const std::wstring& path) override;
+  ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) override;
 };
 
 class Win32Processes : public Processes {

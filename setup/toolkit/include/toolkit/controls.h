@@ -70,6 +70,9 @@ class CButtonUI : public CLabelUI {
   bool m_bHot = false;
   bool m_bPushed = false;
   bool m_bCaptured = false;
+  // "dblclick": false makes the second press of a double-click no click,
+  // for buttons that move on from under the pointer.
+  bool m_bDblClick = true;
   DWORD m_dwHotTextColor = 0;
   DWORD m_dwPushedTextColor = 0;
   DWORD m_dwHotBkColor = 0;

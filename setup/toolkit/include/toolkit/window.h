@@ -137,3 +137,10 @@ class WindowImplBase : public CWindowWnd,
 
   CPaintManagerUI m_pm;
 };
+
+namespace toolkit {
+// Ends the message box shown over `owner` by this thread's MessageBoxW as
+// if `result` had been chosen (a question the program no longer needs
+// answered); nothing when no box is open.
+void EndMessageBox(HWND owner, int result);
+}  // namespace toolkit

@@ -16,6 +16,14 @@ constexpr uint32_t kAttributeReparsePoint = 0x400;
 // Owners that only administrators can put on a file (text SIDs).
 constexpr wchar_t kSidAdministrators[] = L"S-1-5-32-544";
 constexpr wchar_t kSidLocalSystem[] = L"S-1-5-18";
+// The account that owns the system's own files.
+constexpr wchar_t kSidTrustedInstaller[] = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+// Everyone: what a folder without an access list lets in.
+constexpr wchar_t kSidEveryone[] = L"S-1-1-0";
+
+// Full control for the administrators and the system, handed down to
+// everything inside, nothing taken over from the parent folder.
+constexpr wchar_t kAdminOnlyFolderSddl[] = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 // ShowWindow values for a started process.
 constexpr int kShowHidden = 0;
@@ -38,6 +46,13 @@ class Files {
                                 uint32_t timeoutMs, uint32_t& written) = 0;
   // The owner of a file or folder as a text SID (GetNamedSecurityInfo).
   virtual ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) = 0;
+  // CreateDirectory of one level with the access list kAdminOnlyFolderSddl
+  // instead of the parent's; 183 when it exists already.
+  virtual ErrorCode CreateAdminOnlyDir(const std::wstring& path) = 0;
+  // The text SIDs that the access list of a file or folder lets write in
+  // it, delete it or change its access list or owner (allowed entries
+  // that apply to the object itself); kSidEveryone when it has no list.
+  virtual ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) = 0;
 };
 
 // One program start through the shell (ShellExecuteEx).  `file` is a full

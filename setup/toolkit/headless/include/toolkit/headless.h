@@ -6,6 +6,7 @@
 #ifndef _WIN32
 #include "toolkit/platform.h"
 
+#include <functional>
 #include <string>
 
 namespace toolkit {
@@ -22,6 +23,9 @@ void SetUiThread();
 std::wstring LastMessageBoxText();
 std::wstring LastMessageBoxCaption();
 void SetMessageBoxAnswer(int answer);
+// Runs once while the next MessageBoxW is open, as the box's own message
+// loop would handle messages; EndMessageBox from there sets its result.
+void SetMessageBoxHook(std::function<void()> whileOpen);
 // What GetUserDefaultUILanguage reports (0x0409 by default).
 void SetUserUILanguage(LANGID lang);
 // The work area windows are centred and maximised in (0,0,1920,1040 by default).
