@@ -161,7 +161,14 @@ HMODULE LoadRichEditLibrary() {
 // Tab, Shift+Tab, Esc and Enter belong to the toolkit window even while a
 // native text box has the keyboard, whatever message loop runs; a box
 // that takes Enter as a new line (an editable rich edit) keeps it.
-LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+// The box's own window procedure, kept as a window property: subclassing
+// through the window procedure needs only user32 (comctl32's
+// SetWindowSubclass would add a load-time import of a DLL that is not a
+// known DLL, which the program's folder could plant).
+const wchar_t kBoxProcProp[] = L"toolkit.boxproc";
+
+LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
+  const auto boxProc = reinterpret_cast<WNDPROC>(GetPropW(box, kBoxProcProp));
   if (msg == WM_KEYDOWN || msg == WM_CHAR) {
     const bool keyDown = msg == WM_KEYDOWN;
     const WPARAM tab = keyDown ? VK_TAB : L'\t', enter = keyDown ? VK_RETURN : L'\r', esc = keyDown ? VK_ESCAPE : 0x1B;
@@ -173,8 +180,11 @@ LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam, U
       return 0;
     }
   }
-  if (msg == WM_NCDESTROY) RemoveWindowSubclass(box, TextBoxKeys, 1);
-  return DefSubclassProc(box, msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(boxProc));
+    RemovePropW(box, kBoxProcProp);
+  }
+  return boxProc ? CallWindowProcW(boxProc, box, msg, wParam, lParam) : DefWindowProcW(box, msg, wParam, lParam);
 }
 
 CHARFORMAT2W EmptyCharFormat() {
@@ -207,7 +217,8 @@ HWND CreateTextBox(CControlUI* owner, CPaintManagerUI* pm, const TTextBoxStyle& 
                            CPaintManagerUI::GetInstance(), nullptr);
   if (!h) return nullptr;
   SetPropW(h, kControlProp, reinterpret_cast<HANDLE>(owner));
-  SetWindowSubclass(h, TextBoxKeys, 1, 0);
+  SetPropW(h, kBoxProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrW(h, GWLP_WNDPROC)));
+  SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextBoxKeys));
   // A log grows without the rich edit's default limit of 32K characters.
   if (style.rich) SendMessageW(h, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
   return h;
