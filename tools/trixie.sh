@@ -10,7 +10,8 @@
 #   tools/trixie.sh run CMD    CMD in it, from the copied checkout
 # The system is made when missing, made again when broken, and upgraded
 # when its package lists are older than a day. The checkout's files (those
-# git knows, not build/) are copied to /root/quillet in it. Whatever
+# git knows, not build/) are copied to /srv/quillet in it, where the
+tests' other users can reach the programs (not under /root). Whatever
 # happens, the exit trap unmounts what this script mounted.
 # QUILLET_TRIXIE sets where the system lives.
 set -euo pipefail
@@ -24,8 +25,8 @@ what=${1:-all}
 # reserves the guest's address space itself) and its signal before the
 # first page (sent sooner than the emulated start-up installs the handler);
 # the load and timing tests, bounded for native speed (jobs, limits,
-# state); IPP conformance, which no architecture changes; access, whose
-# runs as other users fail under qemu-user.
+# state); IPP conformance, which no architecture changes; access (its
+# runs as another user, not yet checked under qemu-user).
 arm64_skip=${QUILLET_ARM64_SKIP:-'^FilterProcess\.(PageBufferUnavailable|CancelBeforeFirstPage)$|^papp\.(conformance|jobs|limits|state|access)$'}
 # Written once the system's packages are in; its age is the last refresh.
 ready=$R/var/lib/quillet-ready
@@ -119,10 +120,10 @@ binfmt_on() {
 }
 
 copy_checkout() {
-  rm -rf "$R/root/quillet"
-  mkdir -p "$R/root/quillet"
+  rm -rf "$R/srv/quillet"
+  mkdir -p "$R/srv/quillet"
   git ls-files -z --cached --others --exclude-standard |
-    tar -cf - --null -T - | tar -C "$R/root/quillet" -xf -
+    tar -cf - --null -T - | tar -C "$R/srv/quillet" -xf -
 }
 
 # ---------------------------------------------------------------- system
@@ -131,27 +132,27 @@ healthy || make_system
 mount_all
 copy_checkout
 if [ ! -f "$ready" ]; then
-  in_chroot bash -c 'cd /root/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
+  in_chroot bash -c 'cd /srv/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
   touch "$ready"
 elif [ -n "$(find "$ready" -mmin +1440)" ]; then
   echo "== refreshing the Debian 13 system (last refreshed $(date -r "$ready" -u '+%F %H:%M'))"
   in_chroot bash -c 'apt-get update -qq && apt-get full-upgrade -y -qq && apt-get autoremove -y -qq' </dev/null >/dev/null
-  in_chroot bash -c 'cd /root/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
+  in_chroot bash -c 'cd /srv/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
   touch "$ready"
 else
-  in_chroot bash -c 'cd /root/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
+  in_chroot bash -c 'cd /srv/quillet && tools/deps.sh linux && tools/deps.sh arm64' </dev/null
 fi
 
 binfmt_on
 case "$what" in
-  shell) "${chroot_env[@]}" bash -c 'cd /root/quillet && exec bash'; exit ;;
-  run) shift; in_chroot bash -c 'cd /root/quillet && exec "$@"' run "$@"; exit ;;
+  shell) "${chroot_env[@]}" bash -c 'cd /srv/quillet && exec bash'; exit ;;
+  run) shift; in_chroot bash -c 'cd /srv/quillet && exec "$@"' run "$@"; exit ;;
   all) ;;
   *) echo "usage: tools/trixie.sh [shell | run CMD...]" >&2; exit 2 ;;
 esac
 
 # A command line in the copied checkout.
-in_tree() { in_chroot bash -c "cd /root/quillet && $1" </dev/null; }
+in_tree() { in_chroot bash -c "cd /srv/quillet && $1" </dev/null; }
 stage() { echo "== Debian 13: $*"; }
 
 stage "native build and tests"
@@ -162,12 +163,12 @@ in_tree 'ctest --test-dir build/native --output-on-failure -j "$JOBS"'
 stage "Debian package and source install: build, install, print, remove"
 in_tree 'tools/package-test.sh'
 rm -rf "$root/build/trixie-packages"
-cp -r "$R/root/quillet/build/deb/packages" "$root/build/trixie-packages"
+cp -r "$R/srv/quillet/build/deb/packages" "$root/build/trixie-packages"
 
 stage "arm64 packages (cross build, lintian)"
 in_tree 'tools/build-deb.sh --arch arm64'
 rm -rf "$root/build/arm64-packages"
-cp -r "$R/root/quillet/build/deb-arm64/packages" "$root/build/arm64-packages"
+cp -r "$R/srv/quillet/build/deb-arm64/packages" "$root/build/arm64-packages"
 
 stage "arm64 tests under qemu-user (filter, imaging, commands, printer application)"
 in_tree 'cmake -S . -B build/arm64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_WERROR=ON \
@@ -182,8 +183,8 @@ in_tree 'python3 tools/papp-peak-memory.py build/arm64/printer-app/quillet-print
 # build/deb/packages) install and print here.
 if compgen -G "$root/build/deb/packages/*.deb" >/dev/null; then
   stage "the Debian 12 packages on Debian 13"
-  rm -rf "$R/root/quillet/build/other-release"
-  cp -r "$root/build/deb/packages" "$R/root/quillet/build/other-release"
+  rm -rf "$R/srv/quillet/build/other-release"
+  cp -r "$root/build/deb/packages" "$R/srv/quillet/build/other-release"
   in_tree 'QUILLET_DEBS=build/other-release tools/package-test.sh'
 else
   echo "== no Debian 12 packages in build/deb/packages: run tools/package-test.sh first to test them here"
