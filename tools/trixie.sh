@@ -11,7 +11,7 @@
 # The system is made when missing, made again when broken, and upgraded
 # when its package lists are older than a day. The checkout's files (those
 # git knows, not build/) are copied to /srv/quillet in it, where the
-tests' other users can reach the programs (not under /root). Whatever
+# tests' other users can reach the programs (not under /root). Whatever
 # happens, the exit trap unmounts what this script mounted.
 # QUILLET_TRIXIE sets where the system lives.
 set -euo pipefail
@@ -120,7 +120,7 @@ binfmt_on() {
 }
 
 copy_checkout() {
-  rm -rf "$R/srv/quillet"
+  rm -rf "$R/srv/quillet" "$R/root/quillet"  # the latter: where older runs kept it
   mkdir -p "$R/srv/quillet"
   git ls-files -z --cached --others --exclude-standard |
     tar -cf - --null -T - | tar -C "$R/srv/quillet" -xf -
