@@ -21,7 +21,8 @@ native=(cmake ninja-build g++ pkg-config make python3
 # function in a report, and the fuzz targets' leak suppressions, which go
 # by function name, match nothing.
 tests=(libgtest-dev libgmock-dev googletest libbenchmark-dev
-       clang clang-rt llvm valgrind imagemagick cups-ipp-utils avahi-daemon avahi-utils)
+       clang clang-rt llvm valgrind imagemagick cups-ipp-utils avahi-daemon avahi-utils
+       iproute2)
 package=(dpkg-dev file lintian)
 windows=(g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev wine wine32:i386 xvfb xauth
          xdotool fonts-wqy-microhei fonts-liberation fonts-wine fonts-thai-tlwg

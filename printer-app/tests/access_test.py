@@ -569,6 +569,9 @@ def main(argv):
                             "--dnssd"], capture_output=True, text=True, timeout=100)
         lines = r.stdout.strip().splitlines()
         result = json.loads(lines[-1]) if r.returncode == 0 and lines else None
+        if "cannot change root filesystem propagation" in r.stderr:
+            # A chroot whose root is no mount point gets no mount namespace.
+            result = {"skip": "no mount namespace here (a chroot?)"}
         if isinstance(result, dict):
             print("skip DNS-SD:", result["skip"])
         else:
