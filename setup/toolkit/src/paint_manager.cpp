@@ -367,19 +367,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_KEYDOWN:
       return HandleKey(wParam, lParam);
     case WM_CHAR:
-      if (m_pFocus) {
-        TEventUI e;
-        e.Type = uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_CHAR;
-        e.pSender = m_pFocus;
-        e.chKey = static_cast<wchar_t>(wParam);
-        e.wParam = wParam;
-        e.lParam = lParam;
-        e.dwTimestamp = GetTickCount();
-        CControlUI* c = m_pFocus;
-        BeginEvent();
-        c->DoEvent(e);
-        EndEvent();
-      }
+      if (m_pFocus) SendKeyEvent(UIEVENT_CHAR, wParam, lParam);
       return false;
     case WM_GETOBJECT:
       return render::AnswerAccessibleObject(m_hWnd, wParam, lParam, lRes);
@@ -421,8 +409,13 @@ bool CPaintManagerUI::HandleKey(WPARAM key, LPARAM lParam) {
     m_bFocusMarks = true;
     Invalidate();
   }
+  SendKeyEvent(UIEVENT_KEYDOWN, key, lParam);
+  return false;
+}
+
+void CPaintManagerUI::SendKeyEvent(EventTypeUI type, WPARAM key, LPARAM lParam) {
   TEventUI e;
-  e.Type = UIEVENT_KEYDOWN;
+  e.Type = type;
   e.pSender = m_pFocus;
   e.chKey = static_cast<wchar_t>(key);
   e.wParam = key;
@@ -432,7 +425,6 @@ bool CPaintManagerUI::HandleKey(WPARAM key, LPARAM lParam) {
   BeginEvent();
   c->DoEvent(e);
   EndEvent();
-  return false;
 }
 
 CControlUI* CPaintManagerUI::FirstUsable(const std::wstring& names) const {

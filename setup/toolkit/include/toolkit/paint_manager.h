@@ -202,6 +202,8 @@ class CPaintManagerUI {
  private:
   void DispatchMouse(UINT uMsg, POINT pt, WPARAM wParam);
   bool HandleKey(WPARAM key, LPARAM lParam);
+  // A key or character event for the focused control.
+  void SendKeyEvent(EventTypeUI type, WPARAM key, LPARAM lParam);
   CControlUI* FirstUsable(const std::wstring& names) const;
   // The control under the mouse loses its highlight (the mouse left, or
   // the window was disabled under it by a dialog).
