@@ -80,7 +80,7 @@ quillet_deb_package(filter
   SUMMARY "CUPS driver for Quillet thermal printers"
   DESCRIPTION
     "The CUPS raster filter rastertoquillet and the PPDs of the Quillet"
-    "thermal printers (A4 203 dpi, A4 300 dpi, label printer 203 dpi): it turns"
+    "thermal printers (A4 sheet and label models): it turns"
     "each page into black and white for the one-bit print head and writes the"
     "printer's command language. Messages in English, German and Chinese."
     "."
@@ -103,7 +103,7 @@ if(TARGET quillet-printer-app)
     SUMMARY "IPP Everywhere Printer Application for Quillet thermal printers"
     DESCRIPTION
       "quillet-printer-app is a small IPP server on PAPPL that makes the Quillet"
-      "thermal printers (A4 203 dpi, A4 300 dpi, label printer 203 dpi) look like"
+      "thermal printers (A4 sheet and label models) look like"
       "driverless IPP Everywhere printers, so CUPS, Windows, macOS, iOS and"
       "Android print to them without a driver or PPD. It prints PWG and Apple"
       "raster, PNG, JPEG and, with Ghostscript, PDF. Printers attach over USB,"

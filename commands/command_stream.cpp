@@ -57,7 +57,7 @@ void WriteBand(ByteSink &out, const unsigned char *bits, int64_t height, int64_t
 
 // Describes a page of 3-byte RGB dots to the record.
 void SetUp(BMPInfo *record, int64_t width, int64_t height, const settings_ &settings) {
-  CBMP_SetOffsetUnits(record, kDotsPerMm);
+  CBMP_SetOffsetUnits(record, kCommandDotsPerMm);
   CBMP_SetDoOffset(record, 1);
   CBMP_SetDoMirror(record, 1);
   CBMP_SetSettings(record, settings);
@@ -73,7 +73,7 @@ bool WritePacked(ByteSink &out, unsigned char *bits, int64_t width, int64_t heig
                  const settings_ &settings, int copies) {
   const int64_t bytesPerRow = (width + 7) / 8;
   const int64_t printedHeight = (last > 0 && last < height) ? last : height;
-  WritePageHeader(out, HeaderStyleFor(settings.modelNumber), width, height, kDotsPerMm, settings);
+  WritePageHeader(out, HeaderStyleFor(settings.modelNumber), width, height, kCommandDotsPerMm, settings);
   const int64_t bands = (printedHeight + kBandHeight - 1) / kBandHeight;
   unsigned char *lastBand = bits + height * bytesPerRow;
   for (int64_t b = 0; b < bands; ++b) {
@@ -98,7 +98,7 @@ bool EncodePage(ByteSink &out, unsigned char *image, uint64_t imageSize, int64_t
 
   unsigned char *turned = nullptr;
 
-  if ((settings.rotate & ~2) == 1) {
+  if (TurnsSideways(settings.rotate)) {
     uint64_t turnedSize = 0;
     int64_t turnedWidth = 0;
     int64_t turnedHeight = 0;
@@ -159,7 +159,7 @@ bool PageWriter::Start(int64_t width, int64_t height, const settings_ &settings,
   rows_ = 0;
   jobSettings_ = settings;
   copies_ = copies;
-  const bool turns = (settings.rotate & ~2) == 1;
+  const bool turns = TurnsSideways(settings.rotate);
   const int64_t bytesPerRow = (width + 7) / 8;
   // The threshold road's gray page shares the packed page's buffer.
   const size_t bitsBytes = std::max(static_cast<size_t>((height + kBandHeight) * bytesPerRow + 1),
@@ -250,7 +250,7 @@ void WritePageHeader(ByteSink &out, const HeaderStyle &style, int64_t width, int
         Text(out, settings.direction == 0 ? "DIRECTION 0\r\n" : "DIRECTION 1\r\n");
         break;
       case HeaderCommand::kDirectionForRotate:
-        Text(out, (settings.rotate & ~1) == 2 ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n");
+        Text(out, TurnsUpsideDown(settings.rotate) ? "DIRECTION 1\r\n" : "DIRECTION 0\r\n");
         break;
       case HeaderCommand::kReferenceOrigin:
         Print(out, "REFERENCE %d,%d\r\n", 0, 0);

@@ -12,12 +12,12 @@
 
 struct BMPInfo;
 
-// 203 dpi in dots per millimetre, for every model.
-constexpr float kDotsPerMm = 7.992126f;
+// The printer takes SIZE, offsets and gaps in dots of 203 dpi whatever
+// its head's resolution: the command unit, in dots per millimetre.
+constexpr int kCommandDpi = 203;
+constexpr float kCommandDotsPerMm = 7.992126f;  // kCommandDpi / 25.4
 // Rows per BITMAP command.
 constexpr int kBandHeight = 24;
-// Model number of the label printer.
-constexpr int32_t kLabelModelNumber = 1001;
 // Largest page image the encoder takes on; it needs a few copies of it.
 constexpr uint64_t kMaxPageBytes = 512ull << 20;
 
@@ -29,6 +29,12 @@ extern const unsigned char cmd_paper_tattoo[22];
 namespace quillet {
 
 struct HeaderStyle;
+
+// OP_Rotate: the page turned by quarter turns.  A sideways turn is made on
+// the page image; an upside-down one by the printer (DIRECTION 1).
+enum Rotation : int32_t { kRotateNone = 0, kRotate90 = 1, kRotate180 = 2, kRotate270 = 3 };
+constexpr bool TurnsSideways(int32_t rotate) { return rotate == kRotate90 || rotate == kRotate270; }
+constexpr bool TurnsUpsideDown(int32_t rotate) { return rotate == kRotate180 || rotate == kRotate270; }
 
 // Where the stream goes.  Flush marks the points after which the bytes
 // should reach the printer (after each band and at the end of a page), so

@@ -7,52 +7,100 @@ namespace quillet {
 namespace {
 
 constexpr MediaSize kA4Media[] = {
-    {"A4.Fullbleed", "iso_a4_210x297mm", 21000, 29700},
-    {"Letter.Fullbleed", "na_letter_8.5x11in", 21590, 27940},
+    {"A4.Fullbleed", "iso_a4_210x297mm", "A4", 21000, 29700},
+    {"Letter.Fullbleed", "na_letter_8.5x11in", "US Letter", 21590, 27940},
 };
 
 // Label stock wider than long keeps the standard name of its portrait size
 // with "Rotated" in the PPD; the PWG names say width x length as printed.
 constexpr MediaSize kLabelMedia[] = {
-    {"30x40mmRotated.Fullbleed", "om_label-40x30mm_40x30mm", 4000, 3000},
-    {"25x50mmRotated.Fullbleed", "om_label-50x25mm_50x25mm", 5000, 2500},
-    {"30x50mmRotated.Fullbleed", "om_label-50x30mm_50x30mm", 5000, 3000},
-    {"40x60mmRotated.Fullbleed", "om_label-60x40mm_60x40mm", 6000, 4000},
-    {"50x70mmRotated.Fullbleed", "om_label-70x50mm_70x50mm", 7000, 5000},
-    {"50x100mmRotated.Fullbleed", "om_label-100x50mm_100x50mm", 10000, 5000},
-    {"100x100mm.Fullbleed", "om_label-100x100mm_100x100mm", 10000, 10000},
-    {"100x150mm.Fullbleed", "om_label-100x150mm_100x150mm", 10000, 15000},
+    {"30x40mmRotated.Fullbleed", "om_label-40x30mm_40x30mm", "40 x 30 mm", 4000, 3000},
+    {"25x50mmRotated.Fullbleed", "om_label-50x25mm_50x25mm", "50 x 25 mm", 5000, 2500},
+    {"30x50mmRotated.Fullbleed", "om_label-50x30mm_50x30mm", "50 x 30 mm", 5000, 3000},
+    {"40x60mmRotated.Fullbleed", "om_label-60x40mm_60x40mm", "60 x 40 mm", 6000, 4000},
+    {"50x70mmRotated.Fullbleed", "om_label-70x50mm_70x50mm", "70 x 50 mm", 7000, 5000},
+    {"50x100mmRotated.Fullbleed", "om_label-100x50mm_100x50mm", "100 x 50 mm", 10000, 5000},
+    {"100x100mm.Fullbleed", "om_label-100x100mm_100x100mm", "100 x 100 mm", 10000, 10000},
+    {"100x150mm.Fullbleed", "om_label-100x150mm_100x150mm", "100 x 150 mm", 10000, 15000},
 };
 
+constexpr const char *kOffOn[] = {"Off", "On"};
+constexpr const char *kHalfTone[] = {"Sharpen and threshold (text)", "Error diffusion (photos)"};
+constexpr const char *kPaperTypes[] = {"Black-mark paper", "Continuous paper", "Tattoo transfer paper"};
+constexpr const char *kDirections[] = {"Normal", "Reversed"};
+constexpr const char *kA4Turns[] = {"Off", "90 degrees"};
+constexpr const char *kLabelTurns[] = {"Off", "90 degrees", "180 degrees", "270 degrees"};
+constexpr const char *kTracking[] = {"Continuous", "Gap labels", "Black mark"};
+constexpr const char *kMethods[] = {"Direct thermal", "Thermal transfer"};
+constexpr const char *kAfterPrinting[] = {"None", "Tear off", "Peel off", "Cut"};
+constexpr const char *kCuts[] = {"Never", "After every label", "At the end of the job"};
+
+using S = settings_;
+
+// Options every model has, first in its PPD.
+#define QUILLET_COMMON_OPTIONS                                                                   \
+  {.ppdKey = "OP_PrintSpeed", .text = "Print Speed", .order = 10, .field = &S::printSpeed,      \
+   .boolean = false, .min = 1, .max = 8, .defaultValue = 4, .changesStream = true},             \
+      {.ppdKey = "OP_HalfTone", .text = "Halftone", .order = 11, .field = &S::halfTone,         \
+       .boolean = true, .min = 0, .max = 1, .defaultValue = 1, .changesStream = true,           \
+       .choiceTexts = kHalfTone},                                                               \
+      {.ppdKey = "OP_Mirror", .text = "Mirror Image", .order = 12, .field = &S::mirror,         \
+       .boolean = false, .min = 0, .max = 1, .defaultValue = 0, .changesStream = true,          \
+       .choiceTexts = kOffOn},                                                                  \
+      {.ppdKey = "OP_ReversePhase", .text = "Negative Print", .order = 13,                      \
+       .field = &S::reversePhase, .boolean = false, .min = 0, .max = 1, .defaultValue = 0,      \
+       .changesStream = true, .choiceTexts = kOffOn},                                           \
+      {.ppdKey = "OP_RememberToPrint", .text = "Remember Settings", .order = 14,                \
+       .field = &S::rememberToPrint, .boolean = false, .min = 0, .max = 1, .defaultValue = 0,   \
+       .changesStream = false, .choiceTexts = kOffOn}
+
 constexpr OptionSpec kA4Options[] = {
-    {"OP_PrintSpeed", &settings_::printSpeed, false, 1, 8, 4, true},
-    {"OP_HalfTone", &settings_::halfTone, true, 0, 1, 1, true},
-    {"OP_Mirror", &settings_::mirror, false, 0, 1, 0, true},
-    {"OP_ReversePhase", &settings_::reversePhase, false, 0, 1, 0, true},
-    {"OP_RememberToPrint", &settings_::rememberToPrint, false, 0, 1, 0, false},
-    {"OP_PaperType", &settings_::paperType, false, 0, 2, 1, true},
-    {"OP_Density", &settings_::density, false, 0, 15, 8, true},
-    {"OP_Direction", &settings_::direction, false, 0, 1, 0, true},
-    {"OP_Rotate", &settings_::rotate, false, 0, 1, 0, true},
+    QUILLET_COMMON_OPTIONS,
+    {.ppdKey = "OP_PaperType", .text = "Paper Type", .order = 20, .field = &S::paperType,
+     .boolean = false, .min = 0, .max = 2, .defaultValue = 1, .changesStream = true,
+     .choiceTexts = kPaperTypes},
+    {.ppdKey = "OP_Density", .text = "Print Density", .order = 21, .field = &S::density,
+     .boolean = false, .min = 0, .max = 15, .defaultValue = 8, .changesStream = true},
+    {.ppdKey = "OP_Direction", .text = "Print Direction", .order = 22, .field = &S::direction,
+     .boolean = false, .min = 0, .max = 1, .defaultValue = 0, .changesStream = true,
+     .choiceTexts = kDirections},
+    {.ppdKey = "OP_Rotate", .text = "Rotate", .order = 23, .field = &S::rotate,
+     .boolean = false, .min = 0, .max = 1, .defaultValue = 0, .changesStream = true,
+     .choiceTexts = kA4Turns},
 };
 
 constexpr OptionSpec kLabelOptions[] = {
-    {"OP_PrintSpeed", &settings_::printSpeed, false, 1, 8, 4, true},
-    {"OP_HalfTone", &settings_::halfTone, true, 0, 1, 1, true},
-    {"OP_Mirror", &settings_::mirror, false, 0, 1, 0, true},
-    {"OP_ReversePhase", &settings_::reversePhase, false, 0, 1, 0, true},
-    {"OP_RememberToPrint", &settings_::rememberToPrint, false, 0, 1, 0, false},
-    {"OP_PrintDensity", &settings_::printDensity, false, 0, 15, 8, true},
-    {"OP_PaperSel", &settings_::paperSel, false, 0, 2, 1, true},
-    {"OP_LabelGAP", &settings_::labelGap, false, 0, 10, 2, true},
-    {"OP_OFFSet", &settings_::offset, false, -10, 10, 0, true},
-    {"OP_HorizontalOffset", &settings_::horizontalOffset, false, -16, 16, 0, true},
-    {"OP_VerticalOffset", &settings_::verticalOffset, false, -16, 16, 0, true},
-    {"OP_Rotate", &settings_::rotate, false, 0, 3, 0, true},
-    {"OP_MediaSel", &settings_::mediaSel, false, 0, 1, 0, false},
-    {"OP_AfterDo", &settings_::afterDo, false, 0, 3, 0, false},
-    {"OP_CutPage", &settings_::cutPage, false, 0, 2, 0, false},
+    QUILLET_COMMON_OPTIONS,
+    {.ppdKey = "OP_PrintDensity", .text = "Print Density", .order = 20, .field = &S::printDensity,
+     .boolean = false, .min = 0, .max = 15, .defaultValue = 8, .changesStream = true},
+    {.ppdKey = "OP_PaperSel", .text = "Media Tracking", .order = 21, .field = &S::paperSel,
+     .boolean = false, .min = 0, .max = 2, .defaultValue = 1, .changesStream = true,
+     .choiceTexts = kTracking},
+    {.ppdKey = "OP_LabelGAP", .text = "Gap or Mark Height (mm)", .order = 22, .field = &S::labelGap,
+     .boolean = false, .min = 0, .max = 10, .defaultValue = 2, .changesStream = true},
+    {.ppdKey = "OP_OFFSet", .text = "Stop Offset (mm)", .order = 23, .field = &S::offset,
+     .boolean = false, .min = -10, .max = 10, .defaultValue = 0, .changesStream = true},
+    {.ppdKey = "OP_HorizontalOffset", .text = "Horizontal Shift (dots)", .order = 24,
+     .field = &S::horizontalOffset, .boolean = false, .min = -16, .max = 16, .defaultValue = 0,
+     .changesStream = true},
+    {.ppdKey = "OP_VerticalOffset", .text = "Vertical Shift (dots)", .order = 25,
+     .field = &S::verticalOffset, .boolean = false, .min = -16, .max = 16, .defaultValue = 0,
+     .changesStream = true},
+    {.ppdKey = "OP_Rotate", .text = "Rotate", .order = 26, .field = &S::rotate,
+     .boolean = false, .min = 0, .max = 3, .defaultValue = 0, .changesStream = true,
+     .choiceTexts = kLabelTurns},
+    {.ppdKey = "OP_MediaSel", .text = "Print Method", .order = 27, .field = &S::mediaSel,
+     .boolean = false, .min = 0, .max = 1, .defaultValue = 0, .changesStream = false,
+     .choiceTexts = kMethods},
+    {.ppdKey = "OP_AfterDo", .text = "After Printing", .order = 28, .field = &S::afterDo,
+     .boolean = false, .min = 0, .max = 3, .defaultValue = 0, .changesStream = false,
+     .choiceTexts = kAfterPrinting},
+    {.ppdKey = "OP_CutPage", .text = "Cut", .order = 29, .field = &S::cutPage,
+     .boolean = false, .min = 0, .max = 2, .defaultValue = 0, .changesStream = false,
+     .choiceTexts = kCuts},
 };
+
+#undef QUILLET_COMMON_OPTIONS
 
 using C = HeaderCommand;
 
@@ -71,14 +119,22 @@ constexpr size_t Count(const T (&)[N]) { return N; }
 
 }  // namespace
 
+// One row a model.  Sizes in hundredths of a millimetre; a model without
+// custom sizes leaves min/max out.
 const Model kModels[] = {
-    {"quillet_a4_203", "Quillet A4 203dpi", "qa4-203.ppd", 203, 203, false, &kA4Header, kA4Media,
-     Count(kA4Media), 0, 0, 0, 0, 0, kA4Options, Count(kA4Options)},
-    {"quillet_a4_300", "Quillet A4 300dpi", "qa4-300.ppd", 300, 300, false, &kA4Header, kA4Media,
-     Count(kA4Media), 0, 0, 0, 0, 0, kA4Options, Count(kA4Options)},
-    {"quillet_label_203", "Quillet Label 203dpi", "qlbl-203.ppd", 1001, 203, true, &kLabelHeader,
-     kLabelMedia,
-     Count(kLabelMedia), 2, 2000, 1000, 10800, 100000, kLabelOptions, Count(kLabelOptions)},
+    {.driverName = "quillet_a4_203", .modelName = "Quillet A4 203dpi", .ppdFile = "qa4-203.ppd",
+     .modelNumber = 203, .dpi = 203, .label = false, .header = &kA4Header,
+     .media = kA4Media, .numMedia = Count(kA4Media), .defaultMedia = 0,
+     .options = kA4Options, .numOptions = Count(kA4Options)},
+    {.driverName = "quillet_a4_300", .modelName = "Quillet A4 300dpi", .ppdFile = "qa4-300.ppd",
+     .modelNumber = 300, .dpi = 300, .label = false, .header = &kA4Header,
+     .media = kA4Media, .numMedia = Count(kA4Media), .defaultMedia = 0,
+     .options = kA4Options, .numOptions = Count(kA4Options)},
+    {.driverName = "quillet_label_203", .modelName = "Quillet Label 203dpi", .ppdFile = "qlbl-203.ppd",
+     .modelNumber = 1001, .dpi = 203, .label = true, .header = &kLabelHeader,
+     .media = kLabelMedia, .numMedia = Count(kLabelMedia), .defaultMedia = 2,
+     .minWidth = 2000, .minLength = 1000, .maxWidth = 10800, .maxLength = 100000,
+     .options = kLabelOptions, .numOptions = Count(kLabelOptions)},
 };
 const size_t kNumModels = Count(kModels);
 

@@ -1,8 +1,8 @@
-// The three printer models as every program of the filter side sees them:
-// media sizes, resolution and the printer options with their ranges and
-// defaults.  The PPDs are compiled from their own driver file; a test
-// holds them equal to this table, and the printer application builds its
-// IPP attributes from it.
+// The printer models as every program of the filter side sees them:
+// media sizes, resolution and the printer options with their ranges,
+// defaults and PPD texts.  A model is one row of kModels: the build writes
+// the PPDs' driver file and the model lists of its tests from the rows
+// (quillet-models), and the printer application makes a driver of each.
 #ifndef QUILLET_MODELS_H
 #define QUILLET_MODELS_H
 
@@ -13,11 +13,13 @@
 
 namespace quillet {
 
-// One media size: its PPD name, its PWG name and its size in hundredths
-// of a millimetre (width across the head, length along the feed).
+// One media size: its PPD name, its PWG name, its English PPD text and
+// its size in hundredths of a millimetre (width across the head, length
+// along the feed).
 struct MediaSize {
   const char *ppdName;
   const char *pwgName;
+  const char *text;
   int width;
   int length;
 };
@@ -26,10 +28,14 @@ struct MediaSize {
 // `min` to `max` (a boolean option has the choices False and True).
 struct OptionSpec {
   const char *ppdKey;
+  const char *text;  // the PPD's English text; po/ translates it
+  int order;         // the PPD's OrderDependency
   int32_t settings_::*field;
   bool boolean;
   int32_t min, max, defaultValue;
   bool changesStream;  // false: carried to the encoder but never sent
+  // The choices' texts from `min` up (False first); null: the numbers.
+  const char *const *choiceTexts = nullptr;
 };
 
 // One line of a page header.  Where models differ in a line they have a
@@ -68,15 +74,15 @@ struct Model {
   const char *driverName;  // the printer application's driver name
   const char *modelName;   // the PPD's ModelName, also the make and model
   const char *ppdFile;
-  int32_t modelNumber;
+  int32_t modelNumber;     // the PPD's; the filter finds the row by it
   int dpi;
-  bool label;
+  bool label;              // label stock on a roll, not sheets
   const HeaderStyle *header;
   const MediaSize *media;
   size_t numMedia;
   size_t defaultMedia;
   // Custom sizes, hundredths of a millimetre; all zero without them.
-  int minWidth, minLength, maxWidth, maxLength;
+  int minWidth = 0, minLength = 0, maxWidth = 0, maxLength = 0;
   const OptionSpec *options;
   size_t numOptions;
 };

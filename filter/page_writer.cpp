@@ -65,8 +65,8 @@ bool SendOnePage_RGB(unsigned char *image, uint64_t imageSize, cups_page_header2
 void SendOnePage_Header(int64_t width, int64_t height, float dotsPerMm,
                         cups_page_header2_t /*header*/, settings_ settings) {
   StdoutSink out;
-  quillet::WritePageHeader(out, quillet::HeaderStyleFor(kLabelModelNumber), width, height, dotsPerMm,
-                           settings);
+  quillet::WritePageHeader(out, *quillet::FindModelByDriver("quillet_label_203")->header, width, height,
+                           dotsPerMm, settings);
 }
 
 void SendOnePage_HeaderA4(int64_t width, int64_t height, float dotsPerMm,

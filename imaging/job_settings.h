@@ -11,7 +11,7 @@ extern "C" {
 #endif
 
 typedef struct settings_ {
-  int32_t modelNumber;       /* PPD model number; 1001 is the label model */
+  int32_t modelNumber;       /* PPD model number: picks the model table row */
   int32_t reserved;          /* always 0 */
   int32_t printSpeed;        /* OP_PrintSpeed */
   int32_t printDensity;      /* OP_PrintDensity (label header) */
@@ -21,7 +21,7 @@ typedef struct settings_ {
   int32_t afterDo;           /* OP_AfterDo read and kept; nothing prints it */
   int32_t cutPage;           /* OP_CutPage read and kept; nothing prints it */
   int32_t offset;            /* OP_OFFSet, mm */
-  int32_t rotate;            /* OP_Rotate: 1 or 3 turn the page, 2 or 3 DIRECTION 1 */
+  int32_t rotate;            /* OP_Rotate: quarter turns (quillet::Rotation) */
   int32_t mirror;            /* OP_Mirror */
   int32_t reversePhase;      /* OP_ReversePhase: print as a negative */
   int32_t horizontalOffset;  /* OP_HorizontalOffset */

@@ -49,6 +49,26 @@ constexpr int kDarknessConfigured = 53;
 
 const Model *ModelOf(const char *driverName) { return quillet::FindModelByDriver(driverName); }
 
+// The row's custom size range as PWG names (custom_min_20x10mm), made
+// once: the driver data only points at them.
+const char *CustomSizeName(const Model &model, bool max) {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> list;
+    auto name = [](const char *end, int width, int length) {
+      char text[64];
+      std::snprintf(text, sizeof text, "custom_%s_%gx%gmm", end, width / 100.0, length / 100.0);
+      return std::string(text);
+    };
+    for (size_t i = 0; i < quillet::kNumModels; ++i) {
+      const Model &row = quillet::kModels[i];
+      list.push_back(name("min", row.minWidth, row.minLength));
+      list.push_back(name("max", row.maxWidth, row.maxLength));
+    }
+    return list;
+  }();
+  return names[2 * static_cast<size_t>(&model - quillet::kModels) + (max ? 1 : 0)].c_str();
+}
+
 int Clamp(long value, int low, int high) {
   return static_cast<int>(std::min<long>(high, std::max<long>(low, value)));
 }
@@ -355,10 +375,10 @@ settings_ SettingsFor(const Model &model, const pappl_pr_options_t &options, ipp
   }
 
   switch (options.orientation_requested) {
-    case IPP_ORIENT_LANDSCAPE: s.rotate = 1; break;
-    case IPP_ORIENT_REVERSE_PORTRAIT: s.rotate = model.label ? 2 : 0; break;
-    case IPP_ORIENT_REVERSE_LANDSCAPE: s.rotate = model.label ? 3 : 1; break;
-    default: s.rotate = 0; break;
+    case IPP_ORIENT_LANDSCAPE: s.rotate = quillet::kRotate90; break;
+    case IPP_ORIENT_REVERSE_PORTRAIT: s.rotate = model.label ? quillet::kRotate180 : quillet::kRotateNone; break;
+    case IPP_ORIENT_REVERSE_LANDSCAPE: s.rotate = model.label ? quillet::kRotate270 : quillet::kRotate90; break;
+    default: s.rotate = quillet::kRotateNone; break;
   }
 
   s.mirror = IsTrue(VendorValue(options, printerAttrs, kMirror, buffer, sizeof buffer)) ? 1 : 0;
@@ -442,8 +462,8 @@ bool DriverCallback(pappl_system_t * /*system*/, const char *driverName,
   for (size_t i = 0; i < model->numMedia && data->num_media < PAPPL_MAX_MEDIA; ++i)
     data->media[data->num_media++] = model->media[i].pwgName;
   if (model->maxWidth) {
-    data->media[data->num_media++] = "custom_min_20x10mm";
-    data->media[data->num_media++] = "custom_max_108x1000mm";
+    data->media[data->num_media++] = CustomSizeName(*model, false);
+    data->media[data->num_media++] = CustomSizeName(*model, true);
   }
 
   data->num_source = 1;

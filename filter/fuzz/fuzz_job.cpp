@@ -14,6 +14,8 @@
 
 #include <cups/raster.h>
 
+#include "models.h"
+
 int rastertoquillet_main(int argc, char *argv[]);
 
 namespace {
@@ -90,11 +92,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static const char *const kPpds[] = {QUILLET_FUZZ_PPD_DIR "/qa4-203.ppd",
-                                      QUILLET_FUZZ_PPD_DIR "/qa4-300.ppd",
-                                      QUILLET_FUZZ_PPD_DIR "/qlbl-203.ppd"};
   if (size < 1) return 0;
-  setenv("PPD", kPpds[data[0] % 3], 1);
+  // The first byte picks the model, a PPD a row of the model table.
+  const std::string ppd = std::string(QUILLET_FUZZ_PPD_DIR "/") + quillet::kModels[data[0] % quillet::kNumModels].ppdFile;
+  setenv("PPD", ppd.c_str(), 1);
   ++data;
   --size;
   const void *newline = std::memchr(data, '\n', size < 256 ? size : 256);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "models.h"
 #include "page_writer.h"
 #include "test_support.h"
 
@@ -23,7 +24,7 @@ settings_ A4Settings() {
 
 settings_ LabelSettings() {
   settings_ s{};
-  s.modelNumber = kLabelModelNumber;
+  s.modelNumber = quillet::FindModelByDriver("quillet_label_203")->modelNumber;
   s.halfTone = 1;
   return s;
 }
@@ -34,13 +35,13 @@ std::string PaperType(const unsigned char (&command)[22]) {
 
 std::string A4Header(const settings_ &s, int64_t width, int64_t height) {
   return Capture(stdout, [&] {
-    SendOnePage_HeaderA4(width, height, kDotsPerMm, RgbHeader(1, 1), s);
+    SendOnePage_HeaderA4(width, height, kCommandDotsPerMm, RgbHeader(1, 1), s);
   });
 }
 
 std::string LabelHeader(const settings_ &s, int64_t width, int64_t height) {
   return Capture(stdout, [&] {
-    SendOnePage_Header(width, height, kDotsPerMm, RgbHeader(1, 1), s);
+    SendOnePage_Header(width, height, kCommandDotsPerMm, RgbHeader(1, 1), s);
   });
 }
 
@@ -89,12 +90,12 @@ size_t Count(const std::string &text, const std::string &what) {
 }
 
 TEST(PageWriter, MillimetreConversion) {
-  EXPECT_EQ(DotsToMm(1728, kDotsPerMm), 216);
-  EXPECT_EQ(DotsToMm(2376, kDotsPerMm), 297);
-  EXPECT_EQ(DotsToMm(2339, kDotsPerMm), 293);
-  EXPECT_EQ(DotsToMm(4, kDotsPerMm), 1);
-  EXPECT_EQ(DotsToMm(3, kDotsPerMm), 0);
-  EXPECT_EQ(DotsToMm(0, kDotsPerMm), 0);
+  EXPECT_EQ(DotsToMm(1728, kCommandDotsPerMm), 216);
+  EXPECT_EQ(DotsToMm(2376, kCommandDotsPerMm), 297);
+  EXPECT_EQ(DotsToMm(2339, kCommandDotsPerMm), 293);
+  EXPECT_EQ(DotsToMm(4, kCommandDotsPerMm), 1);
+  EXPECT_EQ(DotsToMm(3, kCommandDotsPerMm), 0);
+  EXPECT_EQ(DotsToMm(0, kCommandDotsPerMm), 0);
 }
 
 TEST(PageWriter, PaperTypeCommands) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "command_stream.h"
+#include "models.h"
 #include "test_support.h"
 
 using quillet_test::kAddressSanitizer;
@@ -87,7 +88,7 @@ TEST(RowWriter, SameBytesAsTheWholePage) {
         for (int negative : {0, 1})
           for (int rotate : {0, 1}) {
             settings_ s{};
-            s.modelNumber = rotate ? kLabelModelNumber : 2;
+            s.modelNumber = rotate ? quillet::FindModelByDriver("quillet_label_203")->modelNumber : 2;
             s.halfTone = halfTone;
             s.mirror = mirror;
             s.reversePhase = negative;
@@ -129,7 +130,7 @@ TEST(RowWriter, MemoryIsAFractionOfTheColourPage) {
   const double rgb = static_cast<double>(page.size());
   for (int halfTone : {1, 0}) {
     settings_ s{};
-    s.modelNumber = kLabelModelNumber;
+    s.modelNumber = quillet::FindModelByDriver("quillet_label_203")->modelNumber;
     s.halfTone = halfTone;
     {  // tables made once for the process are not the page's
       quillet::PageWriter warm;

@@ -16,7 +16,6 @@ import time
 import pappkit as kit
 
 TESTS = "/usr/share/cups/ipptool"
-PRINTERS = {"a4": "quillet_a4_203", "a4-300": "quillet_a4_300", "label": "quillet_label_203"}
 # The model resolutions the test file knows (it has no 203 dpi samples).
 SAMPLE_DPI = (300,)
 # Failures that come from PAPPL 1.3.1 itself or from what the printer cannot
@@ -103,10 +102,12 @@ def main(argv):
     try:
         make_documents(work, testdoc)
         add_placeholders(work)
-        for name, driver in PRINTERS.items():
-            server.add(name, driver, "socket://127.0.0.1:%d" % listener.port)
+        # A printer of every driver, named after it.
+        printers = kit.drivers(app)
+        for name in printers:
+            server.add(name, name, "socket://127.0.0.1:%d" % listener.port)
         time.sleep(1.1)  # printer-up-time must be above 0
-        for name in PRINTERS:
+        for name in printers:
             counts, failed, text = run_suite(server.uri(name), work)
             print("%s: %d pass, %d fail, %d skip" % (name, counts["PASS"], counts["FAIL"], counts["SKIP"]))
             for f in failed:

@@ -156,6 +156,12 @@ class Listener:
 
 # ---------------------------------------------------------------- server
 
+def drivers(app):
+    """The app's drivers, a row of the model table each, as `drivers` lists them."""
+    out = subprocess.run([app, "drivers"], capture_output=True, text=True, timeout=60, check=True).stdout
+    return [line.split()[0] for line in out.splitlines() if line.strip()]
+
+
 def free_port():
     s = socket.socket()
     s.bind(("127.0.0.1", 0))

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "command_stream.h"
 #include "models.h"
 
 namespace quillet {
@@ -26,8 +27,9 @@ constexpr int64_t kMaxRows = 65536;
 
 class Parser {
  public:
-  Parser(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error)
-      : data_(data), size_(size), sink_(sink), error_(error) {}
+  Parser(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error,
+         const std::vector<const HeaderStyle *> &styles)
+      : data_(data), size_(size), sink_(sink), error_(error), styles_(styles) {}
 
   bool Run();
 
@@ -41,6 +43,7 @@ class Parser {
   bool ParseBitmap(size_t lineStart);
   bool ParseText(const std::string &keyword, size_t argStart, size_t textEnd);
   bool CheckHeaderComplete(size_t at);
+  bool Matches(const HeaderStyle &style, bool strict) const;
   bool Has(const char *keyword) const;
 
   // Argument cursor helpers over [pos_, argEnd_).
@@ -53,6 +56,14 @@ class Parser {
   size_t size_;
   const PageSink &sink_;
   DecodeError *error_;
+  const std::vector<const HeaderStyle *> &styles_;
+  // The page header's lines so far: keyword (GAP for BLINE too), and
+  // whether the line was BLINE or REFERENCE with blanks.
+  struct HeaderLine {
+    std::string keyword;
+    bool variant;
+  };
+  std::vector<HeaderLine> lines_;
   size_t pos_ = 0;
   size_t argEnd_ = 0;
   State state_ = State::BetweenPages;
@@ -187,6 +198,7 @@ bool Parser::ParsePaperType() {
   if (data_[at + 22] != '\r') return Fail(at + 22, "PAPERTYPE command not followed by CR LF");
   if (data_[at + 23] != '\n') return Fail(at + 23, "PAPERTYPE command: carriage return not followed by line feed");
   page_.paperTypeValue = value - '0';
+  lines_.push_back({"PAPERTYPE", false});
   pos_ = at + kPaperTypeSize + 2;
   return true;
 }
@@ -251,14 +263,65 @@ bool Parser::Has(const char *keyword) const {
   return false;
 }
 
-// A page header must say everything the printer needs for the page, in
-// one of the header styles of the model table.
-bool Parser::CheckHeaderComplete(size_t at) {
-  std::vector<const HeaderStyle *> styles;
-  for (size_t m = 0; m < kNumModels; ++m) {
-    if (std::find(styles.begin(), styles.end(), kModels[m].header) == styles.end())
-      styles.push_back(kModels[m].header);
+// Whether the header's lines are the style's, in its order.  Strict also
+// holds each line to the form the writer gives that command (BLINE only
+// for the paper-selection gap, REFERENCE blanks only with the offsets).
+bool Parser::Matches(const HeaderStyle &style, bool strict) const {
+  size_t n = 0;
+  for (; n < kMaxHeaderCommands && style.commands[n] != HeaderCommand::kEnd; ++n) {
+    if (n >= lines_.size() || lines_[n].keyword != HeaderKeyword(style.commands[n])) return false;
+    if (!strict) continue;
+    const bool variant = lines_[n].variant;
+    switch (style.commands[n]) {
+      case HeaderCommand::kGapForPaperType:
+      case HeaderCommand::kReferenceOrigin:
+        if (variant) return false;
+        break;
+      case HeaderCommand::kReferenceOffsets:
+        if (!variant) return false;
+        break;
+      default:
+        break;
+    }
   }
+  return n == lines_.size();
+}
+
+// A page header must say everything the printer needs for the page, as
+// one of the header styles it knows (those of the model table) says it:
+// the same lines in the same order.
+bool Parser::CheckHeaderComplete(size_t at) {
+  for (bool strict : {true, false}) {
+    for (const HeaderStyle *style : styles_) {
+      if (!Matches(*style, strict)) continue;
+      page_.style = style;
+      return true;
+    }
+  }
+  // No style has these lines: name the style they are out of order for,
+  // else what is missing or foreign.
+  auto order = [](const HeaderStyle &style) {
+    std::string text;
+    for (HeaderCommand c : style.commands) {
+      if (c != HeaderCommand::kEnd) text += std::string(text.empty() ? "" : " ") + HeaderKeyword(c);
+    }
+    return text;
+  };
+  std::vector<std::string> had;
+  for (const HeaderLine &line : lines_) had.push_back(line.keyword);
+  std::sort(had.begin(), had.end());
+  for (const HeaderStyle *style : styles_) {
+    std::vector<std::string> wants;
+    for (HeaderCommand c : style->commands) {
+      if (c != HeaderCommand::kEnd) wants.push_back(HeaderKeyword(c));
+    }
+    std::sort(wants.begin(), wants.end());
+    if (wants == had) {
+      return Fail(at, std::string("page header lines not in the order the ") + style->name +
+                          " header has them (" + order(*style) + ")");
+    }
+  }
+  const std::vector<const HeaderStyle *> &styles = styles_;
   auto inStyle = [](const HeaderStyle &style, const std::string &keyword) {
     for (HeaderCommand c : style.commands) {
       if (c != HeaderCommand::kEnd && keyword == HeaderKeyword(c)) return true;
@@ -292,7 +355,7 @@ bool Parser::CheckHeaderComplete(size_t at) {
         present.push_back(keyword);
     }
   }
-  if (present.empty()) return Fail(at, "page header has neither " + firsts);
+  if (present.empty() && !firsts.empty()) return Fail(at, "page header has neither " + firsts);
   for (const HeaderStyle *style : styles) {
     bool holdsAll = true;
     for (const std::string &keyword : present) holdsAll = holdsAll && inStyle(*style, keyword);
@@ -302,8 +365,8 @@ bool Parser::CheckHeaderComplete(size_t at) {
         return Fail(at, std::string("page header without ") + HeaderKeyword(c) + " before CLS");
       }
     }
-    page_.style = style;
-    return true;
+    return Fail(at, std::string("page header lines not as the ") + style->name + " header has them (" +
+                        order(*style) + ")");
   }
   std::string mixed;
   for (const std::string &keyword : present) {
@@ -344,6 +407,7 @@ bool Parser::ParseText(const std::string &keyword, size_t argStart, size_t textE
       return false;
     }
     state_ = State::Header;
+    lines_.assign(1, {keyword, false});
   } else if (keyword == "GAP" || keyword == "BLINE") {
     if (!inHeader() || !duplicate(page_.hasGap)) return false;
     if (!blank() || !Int(0, INT32_MAX, &page_.gap[0], keyword.c_str()) || !Literal(" mm") || !Literal(",") ||
@@ -352,31 +416,39 @@ bool Parser::ParseText(const std::string &keyword, size_t argStart, size_t textE
     }
     page_.hasGap = true;
     page_.gapIsBline = keyword == "BLINE";
+    lines_.push_back({"GAP", page_.gapIsBline});
   } else if (keyword == "DIRECTION") {
     if (!inHeader() || !duplicate(page_.direction >= 0)) return false;
     if (!blank() || !Int(0, 1, &page_.direction, "DIRECTION") || !End()) return false;
+    lines_.push_back({keyword, false});
   } else if (keyword == "REFERENCE") {
     if (!inHeader() || !duplicate(page_.hasReference)) return false;
     if (!blank() || !Int(INT32_MIN, INT32_MAX, &page_.reference[0], "REFERENCE x")) return false;
     page_.referenceBlanks = pos_ < argEnd_ && data_[pos_] == ' ';
     if (!Literal(",") || !Int(INT32_MIN, INT32_MAX, &page_.reference[1], "REFERENCE y") || !End()) return false;
     page_.hasReference = true;
+    lines_.push_back({keyword, page_.referenceBlanks});
   } else if (keyword == "OFFSET") {
     if (!inHeader() || !duplicate(page_.hasOffset)) return false;
     if (!blank() || !Int(INT32_MIN, INT32_MAX, &page_.offsetMm, "OFFSET") || !Literal(" mm") || !End()) {
       return false;
     }
     page_.hasOffset = true;
+    lines_.push_back({keyword, false});
   } else if (keyword == "DENSITY") {
     if (!inHeader() || !duplicate(page_.hasDensity)) return false;
     if (!blank() || !Int(0, INT32_MAX, &page_.density, "DENSITY") || !End()) return false;
     page_.hasDensity = true;
+    lines_.push_back({keyword, false});
   } else if (keyword == "SPEED") {
     if (!inHeader() || !duplicate(page_.hasSpeed)) return false;
     if (!blank() || !Int(0, INT32_MAX, &page_.speed, "SPEED") || !End()) return false;
     page_.hasSpeed = true;
+    lines_.push_back({keyword, false});
   } else if (keyword == "CLS") {
-    if (!inHeader() || !End() || !CheckHeaderComplete(lineStart)) return false;
+    if (!inHeader() || !End()) return false;
+    lines_.push_back({keyword, false});
+    if (!CheckHeaderComplete(lineStart)) return false;
     state_ = State::Body;
   } else if (keyword == "PRINT") {
     if (state_ != State::Body) {
@@ -399,13 +471,32 @@ bool Parser::ParseText(const std::string &keyword, size_t argStart, size_t textE
 
 }  // namespace
 
-bool DecodeStream(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error) {
-  Parser parser(data, size, sink, error);
+namespace {
+
+std::vector<const HeaderStyle *> TableStyles() {
+  std::vector<const HeaderStyle *> styles;
+  for (size_t m = 0; m < kNumModels; ++m) {
+    if (std::find(styles.begin(), styles.end(), kModels[m].header) == styles.end())
+      styles.push_back(kModels[m].header);
+  }
+  return styles;
+}
+
+}  // namespace
+
+bool DecodeStream(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error,
+                  const std::vector<const HeaderStyle *> &styles) {
+  Parser parser(data, size, sink, error, styles);
   return parser.Run();
 }
 
+bool DecodeStream(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error) {
+  static const std::vector<const HeaderStyle *> table = TableStyles();
+  return DecodeStream(data, size, sink, error, table);
+}
+
 int32_t SizeMmToDots(int32_t mm) {
-  return static_cast<int32_t>(std::lround(static_cast<double>(mm) * 203.0 / 25.4));
+  return static_cast<int32_t>(std::lround(static_cast<double>(mm) * kCommandDpi / 25.4));
 }
 
 // Lays the bands onto a packed white canvas, dot by dot so that any x

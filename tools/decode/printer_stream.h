@@ -62,7 +62,11 @@ using PageSink = std::function<bool(const PageRecord &)>;
 // Checks and decodes a whole stream.  Returns false with *error filled at
 // the first malformed or truncated command; pages completed before it have
 // been handed to the sink.
+// The header styles are the model table's.
 bool DecodeStream(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error);
+// The same with the header styles given (the first that fits names a page).
+bool DecodeStream(const uint8_t *data, size_t size, const PageSink &sink, DecodeError *error,
+                  const std::vector<const HeaderStyle *> &styles);
 
 // The page as an image: the extent of its bands (the exact page height in
 // dots is not in the stream), one bit per dot, MSB first, 1 = white.
@@ -83,8 +87,8 @@ struct PageBitmap {
 // the last band (0: band extent only).
 PageBitmap ComposePage(const PageRecord &page, int32_t minHeight = 0);
 
-// Height in dots that SIZE's millimetres stand for; the filter converts
-// with 203 dpi for every model, so this undoes that conversion.
+// Dots that SIZE's millimetres stand for, in the printer's command unit
+// (kCommandDpi for every model), undoing the writer's conversion.
 int32_t SizeMmToDots(int32_t mm);
 
 // One line of key=value fields describing a page (no line end).

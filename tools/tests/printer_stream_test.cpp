@@ -50,16 +50,22 @@ struct Result {
   std::vector<PageRecord> pages;
 };
 
-Result Decode(const std::string &s) {
+Result Decode(const std::string &s, const std::vector<const quillet::HeaderStyle *> *styles = nullptr) {
   Result r;
-  r.ok = quillet::DecodeStream(reinterpret_cast<const uint8_t *>(s.data()), s.size(),
-                               [&](const PageRecord &p) {
-                                 r.pages.push_back(p);
-                                 return true;
-                               },
-                               &r.error);
+  auto sink = [&](const PageRecord &p) {
+    r.pages.push_back(p);
+    return true;
+  };
+  const auto *data = reinterpret_cast<const uint8_t *>(s.data());
+  r.ok = styles ? quillet::DecodeStream(data, s.size(), sink, &r.error, *styles)
+                : quillet::DecodeStream(data, s.size(), sink, &r.error);
   return r;
 }
+
+struct StringSink : quillet::ByteSink {
+  std::string bytes;
+  void Write(const void *data, size_t n) override { bytes.append(static_cast<const char *>(data), n); }
+};
 
 TEST(PrinterStream, A4PagesDecodeWithAllHeaderValues) {
   Result r = Decode(A4Page(1) + A4Page(3));
@@ -195,22 +201,60 @@ TEST(PrinterStream, MalformedCommandsReportTheirOffset) {
 // Each model's header as the writer sends it reads back as that model's
 // style, whichever of its lines the paper options pick.
 TEST(PrinterStream, EveryModelsHeaderDecodesAsItsStyle) {
-  struct StringSink : quillet::ByteSink {
-    std::string bytes;
-    void Write(const void *data, size_t n) override { bytes.append(static_cast<const char *>(data), n); }
-  };
   for (size_t m = 0; m < quillet::kNumModels; ++m) {
     const quillet::Model &model = quillet::kModels[m];
     for (int32_t choice : {0, 1, 2}) {
       settings_ s = quillet::DefaultSettings(model);
       s.paperSel = s.paperType = choice;
       StringSink out;
-      quillet::WritePageHeader(out, *model.header, 400, 240, kDotsPerMm, s);
+      quillet::WritePageHeader(out, *model.header, 400, 240, kCommandDotsPerMm, s);
       Result r = Decode(out.bytes + "PRINT 1,1\r\n");
       ASSERT_TRUE(r.ok) << model.driverName << ": " << r.error.message;
       EXPECT_EQ(r.pages.at(0).style, model.header) << model.driverName << " " << choice;
     }
   }
+}
+
+// A style no row has yet, its lines reordered and some left out, reads
+// back as itself with its values; a header with its lines in another
+// order, or the label header with lines it lacks, is none of the styles.
+TEST(PrinterStream, AnyStyleRoundTripsAndOrderCounts) {
+  using C = quillet::HeaderCommand;
+  const quillet::HeaderStyle madeUp = {
+      "made-up", {C::kSize, C::kSpeed, C::kPrintDensity, C::kGapForPaperSel, C::kReferenceOffsets, C::kClear}};
+  const quillet::Model &label = *quillet::FindModelByDriver("quillet_label_203");
+  const std::vector<const quillet::HeaderStyle *> styles = {label.header, &madeUp};
+  for (int32_t paperSel : {0, 1, 2}) {
+    settings_ s = quillet::DefaultSettings(label);
+    s.paperSel = paperSel;
+    s.labelGap = 4;
+    s.printSpeed = 6;
+    s.printDensity = 11;
+    s.horizontalOffset = -5;
+    StringSink out;
+    quillet::WritePageHeader(out, madeUp, 400, 240, kCommandDotsPerMm, s);
+    Result r = Decode(out.bytes + "PRINT 1,1\r\n", &styles);
+    ASSERT_TRUE(r.ok) << paperSel << ": " << r.error.message;
+    const PageRecord &p = r.pages.at(0);
+    EXPECT_EQ(p.style, &madeUp);
+    EXPECT_EQ(p.offset, 0u);
+    EXPECT_FALSE(p.hasOffset);
+    EXPECT_EQ(p.direction, -1);
+    EXPECT_EQ(p.speed, 6);
+    EXPECT_EQ(p.density, 11);
+    EXPECT_EQ(p.gapIsBline, paperSel == 2);
+    EXPECT_EQ(p.gap[0], paperSel ? 4 : 0);
+    EXPECT_EQ(p.reference[0], -5);
+    EXPECT_EQ(p.widthMm, 50);
+  }
+  const std::string swapped = "SIZE 50 mm,30 mm\r\nDENSITY 8\r\nSPEED 4\r\nGAP 2 mm,2 mm\r\nREFERENCE 0 ,0 \r\nCLS\r\n";
+  Result r = Decode(swapped + "PRINT 1,1\r\n", &styles);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.message.find("not in the order the made-up header"), std::string::npos) << r.error.message;
+  r = Decode(LabelHeader() + "PRINT 1,1\r\n", &styles);
+  EXPECT_TRUE(r.ok && r.pages.at(0).style == label.header) << r.error.message;
+  const std::vector<const quillet::HeaderStyle *> onlyMadeUp = {&madeUp};
+  EXPECT_FALSE(Decode(LabelHeader() + "PRINT 1,1\r\n", &onlyMadeUp).ok);
 }
 
 TEST(PrinterStream, SinkCanStopDecoding) {

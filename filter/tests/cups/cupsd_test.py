@@ -6,8 +6,8 @@ state and log folders on a free loopback port, finds our models with
 lpinfo -m, creates a queue with a file: device, prints a PDF with
 options, waits for the job to end, decodes what the queue wrote and
 deletes the queue; then a short soak: random raster jobs with random
-options through a queue for each model.  The model names and the queue
-commands are the README's.
+options through a queue for each model (a row of the model table
+each).  The queue commands are the README's.
 
 By default the filter and PPDs come from the build tree (a private
 ServerBin and DataDir); with --installed the scheduler uses the system's
@@ -19,6 +19,7 @@ scheduler itself.  Needs root (cupsd insists on it for the User switch);
 otherwise the test reports itself skipped.
 """
 import ctypes
+import json
 import os
 import random
 import re
@@ -61,9 +62,19 @@ def system_datadir():
         return "/usr/share/cups"
 
 
+def model_names():
+    """The lpadmin -m names of the models: one a row of the model table
+    (listed beside the built PPDs), else those installed."""
+    if not ARGS.installed:
+        with open(os.path.join(ARGS.ppd_dir, "models.json"), encoding="utf-8") as f:
+            return ["quillet/" + row["ppd"] for row in json.load(f)]
+    folder = os.path.join(system_datadir(), "model", "quillet")
+    return sorted("quillet/" + name for name in os.listdir(folder) if name.endswith(".ppd"))
+
+
 def private_datadir(root, ppd_dir, models):
-    """The system DataDir with a model folder holding our PPDs under the
-    README's model names, where an install puts them."""
+    """The system DataDir with a model folder holding our PPDs under their
+    model names, where an install puts them."""
     sysdata = system_datadir()
     data = os.path.join(root, "data")
     os.makedirs(os.path.join(data, "model"))
@@ -177,12 +188,13 @@ class SchedulerJob(unittest.TestCase):
         if not cupskit.is_root():
             self.skipTest("cupsd needs root")
         self.readme = cupskit.ReadmeQueue(ARGS.readme)
+        self.models = model_names()
         self.tmp = cupskit.make_tempdir("quillet-cupsd-")
         if ARGS.installed:
             serverbin, self.datadir = cupskit.system_serverbin(), system_datadir()
         else:
             serverbin = cupskit.make_serverbin(self.tmp, ARGS.filter)
-            self.datadir = private_datadir(self.tmp, ARGS.ppd_dir, self.readme.models)
+            self.datadir = private_datadir(self.tmp, ARGS.ppd_dir, self.models)
         self.cupsd = Scheduler(self.tmp, serverbin, self.datadir)
         self.addCleanup(self.cleanup)
         self.cupsd.start()
@@ -211,7 +223,7 @@ class SchedulerJob(unittest.TestCase):
         c, readme = self.cupsd, self.readme
         models = c.run("lpinfo", "-h", c.host, "-m")
         listed = {line.split()[0] for line in models.splitlines() if line}
-        for model in readme.models + readme.model_args:
+        for model in self.models + readme.model_args:
             self.assertIn(model, listed)
         self.assertRegex(models, r"(?m)^quillet/qa4-203\.ppd Quillet A4 203dpi")
         self.assertRegex(models, r"(?m)^quillet/qlbl-203\.ppd Quillet Label 203dpi")
@@ -301,7 +313,7 @@ class SchedulerJob(unittest.TestCase):
         c = self.cupsd
         rng = random.Random(20261207)
         queues = []
-        for model in self.readme.models:
+        for model in self.models:
             ppd = os.path.splitext(os.path.basename(model))[0]
             out = os.path.join(self.tmp, ppd + ".prn")
             c.run("lpadmin", "-h", c.host, "-p", ppd, "-E", "-v", "file://" + out, "-m", model)

@@ -43,7 +43,6 @@ class ReadmeQueue:
     """The queue commands users are told to run, read from the README so
     that the tests run exactly those.
 
-    models: the model names of the README's table, in order;
     add, serial, print, remove: the argument lists of the USB lpadmin line,
     the Bluetooth (serial:/dev/rfcomm) lpadmin line, the lp line and the
     lpadmin -x line (sudo dropped);
@@ -51,15 +50,12 @@ class ReadmeQueue:
     """
 
     def __init__(self, path):
-        self.models, self.model_args = [], []
+        self.model_args = []
         self.add = self.serial = self.print = self.remove = None
         with open(path, encoding="utf-8") as f:
             # A command continued with a backslash is one command.
             lines = f.read().replace("\\\n", " ").splitlines()
             for line in lines:
-                m = re.match(r"\|[^|]+\| `([^`]+\.ppd)` \|\s*$", line)
-                if m:
-                    self.models.append(m.group(1))
                 if not re.match(r"    (sudo )?lp(admin)? ", line):
                     continue
                 argv = shlex.split(line.strip(), comments=True)
@@ -75,8 +71,8 @@ class ReadmeQueue:
                     self.remove = argv
                 elif argv[:1] == ["lp"] and self.print is None:
                     self.print = argv
-        if not (self.models and self.add and self.serial and self.print and self.remove):
-            raise AssertionError("%s: no model table or no lpadmin/lp/lpadmin -x lines" % path)
+        if not (self.add and self.serial and self.print and self.remove):
+            raise AssertionError("%s: no lpadmin/lp/lpadmin -x lines" % path)
 
     @staticmethod
     def device(argv):

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The generated PPDs: cupstestppd must find nothing to complain about, and
 each PPD must ask for what the filter reads (RGB raster, decimal OP_
-choice keywords, the model number) in all three languages."""
+choice keywords, the model number) in all three languages, one PPD a row
+of the model table."""
+import json
 import os
 import re
 import shutil
@@ -13,15 +15,12 @@ import cupskit
 
 ARGS = None
 
-COMMON = {"OP_PrintSpeed", "OP_HalfTone", "OP_Mirror", "OP_ReversePhase", "OP_RememberToPrint", "OP_Rotate"}
-A4_ONLY = {"OP_PaperType", "OP_Density", "OP_Direction"}
-LABEL_ONLY = {"OP_PrintDensity", "OP_LabelGAP", "OP_PaperSel", "OP_MediaSel", "OP_AfterDo", "OP_CutPage",
-              "OP_OFFSet", "OP_HorizontalOffset", "OP_VerticalOffset"}
-MODELS = {
-    "qa4-203.ppd": (203, COMMON | A4_ONLY),
-    "qa4-300.ppd": (300, COMMON | A4_ONLY),
-    "qlbl-203.ppd": (203, COMMON | LABEL_ONLY),
-}
+
+
+def models():
+    """The model table's rows, as the build lists them beside the PPDs."""
+    with open(os.path.join(ARGS.ppd_dir, "models.json"), encoding="utf-8") as f:
+        return json.load(f)
 
 
 def read_ppd(path):
@@ -53,8 +52,8 @@ class GeneratedPpds(unittest.TestCase):
 
     def test_cupstestppd_passes_without_warnings(self):
         env = dict(os.environ, CUPS_SERVERBIN=self.serverbin)
-        for name in MODELS:
-            path = os.path.join(ARGS.ppd_dir, name)
+        for row in models():
+            path = os.path.join(ARGS.ppd_dir, row["ppd"])
             res = subprocess.run(["cupstestppd", "-W", "all", path], capture_output=True, text=True, env=env)
             report = res.stdout + res.stderr
             self.assertEqual(res.returncode, 0, report)
@@ -62,7 +61,8 @@ class GeneratedPpds(unittest.TestCase):
             self.assertNotIn("WARN", report)
 
     def test_raster_format_filter_and_model(self):
-        for name, (dpi, _) in MODELS.items():
+        for row in models():
+            name, dpi = row["ppd"], row["dpi"]
             text = read_ppd(os.path.join(ARGS.ppd_dir, name))
             self.assertIn('*cupsFilter: "application/vnd.cups-raster 0 rastertoquillet"', text, name)
             color = re.findall(r"^\*ColorModel (\w+)/[^:]*: \"(.*)\"$", text, re.M)
@@ -74,39 +74,44 @@ class GeneratedPpds(unittest.TestCase):
             self.assertIn("HWResolution[%d %d]" % (dpi, dpi), res[0][1])
             self.assertIn("/cupsBitsPerColor 8/", res[0][1])
             model = int(re.search(r"^\*cupsModelNumber: (\d+)$", text, re.M).group(1))
-            self.assertEqual(model == 1001, name.startswith("qlbl"), name)
+            self.assertEqual(model, row["number"], name)
+        # The filter tells the models apart by number alone.
+        numbers = [row["number"] for row in models()]
+        self.assertEqual(len(set(numbers)), len(numbers))
 
     def test_options_have_decimal_choices_and_sane_defaults(self):
-        seen = set()
-        for name, (_, expected) in MODELS.items():
+        for row in models():
+            name = row["ppd"]
             opts = options_of(read_ppd(os.path.join(ARGS.ppd_dir, name)))
-            self.assertEqual(set(opts), expected, name)
-            seen |= set(opts)
+            self.assertEqual(set(opts), set(row["options"]), name)
             for key, (ui, default, choices) in opts.items():
                 self.assertEqual(ui, "PickOne", key)
                 self.assertIn(default, choices, key)
-                if key == "OP_HalfTone":
+                if row["options"][key]["boolean"]:
                     self.assertEqual(sorted(choices), ["False", "True"])
                 else:
                     for c in choices:
                         self.assertRegex(c, r"^-?[0-9]+$", key)
             self.assertEqual(opts["OP_HalfTone"][1], "True")
             self.assertEqual(opts["OP_PrintSpeed"][1], "4")
-            density = "OP_PrintDensity" if name.startswith("qlbl") else "OP_Density"
+            # The header's density line reads OP_Density on sheets, OP_PrintDensity on labels.
+            density = "OP_PrintDensity" if row["label"] else "OP_Density"
             self.assertEqual(opts[density][1], "8")
-        self.assertEqual(len(seen), 18)
 
     def test_page_sizes(self):
-        a4 = read_ppd(os.path.join(ARGS.ppd_dir, "qa4-203.ppd"))
-        sizes = re.findall(r"^\*PageSize ([^/]+)/", a4, re.M)
-        self.assertEqual(sizes, ["A4.Fullbleed", "Letter.Fullbleed"])
-        self.assertIn("*DefaultPageSize: A4.Fullbleed", a4)
-        label = read_ppd(os.path.join(ARGS.ppd_dir, "qlbl-203.ppd"))
-        self.assertIn("*CustomPageSize True:", label)
-        self.assertGreaterEqual(len(re.findall(r"^\*PageSize ", label, re.M)), 6)
+        for row in models():
+            text = read_ppd(os.path.join(ARGS.ppd_dir, row["ppd"]))
+            sizes = re.findall(r"^\*PageSize ([^/]+)/", text, re.M)
+            self.assertEqual(len(sizes), len(row["media"]), row["ppd"])
+            # Labels come in any size the head takes; sheets in the listed ones.
+            self.assertEqual("*CustomPageSize True:" in text, row["label"], row["ppd"])
+            if not row["label"]:
+                self.assertEqual(sizes, ["A4.Fullbleed", "Letter.Fullbleed"])
+                self.assertIn("*DefaultPageSize: A4.Fullbleed", text)
 
     def test_translations(self):
-        for name, (_, expected) in MODELS.items():
+        for row in models():
+            name, expected = row["ppd"], row["options"]
             text = read_ppd(os.path.join(ARGS.ppd_dir, name))
             self.assertIn('*cupsLanguages: "en de zh_CN"', text)
             for lang in ("de", "zh_CN"):
