@@ -123,37 +123,67 @@ def logo(size):
                + printer_glyph(size, WHITE, max(1.6, size / 16)) + "</g>")
 
 
+# The connection cards' 28x28 glyphs by port kind (the kind's row in
+# setup/engine/src/port_kinds.cpp names main/port_<kind>.png); a new kind
+# needs only its drawing here.
+PORT_GLYPHS = {}
+
+
+def port_glyph(kind):
+    def register(draw):
+        PORT_GLYPHS[kind] = draw
+        return draw
+    return register
+
+
+@port_glyph("usb")
+def _usb_glyph(c):
+    return (stroke_path("M14 4 L14 22 M14 10 L9 13 L9 16 M14 13 L19 10 L19 8", c)
+            + f'<circle cx="14" cy="23" r="2.4" fill="{c}"/>'
+            + f'<rect x="7.5" y="15.5" width="3" height="3" fill="{c}"/>'
+            + f'<circle cx="19" cy="7" r="1.7" fill="{c}"/>' + stroke_path("M12 6 L14 3.5 L16 6", c))
+
+
+@port_glyph("net")
+def _net_glyph(c):
+    return (f'<rect x="9" y="3.5" width="10" height="7" rx="1.5" fill="none" stroke="{c}" stroke-width="1.6"/>'
+            + stroke_path("M14 10.5 L14 15 M5 15 L23 15 M7 15 L7 19 M21 15 L21 19", c)
+            + f'<rect x="4" y="19" width="6" height="5" rx="1" fill="{c}"/>'
+            + f'<rect x="18" y="19" width="6" height="5" rx="1" fill="{c}"/>')
+
+
+@port_glyph("bluetooth")
+def _bluetooth_glyph(c):
+    return stroke_path("M9 9 L19 18 L14 23 L14 5 L19 10 L9 19", c, 1.8)
+
+
+@port_glyph("lpt")
+def _lpt_glyph(c):
+    return (stroke_path("M4 9 L24 9 L21 19 L7 19 Z", c)
+            + "".join(f'<circle cx="{x}" cy="12.4" r="1" fill="{c}"/>' for x in (9, 12, 15, 18))
+            + "".join(f'<circle cx="{x}" cy="15.6" r="1" fill="{c}"/>' for x in (10.5, 13.5, 16.5)))
+
+
+@port_glyph("com")
+def _com_glyph(c):
+    return (stroke_path("M5 9 L23 9 L20.5 19 L7.5 19 Z", c)
+            + "".join(f'<circle cx="{x}" cy="12.5" r="1.1" fill="{c}"/>' for x in (10, 14, 18))
+            + "".join(f'<circle cx="{x}" cy="15.8" r="1.1" fill="{c}"/>' for x in (12, 16)))
+
+
+@port_glyph("custom")
+def _custom_glyph(c):
+    return (f'<circle cx="14" cy="14" r="3.2" fill="none" stroke="{c}" stroke-width="1.6"/>'
+            + stroke_path(" ".join(
+                f"M{14 + 6 * math.cos(a):.2f} {14 + 6 * math.sin(a):.2f} "
+                f"L{14 + 9.5 * math.cos(a):.2f} {14 + 9.5 * math.sin(a):.2f}"
+                for a in (i * math.pi / 4 for i in range(8))), c, 2.2)
+            + f'<circle cx="14" cy="14" r="6.4" fill="none" stroke="{c}" stroke-width="1.6"/>')
+
+
 def port_icon(kind):
     """28x28 glyphs for the connection choices."""
-    c = BLUE
-    if kind == "usb":
-        body = (stroke_path("M14 4 L14 22 M14 10 L9 13 L9 16 M14 13 L19 10 L19 8", c)
-                + f'<circle cx="14" cy="23" r="2.4" fill="{c}"/>'
-                + f'<rect x="7.5" y="15.5" width="3" height="3" fill="{c}"/>'
-                + f'<circle cx="19" cy="7" r="1.7" fill="{c}"/>' + stroke_path("M12 6 L14 3.5 L16 6", c))
-    elif kind == "net":
-        body = (f'<rect x="9" y="3.5" width="10" height="7" rx="1.5" fill="none" stroke="{c}" stroke-width="1.6"/>'
-                + stroke_path("M14 10.5 L14 15 M5 15 L23 15 M7 15 L7 19 M21 15 L21 19", c)
-                + f'<rect x="4" y="19" width="6" height="5" rx="1" fill="{c}"/>'
-                + f'<rect x="18" y="19" width="6" height="5" rx="1" fill="{c}"/>')
-    elif kind == "bluetooth":
-        body = stroke_path("M9 9 L19 18 L14 23 L14 5 L19 10 L9 19", c, 1.8)
-    elif kind == "lpt":
-        body = (stroke_path("M4 9 L24 9 L21 19 L7 19 Z", c)
-                + "".join(f'<circle cx="{x}" cy="12.4" r="1" fill="{c}"/>' for x in (9, 12, 15, 18))
-                + "".join(f'<circle cx="{x}" cy="15.6" r="1" fill="{c}"/>' for x in (10.5, 13.5, 16.5)))
-    elif kind == "com":
-        body = (stroke_path("M5 9 L23 9 L20.5 19 L7.5 19 Z", c)
-                + "".join(f'<circle cx="{x}" cy="12.5" r="1.1" fill="{c}"/>' for x in (10, 14, 18))
-                + "".join(f'<circle cx="{x}" cy="15.8" r="1.1" fill="{c}"/>' for x in (12, 16)))
-    else:  # custom
-        body = (f'<circle cx="14" cy="14" r="3.2" fill="none" stroke="{c}" stroke-width="1.6"/>'
-                + stroke_path(" ".join(
-                    f"M{14 + 6 * math.cos(a):.2f} {14 + 6 * math.sin(a):.2f} "
-                    f"L{14 + 9.5 * math.cos(a):.2f} {14 + 9.5 * math.sin(a):.2f}"
-                    for a in (i * math.pi / 4 for i in range(8))), c, 2.2)
-                + f'<circle cx="14" cy="14" r="6.4" fill="none" stroke="{c}" stroke-width="1.6"/>')
-    return svg(28, 28, body)
+    return svg(28, 28, PORT_GLYPHS[kind](BLUE))
 
 
 def start_icon(kind):
@@ -234,7 +264,7 @@ def images():
     out["main/logo.png"] = logo(20)
     out["main/start_install.png"] = start_icon("install")
     out["main/start_delete.png"] = start_icon("delete")
-    for kind in ("usb", "net", "bluetooth", "lpt", "com", "custom"):
+    for kind in PORT_GLYPHS:
         out[f"main/port_{kind}.png"] = port_icon(kind)
     out["main/printer.png"] = svg(64, 64, f'<circle cx="32" cy="32" r="31" fill="{BLUE_PALE}"/>'
                                   '<g transform="translate(8,8)">' + printer_glyph(48, BLUE, 2.2) + "</g>")

@@ -11,29 +11,49 @@ const int kMaxFiles = 8;
 // certificate files; the binaries lie in one subfolder per processor
 // family under the same names.
 struct ModelRow {
-  const wchar_t* name;        // list text and start of the queue name
-  const wchar_t* driverName;  // spooler driver name, as the INF names the model
-  const wchar_t* folder;      // archive folder of the model's files
-  const wchar_t* driverFile;  // rendering binary as the spooler registers it
-  const wchar_t* configFile;  // settings binary as the spooler registers it
-  const wchar_t* dataFile;    // registered data file
-  const wchar_t* helpFile;
+  const wchar_t* name = nullptr;        // list text and start of the queue name
+  const wchar_t* driverName = nullptr;  // spooler driver name, as the INF names the model
+  const wchar_t* folder = nullptr;      // archive folder of the model's files
+  const wchar_t* driverFile = nullptr;  // rendering binary as the spooler registers it
+  const wchar_t* configFile = nullptr;  // settings binary as the spooler registers it
+  const wchar_t* dataFile = nullptr;    // registered data file
+  const wchar_t* helpFile = nullptr;
   // Plain arrays, unused places null, so the table needs no code to build
   // it and is ready before any other file's start-up code runs.
-  const wchar_t* binaries[kMaxFiles];   // in each family subfolder, copied in this order
-  const wchar_t* dataFiles[kMaxFiles];  // in the folder itself, copied after the binaries
-  const wchar_t* infFile;
-  const wchar_t* certificateFile;  // publisher certificate of the staged package
+  const wchar_t* binaries[kMaxFiles] = {};   // in each family subfolder, copied in this order
+  const wchar_t* dataFiles[kMaxFiles] = {};  // in the folder itself, copied after the binaries
+  const wchar_t* infFile = nullptr;
+  const wchar_t* certificateFile = nullptr;  // publisher certificate of the staged package
 };
 
 // The first row is the model the wizard preselects.
 const ModelRow kModelRows[] = {
-    {L"A4 Printer(203dpi)", L"A4 Printer(203dpi)", L"driver\\a4\\", L"TarnelA4UNI203.DLL", L"TarnelA4UI203.DLL",
-     L"TarnelA4203.pcd", L"plotuia4.hlp", {L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll"},
-     {L"TarnelA4203.pcd", L"plotuia4.hlp"}, L"TarnelA4.inf", L"kovra.cer"},
-    {L"A4 Printer(300dpi)", L"A4 Printer(300dpi)", L"driver\\a4\\", L"TarnelA4UNI300.DLL", L"TarnelA4UI300.DLL",
-     L"TarnelA4300.pcd", L"plotuia4.hlp", {L"TarnelA4UI300.dll", L"TarnelA4UNI300.dll"},
-     {L"TarnelA4300.pcd", L"plotuia4.hlp"}, L"TarnelA4.inf", L"kovra.cer"},
+    {
+        .name = L"A4 Printer(203dpi)",
+        .driverName = L"A4 Printer(203dpi)",
+        .folder = L"driver\\a4\\",
+        .driverFile = L"TarnelA4UNI203.DLL",
+        .configFile = L"TarnelA4UI203.DLL",
+        .dataFile = L"TarnelA4203.pcd",
+        .helpFile = L"plotuia4.hlp",
+        .binaries = {L"TarnelA4UI203.dll", L"TarnelA4UNI203.dll"},
+        .dataFiles = {L"TarnelA4203.pcd", L"plotuia4.hlp"},
+        .infFile = L"TarnelA4.inf",
+        .certificateFile = L"kovra.cer",
+    },
+    {
+        .name = L"A4 Printer(300dpi)",
+        .driverName = L"A4 Printer(300dpi)",
+        .folder = L"driver\\a4\\",
+        .driverFile = L"TarnelA4UNI300.DLL",
+        .configFile = L"TarnelA4UI300.DLL",
+        .dataFile = L"TarnelA4300.pcd",
+        .helpFile = L"plotuia4.hlp",
+        .binaries = {L"TarnelA4UI300.dll", L"TarnelA4UNI300.dll"},
+        .dataFiles = {L"TarnelA4300.pcd", L"plotuia4.hlp"},
+        .infFile = L"TarnelA4.inf",
+        .certificateFile = L"kovra.cer",
+    },
 };
 
 // Every model's package carries these families (the order the staging

@@ -240,11 +240,11 @@ void SetupEngine::Next() {
     return;
   }
   if (WizardMode == 1) {
-    const int kind = KindAt(stepIndex + 1);
-    if (kind < 0 || !CheckBeforeInstallPage(kind)) return;
+    const std::wstring page = PageAt(stepIndex + 1);
+    if (page.empty() || !CheckBeforeInstallPage(page)) return;
     ++stepIndex;
-    if (tabSwitchInstall) tabSwitchInstall->SelectItem(kind);
-    ShowInstallPage(kind);
+    SelectInstallPage(page);
+    ShowInstallPage(page);
     return;
   }
   if (stepIndex >= kRemovalRunPage) return;
@@ -262,33 +262,14 @@ void SetupEngine::Previous() {
   --stepIndex;
   // The scan page only passes forward: going back to it would scan again
   // and land on the list page the user wanted to leave.
-  if (WizardMode == 1 && KindAt(stepIndex) == kScanPage) --stepIndex;
+  if (WizardMode == 1 && PageAt(stepIndex) == kScanPage) --stepIndex;
   if (WizardMode == 1) {
-    const int kind = KindAt(stepIndex);
-    if (tabSwitchInstall) tabSwitchInstall->SelectItem(kind);
-    ShowInstallPage(kind);
+    const std::wstring page = PageAt(stepIndex);
+    SelectInstallPage(page);
+    ShowInstallPage(page);
   } else {
     if (tabSwitchDelete) tabSwitchDelete->SelectItem(stepIndex);
     ShowRemovalPage(stepIndex);
-  }
-}
-
-// Prepares an install page from the current choices.
-void SetupEngine::ShowInstallPage(int kind) {
-  ShowPrevious(true);
-  if (!tabSwitchInstall) return;
-  switch (kind) {
-    case kPortTypePage: ShowPortTypePage(); break;
-    case kScanPage: ShowScanPage(); break;
-    case kUsbListPage: ShowUsbListPage(); break;
-    case kBluetoothListPage: ShowBluetoothListPage(); break;
-    case kModelPage: ShowModelPage(); break;
-    case kPortListPage: ShowPortListPage(); break;
-    case kNetworkPage: ShowNetworkPage(); break;
-    case kPrinterNamePage: ShowPrinterNamePage(); break;
-    case kSummaryPage: ShowSummaryPage(); break;
-    case kRunPage: StartInstallRun(); break;
-    default: break;
   }
 }
 
@@ -298,7 +279,7 @@ void SetupEngine::ShowPortTypePage() {
   if (portType != kPortNone) return;
   const PortKind& first = PortKinds().front();
   if (auto* option = FindAs<COptionUI>(first.option)) option->Selected(true, false);
-  (this->*first.chosen)();
+  first.chosen(*this);
   portType = 0;
 }
 
@@ -306,7 +287,7 @@ void SetupEngine::ShowPortTypePage() {
 void SetupEngine::ShowScanPage() {
   ShowNext(false);
   ShowPrevious(false);
-  if (const auto startScan = CurrentPortKind().startScan) (this->*startScan)();
+  if (const PortKind::Step& startScan = CurrentPortKind().startScan) startScan(*this);
 }
 
 // The USB printers found; the first is taken when none was chosen.
@@ -429,7 +410,7 @@ void SetupEngine::ShowSummaryPage() {
     }
   }
   // The address row belongs to the kinds that ask for one.
-  if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(HasPage(kNetworkPage));
+  if (CControlUI* row = Find(L"hor_ready_ipAddress")) row->SetVisible(CurrentPortKind().addressOnSummary);
   // A key: the label resolves it when drawn, so it follows a switch.
   if (CControlUI* control = Find(L"label_ready_prinerDefault"))
     control->SetText(setDefault == 1 ? L"tip.yes" : L"tip.no");
@@ -446,10 +427,7 @@ void SetupEngine::StartInstallRun() {
     const InstallResult result = RunInstall();
     // Emptied before the start-page button is shown again: from then on
     // the UI thread may read them.
-    if (result.networkPortAdded) {
-      portName.clear();
-      ipAddress.clear();
-    }
+    if (result.portAdded) ClearPortFields();
     Send(UIMSG_INSTALL_ANIMATION, 0);
     ShowRunHeading(0, result.printerCreated ? L"ui.run.install.done" : L"ui.run.install.failed",
                    !result.printerCreated);
@@ -610,12 +588,9 @@ void SetupEngine::OnClick(TNotifyUI& msg) {
     void (*handle)(SetupEngine& engine, bool newState);  // newState: an option's state after the click
   };
   static const ClickRoute kRoutes[] = {
-      {L"option_usecustom_pin", [](SetupEngine& e, bool on) { e.useCustomPin = on; }},
       {L"option_selected_defaultPrinter", [](SetupEngine& e, bool on) { e.setDefault = on ? 1 : 0; }},
       {L"option_showAll_deletePrinter", [](SetupEngine& e, bool on) { e.ShowAllPrinters(on); }},
       {L"option_showAll_deleteDriver", [](SetupEngine& e, bool on) { e.ShowAllDrivers(on); }},
-      {L"btn_checked_ip", [](SetupEngine& e, bool) { e.CheckPrinterReachable(); }},
-      {L"btn_test_usb", [](SetupEngine& e, bool) { e.TestPrintUsb(); }},
       {L"btn_port_add", [](SetupEngine& e, bool) { e.AddPortByDialog(); }},
       {L"btn_port_delete", [](SetupEngine& e, bool) { e.DeletePort(); }},
       {L"btn_port_configure",
@@ -634,6 +609,7 @@ void SetupEngine::OnClick(TNotifyUI& msg) {
   if (ChoosePortKind(name)) return;
   auto* option = dynamic_cast<COptionUI*>(sender);
   const bool newState = option ? !option->IsSelected() : false;
+  if (RouteKindClick(name, newState)) return;
   for (const ClickRoute& route : kRoutes) {
     if (name == route.control) {
       route.handle(*this, newState);
@@ -666,9 +642,6 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
     void (*handle)(SetupEngine& engine, TNotifyUI& msg);
   };
   static const NotifyRoute kRoutes[] = {
-      {L"listex_install_show_usb_item", false, [](SetupEngine& e, TNotifyUI& m) { e.ChooseUsbRow(m.pSender); }},
-      {L"listex_install_show_blue_item", false,
-       [](SetupEngine& e, TNotifyUI& m) { e.ChooseBluetoothRow(m.pSender); }},
       {L"listex_install_driver_item", false, [](SetupEngine& e, TNotifyUI& m) { e.ChooseModelRow(m.pSender); }},
       {L"listex_install_port_item", false,
        [](SetupEngine& e, TNotifyUI& m) {
@@ -680,9 +653,6 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
          e.printerName = m.pSender->GetText();
          if (e.nameStatusShown_) e.HidePrinterNameStatus();
        }},
-      {L"edit_install_lan_ip", true, [](SetupEngine& e, TNotifyUI& m) { e.OnAddressTyped(m.pSender->GetText()); }},
-      {L"edit_install_lan_portName", true, [](SetupEngine& e, TNotifyUI& m) { e.OnPortNameTyped(m.pSender->GetText()); }},
-      {L"edit_usecustom_pin", true, [](SetupEngine& e, TNotifyUI& m) { e.OnPinTyped(m.pSender); }},
       {L"edit_find_deletePrinter", true,
        [](SetupEngine& e, TNotifyUI& m) {
          e.printerFilter = m.pSender->GetText();
@@ -694,6 +664,7 @@ void SetupEngine::OnNotify(TNotifyUI& msg) {
   CControlUI* sender = msg.pSender;
   if (!sender) return;
   const std::wstring name = sender->GetName();
+  if (RouteKindNotify(name, msg)) return;
   const bool textChanged = msg.sType == DUI_MSGTYPE_TEXTCHANGED;
   for (const NotifyRoute& route : kRoutes) {
     if (name == route.control) {
@@ -749,8 +720,8 @@ void SetupEngine::OnPinTyped(CControlUI* sender) {
 InstallResult SetupEngine::RunInstall() {
   InstallResult result;
   LogInstall(std::wstring(), false, true);
-  const auto createPort = CurrentPortKind().createPort;
-  if (createPort && !(this->*createPort)(result)) return result;
+  const PortKind& kind = CurrentPortKind();
+  if (kind.createPort && !kind.createPort(*this, result)) return result;
   const ModelEntry* model = ChosenModel();
   if (!model || !DeployDriver(*model)) return result;
   result.printerCreated = CreatePrinter();

@@ -29,7 +29,7 @@ class BluetoothStepTest : public EngineTest {
     engine.ScanBluetoothDevices();
     ASSERT_EQ(engine.bluetoothDevices.size(), 1u);
     engine.bluetoothIndex = 0;
-    engine.portType = kPortBluetooth;
+    engine.portType = SetupEngine::PortKindIndex(L"option_port_bluetooth");
     engine.modelId = 0;
     engine.printerName = L"BT printer";
     engine.setDefault = 0;

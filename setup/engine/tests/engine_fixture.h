@@ -11,6 +11,11 @@
 #include <string>
 #include <vector>
 
+// The port kinds' own pages, as their rows and the markup name them.
+inline constexpr wchar_t kUsbListPage[] = L"page_usb_list";
+inline constexpr wchar_t kBluetoothListPage[] = L"page_bluetooth_list";
+inline constexpr wchar_t kNetworkPage[] = L"page_network";
+
 // A row of the model table; tests take model and file names from there.
 const ModelEntry& Model(size_t row);
 
@@ -50,7 +55,7 @@ class EngineTest : public ::testing::Test {
   void WaitWorkers();
   // Next on the navigation row, then waits for any worker it started.
   void NextPage();
-  int InstallKind() { return engine.tabSwitchInstall->GetCurSel(); }
+  std::wstring InstallKind() { return engine.CurrentInstallPage(); }
   bool Visible(const wchar_t* name);
   std::wstring Text(const wchar_t* key);
   // The texts of column "label1" of every row of a list.

@@ -124,6 +124,12 @@ void CMainWnd::InitWindow() {
   engine_.tabSwitch = tabSwitch_;
   engine_.tabSwitchInstall = tabInstall_;
   engine_.tabSwitchDelete = tabDelete_;
+  // A port kind naming a page the markup lacks is a broken build: stop
+  // here, not on the user's Next.
+  for (const std::wstring& page : engine_.BindInstallPages()) {
+    std::fwprintf(stderr, L"Plovex: the install markup has no page \"%ls\"\n", page.c_str());
+    std::abort();
+  }
 
   SendMessage(UIMSG_SHOW_ROW_H1, 0, 0);
   SendMessage(UIMSG_SHOW_ROW_H2, 1, 0);

@@ -31,23 +31,27 @@ struct LanguageInfo {
 // are asked for in this language).
 extern std::atomic<LANGID> g_currentLangId;
 
-// Kinds of connection, named after their rows in the port-kind table
-// (setup/engine/src/port_kinds.cpp) in the same order; kPortNone before
-// the user chose one.
-enum PortType { kPortUsb = 0, kPortNetwork, kPortBluetooth, kPortLpt, kPortCom, kPortCustom, kPortNone };
+// portType is a row of the port-kind table (setup/engine/src/port_kinds.cpp),
+// kPortNone before the user chose one.
+constexpr int kPortNone = -1;
 
-// Install pages by kind = index in tab_switch_install.
-enum InstallPage {
-  kPortTypePage = 0, kScanPage, kUsbListPage, kBluetoothListPage, kModelPage, kPortListPage,
-  kNetworkPage, kPrinterNamePage, kSummaryPage, kRunPage
-};
+// Install pages by their markup name in tab_switch_install; the page's
+// position there is looked up by name. The pages every port kind may
+// pass through (a kind's own page is named in its row):
+inline constexpr wchar_t kPortTypePage[] = L"page_port_type";
+inline constexpr wchar_t kScanPage[] = L"page_scan";
+inline constexpr wchar_t kModelPage[] = L"page_model";
+inline constexpr wchar_t kPortListPage[] = L"page_port_list";
+inline constexpr wchar_t kPrinterNamePage[] = L"page_printer_name";
+inline constexpr wchar_t kSummaryPage[] = L"page_summary";
+inline constexpr wchar_t kRunPage[] = L"page_run";
 
 // Removal pages = index in tab_switch_delete.
 enum RemovalPage { kPrinterPage = 0, kDriverPage, kRemovalSummaryPage, kRemovalRunPage };
 
 struct InstallResult {
   bool printerCreated = false;
-  bool networkPortAdded = false;
+  bool portAdded = false;  // the run made the port (not found it)
 };
 
 // The machine the process-wide engine works on: the real Windows in the
@@ -75,7 +79,7 @@ class SetupEngine {
   virtual void Previous();
 
   // Page preparation.
-  void ShowInstallPage(int kind);
+  void ShowInstallPage(const std::wstring& page);
   void ShowRemovalPage(int page);
 
   // Install run (worker thread) and its steps.
@@ -127,6 +131,15 @@ class SetupEngine {
   void RunRemoval();
   int StopSpooler();
   int StartSpooler();
+
+  // Builds the port type page's cards from the port-kind table and checks
+  // that the install tab has every page a kind names (call once the tabs
+  // are set); returns the names of the pages the markup lacks.
+  std::vector<std::wstring> BindInstallPages();
+  // The install page shown, by markup name.
+  std::wstring CurrentInstallPage() const;
+  // The port-kind row whose card has this markup name, -1 for none.
+  static int PortKindIndex(const std::wstring& option);
 
   // Formats the wizard's own texts again after a language switch (UI thread).
   void LanguageChanged();
@@ -204,20 +217,19 @@ class SetupEngine {
   struct PortKind;
   static const std::vector<PortKind>& PortKinds();
   const PortKind& CurrentPortKind() const;
-  const std::vector<InstallPage>& Sequence() const;
-  int KindAt(int index) const;
-  bool HasPage(InstallPage kind) const;
+  const std::vector<const wchar_t*>& Sequence() const;
+  std::wstring PageAt(int index) const;
   bool ChoosePortKind(const std::wstring& option);
-  bool CheckBeforeInstallPage(int kind);
+  bool CheckBeforeInstallPage(const std::wstring& page);
+  bool RouteKindClick(const std::wstring& control, bool newState);
+  bool RouteKindNotify(const std::wstring& control, TNotifyUI& msg);
+  void ClearPortFields();
+  void SelectInstallPage(const std::wstring& page);
   // Steps that belong to some port kinds only (their rows name them).
   void HideAdapterState();
-  void ShowAdapterState();
-  bool CheckAdapterBeforeScan();
   bool CheckPin();
   void StartUsbScan();
   void StartBluetoothScan();
-  bool CreateBluetoothPort(InstallResult& result);
-  bool CreateNetworkPort(InstallResult& result);
 
   // One preparer per install page.
   void ShowPortTypePage();

@@ -102,7 +102,7 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
 
   engine.Next();  // start page -> connection page
   ASSERT_TRUE(pm.FindControl(L"option_port_com")->Activate());
-  EXPECT_EQ(engine.portType, kPortCom);
+  EXPECT_EQ(engine.portType, SetupEngine::PortKindIndex(L"option_port_com"));
   engine.Next();  // model page, 203 dpi preselected
   EXPECT_EQ(engine.modelId, 0);
   engine.Next();  // port list, COM1: preselected
@@ -112,7 +112,7 @@ TEST(EngineOnWindows, ComInstallOfThe203DpiModel) {
   EXPECT_EQ(name.compare(0, model.displayName.size(), model.displayName), 0);
   EXPECT_EQ(engine.setDefault, 1);
   engine.Next();  // summary
-  ASSERT_EQ(engine.tabSwitchInstall->GetCurSel(), kSummaryPage);
+  ASSERT_EQ(engine.CurrentInstallPage(), kSummaryPage);
   engine.Next();  // run
   ASSERT_TRUE(PumpUntilIdle(engine, 120000));
 

@@ -163,7 +163,7 @@ TEST_F(RemovalWineTest, BluetoothStopsAtTheAdapterCheck) {
 
   // The wizard stays on the connection page; no search is started.
   engine.WizardMode = 1;
-  engine.portType = kPortBluetooth;
+  engine.portType = SetupEngine::PortKindIndex(L"option_port_bluetooth");
   HANDLE closer = CreateThread(nullptr, 0, DismissBox, nullptr, 0, nullptr);
   ASSERT_NE(closer, nullptr);
   engine.Next();
