@@ -76,15 +76,6 @@ void SetupEngine::ShowNext(bool show, bool enabled, const std::wstring& text) {
 // The Previous button shown or hidden.
 void SetupEngine::ShowPrevious(bool show) { Send(UIMSG_PREVIOUS_BUTTON, show ? 1 : 0); }
 
-// One line of the install log (red when isError), or an emptied log.
-void SetupEngine::LogInstall(const std::wstring& text, bool isError, bool clear) {
-  TUiMsgParam record;
-  record.text = text;
-  record.isError = isError;
-  record.clear = clear;
-  Send(UIMSG_INSTALL_LOG, 0, &record);
-}
-
 // The heading of a run page (0 install, 1 removal) as a text key, red for
 // a run that failed.
 void SetupEngine::ShowRunHeading(WPARAM page, const wchar_t* key, bool failed) {
@@ -101,23 +92,32 @@ void SetupEngine::LanguageChanged() {
   if (WizardMode == 2 && stepIndex == kRemovalSummaryPage) ShowRemovalPage(kRemovalSummaryPage);
 }
 
+// A plain log line (red when isError), or an emptied log.
+void SetupEngine::LogText(UINT log, const std::wstring& text, bool isError, bool clear) {
+  TUiMsgParam record;
+  record.text = text;
+  record.isError = isError;
+  record.clear = clear;
+  SendLogLine(log, record);
+}
+
 // A log line from a language text: the window formats it again after a
 // language switch.
-void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
+void SetupEngine::LogKey(UINT log, const wchar_t* key, std::vector<std::wstring> args, bool isError) {
   TUiMsgParam record;
   record.key = key;
   record.args = std::move(args);
   record.isError = isError;
-  SendLogLine(UIMSG_INSTALL_LOG, record);
+  SendLogLine(log, record);
 }
 
-void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) {
+void SetupEngine::LogError(UINT log, const wchar_t* key, platform::ErrorCode code) {
   TUiMsgParam record;
   record.key = key ? key : L"";
   record.hasErrorCode = true;
   record.errorCode = code;
   record.isError = true;
-  SendLogLine(UIMSG_INSTALL_LOG, record);
+  SendLogLine(log, record);
 }
 
 // Both logs: the line's text in the current language; the removal run's
