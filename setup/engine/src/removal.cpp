@@ -86,32 +86,15 @@ void StopDependentServices(platform::Services& services, platform::Clock& clock,
 
 }  // namespace
 
-// One line of the removal log (red when isError), or an emptied log.
-void SetupEngine::LogDelete(const std::wstring& text, bool isError, bool clear) {
-  TUiMsgParam record;
-  record.text = text;
-  record.isError = isError;
-  record.clear = clear;
-  if (isError) ++removalErrors_;
-  Send(UIMSG_DELETE_LOG, 0, &record);
-}
-
-// As LogInstallKey and LogInstallError, in the removal log.
-void SetupEngine::LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
-  TUiMsgParam record;
-  record.key = key;
-  record.args = std::move(args);
-  record.isError = isError;
-  SendLogLine(UIMSG_DELETE_LOG, record);
-}
-
-void SetupEngine::LogDeleteError(const wchar_t* key, platform::ErrorCode code) {
-  TUiMsgParam record;
-  record.key = key ? key : L"";
-  record.hasErrorCode = true;
-  record.errorCode = code;
-  record.isError = true;
-  SendLogLine(UIMSG_DELETE_LOG, record);
+// "Removed", or "not removed" and why.
+bool SetupEngine::LogRemoval(const std::wstring& name, platform::ErrorCode error) {
+  if (error == platform::err::kOk) {
+    LogDeleteKey(L"tip.deletesuccess", {name});
+    return true;
+  }
+  LogDeleteKey(L"tip.deletefail", {name}, true);
+  LogDeleteError(L"tip.failreason", error);
+  return false;
 }
 
 // Stops the spooler; 1 only when this call stopped it.
@@ -284,13 +267,7 @@ void SetupEngine::RunRemoval() {
 
     for (const std::wstring& name : selectedPrinters) {
       LogDeleteKey(L"tip.startdeleteprinter", {name});
-      const platform::ErrorCode error = platform_.spooler.DeleteQueue(name);
-      if (error != platform::err::kOk) {
-        LogDeleteKey(L"tip.deletefail", {name}, true);
-        LogDeleteError(L"tip.failreason", error);
-      } else {
-        LogDeleteKey(L"tip.deletesuccess", {name});
-      }
+      LogRemoval(name, platform_.spooler.DeleteQueue(name));
       platform_.clock.SleepMs(kPauseAfterItemMs);
     }
 
@@ -303,28 +280,15 @@ void SetupEngine::RunRemoval() {
       // The spooler still holds the driver's files: a restart frees them
       // for the next run; this one reports the driver as not removed.
       if (error == platform::err::kPrinterDriverInUse) RestartSpooler();
-      if (error != platform::err::kOk) {
-        LogDeleteKey(L"tip.deletefail", {name}, true);
-        LogDeleteError(L"tip.failreason", error);
-      } else {
-        LogDeleteKey(L"tip.deletesuccess", {name});
-        if (packages && !entry.infPath.empty()) {
-          LogDeleteKey(L"tip.startdeletepack", {name});
-          const platform::DynamicResult result = platform_.spooler.DeleteDriverPackage(entry.infPath);
-          // A system with packages that lacks the deletion call has kept the
-          // package: say so rather than report it removed.
-          platform::ErrorCode packageError = result.error;
-          if (result.status == platform::DynamicStatus::kLibraryMissing)
-            packageError = platform::err::kModNotFound;
-          if (result.status == platform::DynamicStatus::kEntryMissing)
-            packageError = platform::err::kProcNotFound;
-          if (packageError != platform::err::kOk) {
-            LogDeleteKey(L"tip.deletefail", {name}, true);
-            LogDeleteError(L"tip.failreason", packageError);
-          } else {
-            LogDeleteKey(L"tip.deletesuccess", {name});
-          }
-        }
+      if (LogRemoval(name, error) && packages && !entry.infPath.empty()) {
+        LogDeleteKey(L"tip.startdeletepack", {name});
+        const platform::DynamicResult result = platform_.spooler.DeleteDriverPackage(entry.infPath);
+        // A system with packages that lacks the deletion call has kept the
+        // package: say so rather than report it removed.
+        platform::ErrorCode packageError = result.error;
+        if (result.status == platform::DynamicStatus::kLibraryMissing) packageError = platform::err::kModNotFound;
+        if (result.status == platform::DynamicStatus::kEntryMissing) packageError = platform::err::kProcNotFound;
+        LogRemoval(name, packageError);
       }
       platform_.clock.SleepMs(kPauseAfterItemMs);
     }

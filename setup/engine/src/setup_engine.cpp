@@ -46,6 +46,25 @@ bool ContainsNoCase(const std::wstring& text, const std::wstring& part) {
   return engine_text::Lower(text).find(engine_text::Lower(part)) != std::wstring::npos;
 }
 
+// Whether one of our driver names contains this one.
+bool IsOurDriver(const std::vector<std::wstring>& known, const std::wstring& driver) {
+  return std::any_of(known.begin(), known.end(),
+                     [&](const std::wstring& name) { return name.find(driver) != std::wstring::npos; });
+}
+
+// One row of a removal list: the text in column 1 (column 0 is the narrow
+// check-box column) and its check state.
+void AddCheckRow(CListUI* list, const wchar_t* rowName, const std::wstring& text, bool checked) {
+  auto* row = new CListTextExtElementUI;
+  row->SetFixedHeight(30);
+  row->ApplyStyle(L"listex_item_style");
+  row->SetName(rowName);
+  row->SetUserData(L"0");
+  list->Add(row);
+  row->SetText(1, text);
+  row->SetCheck(checked);
+}
+
 }  // namespace
 
 // The process-wide engine.
@@ -76,15 +95,6 @@ void SetupEngine::ShowNext(bool show, bool enabled, const std::wstring& text) {
 // The Previous button shown or hidden.
 void SetupEngine::ShowPrevious(bool show) { Send(UIMSG_PREVIOUS_BUTTON, show ? 1 : 0); }
 
-// One line of the install log (red when isError), or an emptied log.
-void SetupEngine::LogInstall(const std::wstring& text, bool isError, bool clear) {
-  TUiMsgParam record;
-  record.text = text;
-  record.isError = isError;
-  record.clear = clear;
-  Send(UIMSG_INSTALL_LOG, 0, &record);
-}
-
 // The heading of a run page (0 install, 1 removal) as a text key, red for
 // a run that failed.
 void SetupEngine::ShowRunHeading(WPARAM page, const wchar_t* key, bool failed) {
@@ -101,23 +111,32 @@ void SetupEngine::LanguageChanged() {
   if (WizardMode == 2 && stepIndex == kRemovalSummaryPage) ShowRemovalPage(kRemovalSummaryPage);
 }
 
+// A plain log line (red when isError), or an emptied log.
+void SetupEngine::LogText(UINT log, const std::wstring& text, bool isError, bool clear) {
+  TUiMsgParam record;
+  record.text = text;
+  record.isError = isError;
+  record.clear = clear;
+  SendLogLine(log, record);
+}
+
 // A log line from a language text: the window formats it again after a
 // language switch.
-void SetupEngine::LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError) {
+void SetupEngine::LogKey(UINT log, const wchar_t* key, std::vector<std::wstring> args, bool isError) {
   TUiMsgParam record;
   record.key = key;
   record.args = std::move(args);
   record.isError = isError;
-  SendLogLine(UIMSG_INSTALL_LOG, record);
+  SendLogLine(log, record);
 }
 
-void SetupEngine::LogInstallError(const wchar_t* key, platform::ErrorCode code) {
+void SetupEngine::LogError(UINT log, const wchar_t* key, platform::ErrorCode code) {
   TUiMsgParam record;
   record.key = key ? key : L"";
   record.hasErrorCode = true;
   record.errorCode = code;
   record.isError = true;
-  SendLogLine(UIMSG_INSTALL_LOG, record);
+  SendLogLine(log, record);
 }
 
 // Both logs: the line's text in the current language; the removal run's
@@ -513,20 +532,10 @@ void SetupEngine::FillPrinterList() {
   if (!list) return;
   list->RemoveAll();
   for (const PrinterEntry& printer : printers) {
-    const bool ours = std::any_of(knownDriverNames.begin(), knownDriverNames.end(), [&](const std::wstring& known) {
-      return known.find(printer.driverName) != std::wstring::npos;
-    });
-    if (showAllPrinters != 1 && !ours) continue;
+    if (showAllPrinters != 1 && !IsOurDriver(knownDriverNames, printer.driverName)) continue;
     if (!printerFilter.empty() && !ContainsNoCase(printer.name, printerFilter)) continue;
-    auto* row = new CListTextExtElementUI;
-    row->SetFixedHeight(30);
-    row->ApplyStyle(L"listex_item_style");
-    row->SetName(L"listex_delete_printer_item");
-    row->SetUserData(L"0");
-    list->Add(row);
-    row->SetText(1, printer.name);  // column 0 is the narrow check-box column
-    row->SetCheck(std::find(selectedPrinters.begin(), selectedPrinters.end(), printer.name) !=
-                  selectedPrinters.end());
+    AddCheckRow(list, L"listex_delete_printer_item", printer.name,
+                std::find(selectedPrinters.begin(), selectedPrinters.end(), printer.name) != selectedPrinters.end());
   }
 }
 
@@ -536,18 +545,8 @@ void SetupEngine::FillDriverList() {
   if (!list) return;
   list->RemoveAll();
   for (const DriverEntry& driver : drivers) {
-    const bool ours = std::any_of(knownDriverNames.begin(), knownDriverNames.end(), [&](const std::wstring& known) {
-      return known.find(driver.name) != std::wstring::npos;
-    });
-    if (showAllDrivers != 1 && !ours) continue;
-    auto* row = new CListTextExtElementUI;
-    row->SetFixedHeight(30);
-    row->ApplyStyle(L"listex_item_style");
-    row->SetName(L"listex_delete_driver_item");
-    row->SetUserData(L"0");
-    list->Add(row);
-    row->SetText(1, driver.name);
-    row->SetCheck(selectedDrivers.count(driver.name) != 0);
+    if (showAllDrivers != 1 && !IsOurDriver(knownDriverNames, driver.name)) continue;
+    AddCheckRow(list, L"listex_delete_driver_item", driver.name, selectedDrivers.count(driver.name) != 0);
   }
 }
 

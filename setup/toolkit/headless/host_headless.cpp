@@ -2,6 +2,7 @@
 // table, messages go through one queue served by the UI thread, and
 // nothing is drawn. SendMessageW from another thread queues the message
 // and waits for the UI thread, as Windows does.
+#include "centering.h"
 #include "render.h"
 #include "toolkit/headless.h"
 #include "toolkit/shapes.h"
@@ -555,14 +556,8 @@ void CWindowWnd::CenterWindow() {
   RECT center = area;
   HWND owner = GetParent(m_hWnd);
   if (owner) GetWindowRect(owner, &center);
-  LONG w = rc.right - rc.left, h = rc.bottom - rc.top;
-  LONG x = (center.left + center.right - w) / 2;
-  LONG y = (center.top + center.bottom - h) / 2;
-  if (x + w > area.right) x = area.right - w;
-  if (y + h > area.bottom) y = area.bottom - h;
-  if (x < area.left) x = area.left;
-  if (y < area.top) y = area.top;
-  SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT corner = toolkit::CenteredCorner(rc, center, area);
+  SetWindowPos(m_hWnd, nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CPaintManagerUI::MessageLoop() {

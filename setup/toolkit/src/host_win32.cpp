@@ -1,5 +1,6 @@
 // The Win32 window host: window classes, the window procedure, the
 // message loop and the native text boxes of the edit controls.
+#include "centering.h"
 #include "render.h"
 #include "toolkit/controls.h"
 #include "toolkit/window.h"
@@ -73,14 +74,8 @@ void CWindowWnd::CenterWindow() {
   RECT area = mi.rcWork;
   RECT center = area;
   if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &center);
-  LONG w = rc.right - rc.left, h = rc.bottom - rc.top;
-  LONG x = (center.left + center.right - w) / 2;
-  LONG y = (center.top + center.bottom - h) / 2;
-  if (x + w > area.right) x = area.right - w;
-  if (y + h > area.bottom) y = area.bottom - h;
-  if (x < area.left) x = area.left;
-  if (y < area.top) y = area.top;
-  SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT corner = toolkit::CenteredCorner(rc, center, area);
+  SetWindowPos(m_hWnd, nullptr, corner.x, corner.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CPaintManagerUI::MessageLoop() {

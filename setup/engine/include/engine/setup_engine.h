@@ -196,15 +196,30 @@ class SetupEngine {
   void Send(UINT msg, WPARAM wParam, const TUiMsgParam* record = nullptr);
   void ShowNext(bool show, bool enabled = true, const std::wstring& text = std::wstring());
   void ShowPrevious(bool show);
-  void LogInstall(const std::wstring& text, bool isError = false, bool clear = false);
-  void LogDelete(const std::wstring& text, bool isError = false, bool clear = false);
-  void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
-  void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false);
+  // One line of a log (UIMSG_INSTALL_LOG or UIMSG_DELETE_LOG): a plain
+  // text (or, with clear, an emptied log), a language text, or an error
+  // line: the key's text with the code's error text as its argument, or
+  // the error text alone for a null key.
+  void LogText(UINT log, const std::wstring& text, bool isError, bool clear);
+  void LogKey(UINT log, const wchar_t* key, std::vector<std::wstring> args, bool isError);
+  void LogError(UINT log, const wchar_t* key, platform::ErrorCode code);
   void SendLogLine(UINT msg, TUiMsgParam& record);
-  // An error line: the key's text with the code's error text as its
-  // argument, or the error text alone for a null key.
-  void LogInstallError(const wchar_t* key, platform::ErrorCode code);
-  void LogDeleteError(const wchar_t* key, platform::ErrorCode code);
+  void LogInstall(const std::wstring& text, bool isError = false, bool clear = false) {
+    LogText(UIMSG_INSTALL_LOG, text, isError, clear);
+  }
+  void LogInstallKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false) {
+    LogKey(UIMSG_INSTALL_LOG, key, std::move(args), isError);
+  }
+  void LogInstallError(const wchar_t* key, platform::ErrorCode code) { LogError(UIMSG_INSTALL_LOG, key, code); }
+  void LogDelete(const std::wstring& text, bool isError = false, bool clear = false) {
+    LogText(UIMSG_DELETE_LOG, text, isError, clear);
+  }
+  void LogDeleteKey(const wchar_t* key, std::vector<std::wstring> args, bool isError = false) {
+    LogKey(UIMSG_DELETE_LOG, key, std::move(args), isError);
+  }
+  void LogDeleteError(const wchar_t* key, platform::ErrorCode code) { LogError(UIMSG_DELETE_LOG, key, code); }
+  // A removal step's outcome for one item; true when it succeeded.
+  bool LogRemoval(const std::wstring& name, platform::ErrorCode error);
   void RestartSpooler();
   int StopSpooler(bool& notRunning);
   int Box(const std::wstring& text, UINT type);

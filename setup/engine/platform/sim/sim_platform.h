@@ -79,14 +79,7 @@ struct SimCore {
 class SimFiles : public Files {
  public:
   explicit SimFiles(SimCore& core) : core_(core) {}
-  ErrorCode GetAttributes(const std::wstring& path, uint32_t& attributes) override;
-  ErrorCode CreateDir(const std::wstring& path) override;
-  ErrorCode WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;
-  ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,
-                        uint32_t timeoutMs, uint32_t& written) override;
-  ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;
-  ErrorCode CreateAdminOnlyDir(const std::wstring& path) override;
-  ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) override;
+  PLATFORM_FILES_OVERRIDES
 
   static constexpr wchar_t kSidAuthenticatedUsers[] = L"S-1-5-11";
   // Another access list for an existing entry (the SIDs that may write).
@@ -131,7 +124,7 @@ class SimProcesses : public Processes {
  public:
   using Handler = std::function<ErrorCode(const ProcessLaunch&)>;
   explicit SimProcesses(SimCore& core) : core_(core) {}
-  ErrorCode Launch(const ProcessLaunch& launch) override;
+  PLATFORM_PROCESSES_OVERRIDES
   void SetHandler(Handler handler) { handler_ = std::move(handler); }
   const std::vector<ProcessLaunch>& Launched() const { return launched_; }
 
@@ -146,22 +139,7 @@ class SimProcesses : public Processes {
 class SimSpooler : public Spooler {
  public:
   SimSpooler(SimCore& core, SimFiles& files);
-  ErrorCode ListPorts(std::vector<PortInfo>& out) override;
-  ErrorCode ListPrinters(uint32_t flags, std::vector<PrinterInfo>& out) override;
-  ErrorCode ListDrivers(uint32_t level, std::vector<DriverInfo>& out) override;
-  ErrorCode GetDriverDirectory(std::wstring& out) override;
-  ErrorCode AddDriver(const DriverSetup& driver, uint32_t copyFlags) override;
-  ErrorCode DeleteDriver(const std::wstring& name, uint32_t deleteFlags, uint32_t version) override;
-  DynamicResult DeleteDriverPackage(const std::wstring& infPath) override;
-  ErrorCode AddQueue(const PrinterInfo& printer) override;
-  ErrorCode DeleteQueue(const std::wstring& name) override;
-  ErrorCode SetDefaultQueue(const std::wstring& name) override;
-  ErrorCode AddPortByMonitor(WindowHandle owner, const std::wstring& monitor) override;
-  ErrorCode RemovePort(WindowHandle owner, const std::wstring& port) override;
-  ErrorCode ShowPortConfiguration(WindowHandle owner, const std::wstring& port) override;
-  ErrorCode XcvCommand(const std::wstring& object, const std::wstring& command,
-                    const std::vector<uint8_t>& input, uint32_t outputSize,
-                    uint32_t& status) override;
+  PLATFORM_SPOOLER_OVERRIDES
 
   // Set-up and inspection for tests.
   void AddPortMonitor(const std::wstring& monitor);
@@ -218,8 +196,7 @@ std::vector<uint8_t> RegistryStringBytes(const std::wstring& text);
 class SimDevices : public Devices {
  public:
   explicit SimDevices(SimCore& core) : core_(core) {}
-  ErrorCode EnumInterfaces(const Guid& interfaceClass, std::vector<DeviceInterfaceRecord>& out) override;
-  ErrorCode PresentDeviceClasses(std::vector<Guid>& out) override;
+  PLATFORM_DEVICES_OVERRIDES
 
   void AddInterface(const SimInterface& item) { interfaces_.push_back(item); }
   // A present device of a setup class (a Bluetooth adapter, say).
@@ -240,9 +217,7 @@ class SimRegistry : public Registry {
   static constexpr uint32_t kRegDword = 4;
 
   explicit SimRegistry(SimCore& core) : core_(core) {}
-  ErrorCode ReadDword(const std::wstring& keyPath, const std::wstring& value, uint32_t& out) override;
-  ErrorCode ReadString(const std::wstring& keyPath, const std::wstring& value, size_t maxBytes,
-                       std::wstring& out) override;
+  PLATFORM_REGISTRY_OVERRIDES
 
   void SetDword(const std::wstring& keyPath, const std::wstring& value, uint32_t data);
   void SetString(const std::wstring& keyPath, const std::wstring& value, const std::wstring& data);
@@ -261,7 +236,7 @@ class SimNetwork : public Network {
  public:
   enum class Peer { kAccepts, kRefuses, kSilent };
   explicit SimNetwork(SimCore& core) : core_(core) {}
-  ProbeResult ProbeTcp(const std::string& address, uint16_t port, uint32_t timeoutMs) override;
+  PLATFORM_NETWORK_OVERRIDES
   void SetPeer(const std::string& address, uint16_t port, Peer peer);
 
  private:
@@ -289,12 +264,7 @@ struct SimLocalService {
 class SimBluetooth : public Bluetooth {
  public:
   SimBluetooth(SimCore& core, SimDevices& devices) : core_(core), devices_(devices) {}
-  ErrorCode FindRadio() override;
-  ErrorCode SearchDevices(const BluetoothSearch& search, std::vector<BluetoothDevice>& out) override;
-  ErrorCode Authenticate(const BluetoothDevice& device, const std::wstring& passkey) override;
-  DynamicResult SetServiceState(const BluetoothDevice& device, const Guid& service, bool enable) override;
-  DynamicResult SetLocalServiceInfo(const Guid& service, uint32_t instance,
-                                    const LocalServiceInfo& info) override;
+  PLATFORM_BLUETOOTH_OVERRIDES
 
   // An adapter also appears as a present device of the Bluetooth setup class.
   void AddRadio();
@@ -331,14 +301,7 @@ class SimServices : public Services {
   };
 
   explicit SimServices(SimCore& core);
-  ErrorCode OpenManager(uint32_t access, ServiceHandle& out) override;
-  ErrorCode OpenServiceByName(ServiceHandle manager, const std::wstring& name, uint32_t access,
-                        ServiceHandle& out) override;
-  ErrorCode QueryStatus(ServiceHandle service, ServiceStatus& out) override;
-  ErrorCode EnumActiveDependents(ServiceHandle service, std::vector<DependentService>& out) override;
-  ErrorCode Stop(ServiceHandle service, ServiceStatus& status) override;
-  ErrorCode Start(ServiceHandle service) override;
-  void Close(ServiceHandle handle) override;
+  PLATFORM_SERVICES_OVERRIDES
 
   void AddService(const std::wstring& name, const Config& config);
   Config& ServiceConfig(const std::wstring& name);
@@ -363,13 +326,8 @@ class SimServices : public Services {
 class SimSystem : public System {
  public:
   explicit SimSystem(SimCore& core);
-  ErrorCode GetVersion(OsVersion& out) override;
-  ErrorCode IsWow64(bool& out) override;
-  std::wstring ErrorMessage(ErrorCode code, uint16_t languageId) override;
-  ErrorCode ProgramFilesFolder(std::wstring& out) override;
-  ErrorCode SystemFolder(std::wstring& out) override;
-  // Latin-1 for the first 256 code points, "?" for the rest.
-  std::string ToAnsi(const std::wstring& text) override;
+  // ToAnsi: Latin-1 for the first 256 code points, "?" for the rest.
+  PLATFORM_SYSTEM_OVERRIDES
 
   void SetVersion(uint32_t major, uint32_t minor, uint32_t build = 0) { version_ = {major, minor, build}; }
   void SetWow64(bool wow64) { wow64_ = wow64; }

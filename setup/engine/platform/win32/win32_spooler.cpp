@@ -30,6 +30,42 @@ PRINTER_DEFAULTSW Access(ACCESS_MASK access) {
   return defaults;
 }
 
+// Pairs each PrinterInfo field with its PRINTER_INFO_2W member, for the
+// listing and the creation alike: `each(ours, theirs)` once per field.
+template <typename Ours, typename Theirs, typename Each>
+void EachPrinterField(Ours& ours, Theirs& theirs, Each each) {
+  each(ours.name, theirs.pPrinterName);
+  each(ours.shareName, theirs.pShareName);
+  each(ours.port, theirs.pPortName);
+  each(ours.driver, theirs.pDriverName);
+  each(ours.comment, theirs.pComment);
+  each(ours.location, theirs.pLocation);
+  each(ours.printProcessor, theirs.pPrintProcessor);
+  each(ours.dataType, theirs.pDatatype);
+  each(ours.attributes, theirs.Attributes);
+  each(ours.priority, theirs.Priority);
+  each(ours.defaultPriority, theirs.DefaultPriority);
+  each(ours.startTime, theirs.StartTime);
+  each(ours.untilTime, theirs.UntilTime);
+}
+
+// One field out of a Windows record, and one into it.
+void Take(std::wstring& to, LPCWSTR from) { to = Copy(from); }
+void Take(uint32_t& to, DWORD from) { to = from; }
+void Give(const std::wstring& from, LPWSTR& to) { to = Text(from); }
+void Give(uint32_t from, DWORD& to) { to = from; }
+
+// The part that level 6 and level 8 driver records share.
+template <typename Record>
+void TakeDriver(const Record& record, DriverInfo& info) {
+  info.name = Copy(record.pName);
+  info.version = record.cVersion;
+  info.environment = Copy(record.pEnvironment);
+  info.driverPath = Copy(record.pDriverPath);
+  info.dataFile = Copy(record.pDataFile);
+  info.configFile = Copy(record.pConfigFile);
+}
+
 }  // namespace
 
 // EnumPortsW at level 2.
@@ -60,21 +96,8 @@ ErrorCode Win32Spooler::ListPrinters(uint32_t flags, std::vector<PrinterInfo>& o
   if (error) return error;
   const auto* printers = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
   for (DWORD i = 0; i < count; ++i) {
-    const PRINTER_INFO_2W& p = printers[i];
     PrinterInfo info;
-    info.name = Copy(p.pPrinterName);
-    info.shareName = Copy(p.pShareName);
-    info.port = Copy(p.pPortName);
-    info.driver = Copy(p.pDriverName);
-    info.comment = Copy(p.pComment);
-    info.location = Copy(p.pLocation);
-    info.printProcessor = Copy(p.pPrintProcessor);
-    info.dataType = Copy(p.pDatatype);
-    info.attributes = p.Attributes;
-    info.priority = p.Priority;
-    info.defaultPriority = p.DefaultPriority;
-    info.startTime = p.StartTime;
-    info.untilTime = p.UntilTime;
+    EachPrinterField(info, printers[i], [](auto& ours, const auto& theirs) { Take(ours, theirs); });
     out.push_back(info);
   }
   return err::kOk;
@@ -96,16 +119,12 @@ ErrorCode Win32Spooler::ListDrivers(uint32_t level, std::vector<DriverInfo>& out
     DriverInfo info;
     if (level == 1) {
       info.name = Copy(reinterpret_cast<const DRIVER_INFO_1W*>(buffer.data())[i].pName);
+    } else if (level == 6) {
+      TakeDriver(reinterpret_cast<const DRIVER_INFO_6W*>(buffer.data())[i], info);
     } else {
-      const DRIVER_INFO_6W* d6 = level == 6 ? &reinterpret_cast<const DRIVER_INFO_6W*>(buffer.data())[i] : nullptr;
-      const DRIVER_INFO_8W* d8 = level == 8 ? &reinterpret_cast<const DRIVER_INFO_8W*>(buffer.data())[i] : nullptr;
-      info.name = Copy(d6 ? d6->pName : d8->pName);
-      info.version = d6 ? d6->cVersion : d8->cVersion;
-      info.environment = Copy(d6 ? d6->pEnvironment : d8->pEnvironment);
-      info.driverPath = Copy(d6 ? d6->pDriverPath : d8->pDriverPath);
-      info.dataFile = Copy(d6 ? d6->pDataFile : d8->pDataFile);
-      info.configFile = Copy(d6 ? d6->pConfigFile : d8->pConfigFile);
-      if (d8) info.infPath = Copy(d8->pszInfPath);
+      const DRIVER_INFO_8W& record = reinterpret_cast<const DRIVER_INFO_8W*>(buffer.data())[i];
+      TakeDriver(record, info);
+      info.infPath = Copy(record.pszInfPath);
     }
     out.push_back(info);
   }
@@ -182,19 +201,7 @@ DynamicResult Win32Spooler::DeleteDriverPackage(const std::wstring& infPath) {
 // AddPrinterW at level 2; the handle is closed at once.
 ErrorCode Win32Spooler::AddQueue(const PrinterInfo& printer) {
   PRINTER_INFO_2W info = {};
-  info.pPrinterName = Text(printer.name);
-  info.pShareName = Text(printer.shareName);
-  info.pPortName = Text(printer.port);
-  info.pDriverName = Text(printer.driver);
-  info.pComment = Text(printer.comment);
-  info.pLocation = Text(printer.location);
-  info.pPrintProcessor = Text(printer.printProcessor);
-  info.pDatatype = Text(printer.dataType);
-  info.Attributes = printer.attributes;
-  info.Priority = printer.priority;
-  info.DefaultPriority = printer.defaultPriority;
-  info.StartTime = printer.startTime;
-  info.UntilTime = printer.untilTime;
+  EachPrinterField(printer, info, [](const auto& ours, auto& theirs) { Give(ours, theirs); });
   HANDLE handle = AddPrinterW(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
   if (!handle) return GetLastError();
   ClosePrinter(handle);

@@ -63,4 +63,13 @@ class Bluetooth {
                                             const LocalServiceInfo& info) = 0;
 };
 
+// What every Bluetooth back end (the simulated and the real Windows) declares.
+#define PLATFORM_BLUETOOTH_OVERRIDES \
+  ErrorCode FindRadio() override;                                                                           \
+  ErrorCode SearchDevices(const BluetoothSearch& search, std::vector<BluetoothDevice>& out) override;       \
+  ErrorCode Authenticate(const BluetoothDevice& device, const std::wstring& passkey) override;              \
+  DynamicResult SetServiceState(const BluetoothDevice& device, const Guid& service, bool enable) override;  \
+  DynamicResult SetLocalServiceInfo(const Guid& service, uint32_t instance,                                 \
+                                    const LocalServiceInfo& info) override;
+
 }  // namespace platform

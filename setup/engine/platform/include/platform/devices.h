@@ -38,6 +38,11 @@ class Devices {
   virtual ErrorCode PresentDeviceClasses(std::vector<Guid>& out) = 0;
 };
 
+// What every device back end (the simulated and the real Windows) declares.
+#define PLATFORM_DEVICES_OVERRIDES \
+  ErrorCode EnumInterfaces(const Guid& interfaceClass, std::vector<DeviceInterfaceRecord>& out) override;  \
+  ErrorCode PresentDeviceClasses(std::vector<Guid>& out) override;
+
 // Reads under HKEY_LOCAL_MACHINE.
 class Registry {
  public:
@@ -51,5 +56,11 @@ class Registry {
   virtual ErrorCode ReadString(const std::wstring& keyPath, const std::wstring& value,
                                size_t maxBytes, std::wstring& out) = 0;
 };
+
+// What every registry back end (the simulated and the real Windows) declares.
+#define PLATFORM_REGISTRY_OVERRIDES \
+  ErrorCode ReadDword(const std::wstring& keyPath, const std::wstring& value, uint32_t& out) override;  \
+  ErrorCode ReadString(const std::wstring& keyPath, const std::wstring& value, size_t maxBytes,         \
+                       std::wstring& out) override;
 
 }  // namespace platform

@@ -55,6 +55,17 @@ class Files {
   virtual ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) = 0;
 };
 
+// What every file back end (the simulated and the real Windows) declares.
+#define PLATFORM_FILES_OVERRIDES \
+  ErrorCode GetAttributes(const std::wstring& path, uint32_t& attributes) override;                \
+  ErrorCode CreateDir(const std::wstring& path) override;                                          \
+  ErrorCode WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes) override;  \
+  ErrorCode WriteDevice(const std::wstring& devicePath, const std::vector<uint8_t>& bytes,         \
+                        uint32_t timeoutMs, uint32_t& written) override;                           \
+  ErrorCode GetOwner(const std::wstring& path, std::wstring& ownerSid) override;                   \
+  ErrorCode CreateAdminOnlyDir(const std::wstring& path) override;                                 \
+  ErrorCode GetWriters(const std::wstring& path, std::vector<std::wstring>& sids) override;
+
 // One program start through the shell (ShellExecuteEx).  `file` is a full
 // path: the program runs elevated, and a bare name would be looked for in
 // the current folder first.
@@ -85,5 +96,9 @@ class Processes {
   // without a full path is refused (ERROR_BAD_PATHNAME).
   virtual ErrorCode Launch(const ProcessLaunch& launch) = 0;
 };
+
+// What every process back end (the simulated and the real Windows) declares.
+#define PLATFORM_PROCESSES_OVERRIDES \
+  ErrorCode Launch(const ProcessLaunch& launch) override;
 
 }  // namespace platform

@@ -22,4 +22,8 @@ class Network {
   virtual ProbeResult ProbeTcp(const std::string& address, uint16_t port, uint32_t timeoutMs) = 0;
 };
 
+// What every network back end (the simulated and the real Windows) declares.
+#define PLATFORM_NETWORK_OVERRIDES \
+  ProbeResult ProbeTcp(const std::string& address, uint16_t port, uint32_t timeoutMs) override;
+
 }  // namespace platform

@@ -57,4 +57,15 @@ class Services {
   virtual void Close(ServiceHandle handle) = 0;
 };
 
+// What every service manager back end (the simulated and the real Windows) declares.
+#define PLATFORM_SERVICES_OVERRIDES \
+  ErrorCode OpenManager(uint32_t access, ServiceHandle& out) override;                                 \
+  ErrorCode OpenServiceByName(ServiceHandle manager, const std::wstring& name, uint32_t access,        \
+                              ServiceHandle& out) override;                                            \
+  ErrorCode QueryStatus(ServiceHandle service, ServiceStatus& out) override;                           \
+  ErrorCode EnumActiveDependents(ServiceHandle service, std::vector<DependentService>& out) override;  \
+  ErrorCode Stop(ServiceHandle service, ServiceStatus& status) override;                               \
+  ErrorCode Start(ServiceHandle service) override;                                                     \
+  void Close(ServiceHandle handle) override;
+
 }  // namespace platform

@@ -120,4 +120,22 @@ class Spooler {
                             uint32_t& status) = 0;
 };
 
+// What every spooler back end (the simulated and the real Windows) declares.
+#define PLATFORM_SPOOLER_OVERRIDES \
+  ErrorCode ListPorts(std::vector<PortInfo>& out) override;                                                 \
+  ErrorCode ListPrinters(uint32_t flags, std::vector<PrinterInfo>& out) override;                           \
+  ErrorCode ListDrivers(uint32_t level, std::vector<DriverInfo>& out) override;                             \
+  ErrorCode GetDriverDirectory(std::wstring& out) override;                                                 \
+  ErrorCode AddDriver(const DriverSetup& driver, uint32_t copyFlags) override;                              \
+  ErrorCode DeleteDriver(const std::wstring& name, uint32_t deleteFlags, uint32_t version) override;        \
+  DynamicResult DeleteDriverPackage(const std::wstring& infPath) override;                                  \
+  ErrorCode AddQueue(const PrinterInfo& printer) override;                                                  \
+  ErrorCode DeleteQueue(const std::wstring& name) override;                                                 \
+  ErrorCode SetDefaultQueue(const std::wstring& name) override;                                             \
+  ErrorCode AddPortByMonitor(WindowHandle owner, const std::wstring& monitor) override;                     \
+  ErrorCode RemovePort(WindowHandle owner, const std::wstring& port) override;                              \
+  ErrorCode ShowPortConfiguration(WindowHandle owner, const std::wstring& port) override;                   \
+  ErrorCode XcvCommand(const std::wstring& object, const std::wstring& command,                             \
+                       const std::vector<uint8_t>& input, uint32_t outputSize, uint32_t& status) override;
+
 }  // namespace platform

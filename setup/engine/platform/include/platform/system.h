@@ -33,6 +33,15 @@ class System {
   virtual std::string ToAnsi(const std::wstring& text) = 0;
 };
 
+// What every system back end (the simulated and the real Windows) declares.
+#define PLATFORM_SYSTEM_OVERRIDES \
+  ErrorCode GetVersion(OsVersion& out) override;                            \
+  ErrorCode IsWow64(bool& out) override;                                    \
+  std::wstring ErrorMessage(ErrorCode code, uint16_t languageId) override;  \
+  ErrorCode ProgramFilesFolder(std::wstring& out) override;                 \
+  ErrorCode SystemFolder(std::wstring& out) override;                       \
+  std::string ToAnsi(const std::wstring& text) override;
+
 // Time as the engine's waits and retries see it; tests replace it.
 class Clock {
  public:
