@@ -49,6 +49,8 @@ class CPopLanguage : public WindowImplBase {
   void OnFinalMessage(HWND hWnd) override;
 
  private:
+  void FitList(CContainerUI& list);
+
   SetupEngine& engine_;
 };
 

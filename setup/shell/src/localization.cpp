@@ -8,27 +8,36 @@ const LANGID kEnglish = 1033;
 
 // English as the table itself knows it, for a table not yet filled.
 const LanguageInfo& FallbackRow() {
-  static const LanguageInfo row{L"lan.en", kEnglish, L"en", L"lan_en.xml", 14};
+  static const LanguageInfo row{.code = L"en", .langId = kEnglish, .locale = L"en-US", .ownName = L"English"};
   return row;
 }
 
 // Makes a row current and merges its file into the text table. A missing
-// or malformed file leaves the texts as they were.
+// or malformed file leaves the texts as they were. A language the file
+// does not name shows its own name (a new language is named only in its
+// own file), not a name left by the previous file.
 void MakeCurrent(SetupEngine& engine, const LanguageInfo& row) {
   engine.currentLanguage = row.langId;
-  CResourceManager::GetInstance().LoadLanguage(row.fileName);
+  CResourceManager& texts = CResourceManager::GetInstance();
+  for (const auto& entry : engine.languages) texts.SetText(entry.second.NameKey(), entry.second.ownName);
+  texts.LoadLanguage(row.FileName());
 }
 
 }  // namespace
 
-// The interface languages: one row each.  A language also needs its file
-// (setup/archive/content/lan_<code>.xml) with every key translated.
+// The interface languages: one row each, plus the language's file
+// setup/archive/content/lan_<code>.xml with every key translated. The
+// build reads these rows for the tests' language lists
+// (setup/shell/languages.cmake): keep one row a line, fields in this order.
 const std::vector<LanguageInfo>& LanguageRows() {
   static const std::vector<LanguageInfo> rows = {
-      {L"lan.cn", 2052, L"cn", L"lan_cn.xml", 14}, {L"lan.en", 1033, L"en", L"lan_en.xml", 14},
-      {L"lan.es", 1034, L"es", L"lan_es.xml", 14}, {L"lan.ja", 1041, L"ja", L"lan_ja.xml", 14},
-      {L"lan.ko", 1042, L"ko", L"lan_ko.xml", 18}, {L"lan.pt", 2070, L"pt", L"lan_pt.xml", 14},
-      {L"lan.th", 1054, L"th", L"lan_th.xml", 20},
+      {.code = L"cn", .langId = 2052, .locale = L"zh-CN", .ownName = L"简体中文", .fontSize = 14},
+      {.code = L"en", .langId = 1033, .locale = L"en-US", .ownName = L"English", .fontSize = 14},
+      {.code = L"es", .langId = 1034, .locale = L"es-ES", .ownName = L"Español", .fontSize = 14},
+      {.code = L"ja", .langId = 1041, .locale = L"ja-JP", .ownName = L"日本語", .fontSize = 14},
+      {.code = L"ko", .langId = 1042, .locale = L"ko-KR", .ownName = L"한국어", .fontSize = 18},
+      {.code = L"pt", .langId = 2070, .locale = L"pt-PT", .ownName = L"Português", .fontSize = 14},
+      {.code = L"th", .langId = 1054, .locale = L"th-TH", .ownName = L"ภาษาไทย", .fontSize = 20},
   };
   return rows;
 }

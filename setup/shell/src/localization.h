@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-// The one table of interface languages; adding a language is adding a row.
+// The one table of interface languages; adding a language is adding a row
+// and its file (setup/archive/README.md).
 const std::vector<LanguageInfo>& LanguageRows();
 
 // Fills the engine's language table from LanguageRows().

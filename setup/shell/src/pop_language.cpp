@@ -3,6 +3,7 @@
 #include "dialogs.h"
 #include "localization.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -25,7 +26,7 @@ void CPopLanguage::InitWindow() {
     auto* option = new COptionUI();
     list->Add(option);
     option->SetResourceText(true);
-    option->SetText(row.nameKey);
+    option->SetText(row.NameKey());
     option->SetUserData(std::to_wstring(row.langId));
     option->SetAttribute(L"name", L"radiolan");
     option->ApplyStyle(L"radio_style");
@@ -36,6 +37,21 @@ void CPopLanguage::InitWindow() {
     option->SetAttribute(L"textpadding", L"20,0,6,0");
     if (row.langId == engine_.currentLanguage) option->SetAttribute(L"selected", L"true");
   }
+  FitList(*list);
+}
+
+// The markup's height holds seven options. For more the dialog grows by
+// what the list cannot show, up to the height of the work area; beyond
+// that the list scrolls.
+void CPopLanguage::FitList(CContainerUI& list) {
+  m_pm.UpdateLayout();
+  const int missing = list.GetScrollRange();
+  if (missing <= 0) return;
+  RECT rc{}, area = GetWorkArea();
+  GetWindowRect(m_hWnd, &rc);
+  const LONG height = std::min<LONG>(rc.bottom - rc.top + missing, area.bottom - area.top);
+  SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  m_pm.UpdateLayout();
 }
 
 // Names are compared without regard to case. The switch repaints this

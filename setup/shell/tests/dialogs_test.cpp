@@ -66,6 +66,7 @@ class DialogsTest : public ::testing::Test {
     delete main;
     CResourceManager::GetInstance().Release();
     g_currentLangId = 1033;
+    toolkit::headless::SetWorkArea(RECT{0, 0, 1920, 1040});
   }
   // Creates a dialog as its opener does, without the modal loop.
   template <class Dialog>
@@ -80,6 +81,16 @@ class DialogsTest : public ::testing::Test {
   static void AltF4(HWND h) {
     SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
     toolkit::headless::PumpPending();
+  }
+  // The language dialog's option for a language of the table.
+  static CControlUI* LanguageOption(CContainerUI* list, const wchar_t* code) {
+    for (int i = 0; i < list->GetCount(); ++i) {
+      CControlUI* option = list->GetItemAt(i);
+      for (const auto& row : LanguageRows())
+        if (row.code == code && option->GetUserData() == std::to_wstring(row.langId)) return option;
+    }
+    ADD_FAILURE() << "no option for " << toolkit::WideToUtf8(code);
+    return list->GetItemAt(0);
   }
   std::wstring MainCaption() {
     wchar_t text[256] = {};
@@ -134,7 +145,8 @@ TEST_F(DialogsTest, DialogsFollowTheMainWindowsScale) {
   RECT rc{};
   GetWindowRect(language->GetHWND(), &rc);
   EXPECT_EQ(rc.right - rc.left, 480);
-  EXPECT_EQ(rc.bottom - rc.top, 510);
+  EXPECT_GE(rc.bottom - rc.top, 510);  // taller only for more languages than the markup holds
+  EXPECT_EQ(dynamic_cast<CContainerUI*>(language->Find(L"verLanList"))->GetScrollRange(), 0);
   EXPECT_EQ(language->GetPaintManager().GetScale(), 150);
   CSkinFrame* frame = CSkinFrame::Open(mainHwnd, main->GetPaintManager().FindControl(L"skinbtn"));
   ASSERT_NE(frame, nullptr);
@@ -157,7 +169,7 @@ TEST_F(DialogsTest, LanguageListHasAnOptionPerLanguageInLangIdOrderWithOneSelect
     auto* option = dynamic_cast<COptionUI*>(list->GetItemAt(i));
     ASSERT_NE(option, nullptr);
     EXPECT_EQ(option->GetUserData(), std::to_wstring(rows[i].langId));
-    EXPECT_EQ(option->GetRawText(), rows[i].nameKey);
+    EXPECT_EQ(option->GetRawText(), rows[i].NameKey());
     EXPECT_TRUE(option->IsResourceText());
     EXPECT_EQ(option->GetName(), L"radiolan");
     EXPECT_EQ(option->GetGroup(), L"lanGroup");
@@ -176,8 +188,8 @@ TEST_F(DialogsTest, ChoosingALanguageSwitchesTheDialogAndTheMainWindow) {
   auto* dialog = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
   auto* list = dynamic_cast<CContainerUI*>(dialog->Find(L"verLanList"));
   ASSERT_NE(list, nullptr);
-  CControlUI* english = list->GetItemAt(0);
-  CControlUI* japanese = list->GetItemAt(2);
+  CControlUI* english = LanguageOption(list, L"en");
+  CControlUI* japanese = LanguageOption(list, L"ja");
   EXPECT_EQ(english->GetText(), L"English");
   EXPECT_EQ(MainCaption(), Versioned(L"Printer Setup"));
 
@@ -189,12 +201,54 @@ TEST_F(DialogsTest, ChoosingALanguageSwitchesTheDialogAndTheMainWindow) {
   EXPECT_TRUE(IsWindow(dialog->GetHWND()));
 
   // Korean enlarges the main window's font.
-  dialog->GetPaintManager().SendNotify(list->GetItemAt(3), DUI_MSGTYPE_CLICK);
+  dialog->GetPaintManager().SendNotify(LanguageOption(list, L"ko"), DUI_MSGTYPE_CLICK);
   EXPECT_EQ(main->GetPaintManager().GetDefaultFontInfo().size, 18);
   HWND h = dialog->GetHWND();
   dialog->Click(L"closebtn");
   toolkit::headless::PumpPending();
   EXPECT_FALSE(IsWindow(h));
+}
+
+// The markup's size holds the table's languages; for more the dialog
+// grows to show every option, up to the work area's height, and then the
+// list scrolls to its last option.
+TEST_F(DialogsTest, LanguageListGrowsToFitItsOptionsElseScrolls) {
+  const int rows = static_cast<int>(engine.languages.size());
+  for (int extra : {0, 1, 12}) {
+    for (int i = 0; i < extra; ++i)
+      engine.languages[static_cast<LANGID>(0x7000 + i)] =
+          LanguageInfo{.code = L"x" + std::to_wstring(i), .langId = static_cast<LANGID>(0x7000 + i),
+                       .locale = L"x-X", .ownName = L"X"};
+    for (LONG areaHeight : {1040L, 400L}) {
+      SCOPED_TRACE(std::to_string(rows + extra) + " options in a work area " + std::to_string(areaHeight) + " high");
+      toolkit::headless::SetWorkArea(RECT{0, 0, 1920, areaHeight});
+      auto* dialog = Open(new Opened<CPopLanguage>(engine), kPopupDialogStyle, 0);
+      auto* list = dynamic_cast<CContainerUI*>(dialog->Find(L"verLanList"));
+      ASSERT_NE(list, nullptr);
+      ASSERT_EQ(list->GetCount(), rows + extra);
+      RECT rc{}, client{};
+      GetWindowRect(dialog->GetHWND(), &rc);
+      GetClientRect(dialog->GetHWND(), &client);
+      const LONG height = rc.bottom - rc.top;
+      EXPECT_EQ(rc.right - rc.left, 320);
+      if (rows + extra <= 7 && areaHeight > 340) {
+        EXPECT_EQ(height, 340);  // as the markup has it, which holds seven
+      }
+      EXPECT_LE(height, areaHeight);
+      EXPECT_GE(rc.top, 0);
+      EXPECT_LE(list->GetPos().bottom, client.bottom);
+      EXPECT_EQ(list->GetScrollRange() > 0, height == areaHeight);
+      // Every option lies inside the list, the last one once scrolled to.
+      list->SetScrollPos(list->GetScrollRange());
+      const LONG top = list->GetPos().top + list->GetInset().top;
+      const LONG bottom = list->GetPos().bottom - list->GetInset().bottom;
+      EXPECT_LE(list->GetItemAt(list->GetCount() - 1)->GetPos().bottom, bottom) << "the last option is cut off";
+      if (list->GetScrollRange() == 0) {
+        EXPECT_GE(list->GetItemAt(0)->GetPos().top, top);
+      }
+      DestroyWindow(dialog->GetHWND());
+    }
+  }
 }
 
 TEST_F(DialogsTest, AddPortListsTheFourMonitorsNumberedFromOne) {

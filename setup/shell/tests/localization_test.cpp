@@ -26,12 +26,16 @@ TEST_F(LocalizationTest, TableHasEveryRowInAscendingLangIdOrder) {
   EXPECT_EQ(order, expected);
   EXPECT_EQ(std::adjacent_find(expected.begin(), expected.end()), expected.end()) << "a LANGID twice";
   const LanguageInfo& th = engine.languages.at(1054);
-  EXPECT_EQ(th.nameKey, L"lan.th");
+  EXPECT_EQ(th.NameKey(), L"lan.th");
   EXPECT_EQ(th.code, L"th");
-  EXPECT_EQ(th.fileName, L"lan_th.xml");
+  EXPECT_EQ(th.FileName(), L"lan_th.xml");
   EXPECT_EQ(th.fontSize, 20);
   EXPECT_EQ(engine.languages.at(1042).fontSize, 18);
-  EXPECT_EQ(engine.languages.at(2052).fileName, L"lan_cn.xml");
+  EXPECT_EQ(engine.languages.at(2052).FileName(), L"lan_cn.xml");
+  // The build read the same rows for the tests' language lists.
+  std::wstring codes;
+  for (const auto& row : engine.languages) codes += (codes.empty() ? L"" : L",") + row.second.code;
+  EXPECT_EQ(toolkit::WideToUtf8(codes), PLOVEX_BUILD_LANGUAGES);
 }
 
 TEST_F(LocalizationTest, StartUpChoiceNeedsTheExactLangIdElseEnglish) {
@@ -74,6 +78,13 @@ TEST_F(LocalizationTest, SwitchMergesSoKeysMissingInTheNewFileKeepTheOldText) {
   // A langId outside the table changes nothing.
   SwitchLanguage(engine, 0x0416, nullptr, nullptr);
   EXPECT_EQ(engine.currentLanguage, 1033);
+  // A language the new file does not name shows its own name, not the
+  // name the previous file gave it; one the file names, that name.
+  engine.languages[0x0436] = LanguageInfo{.code = L"xx", .langId = 0x0436, .locale = L"af-ZA", .ownName = L"Afrikaans"};
+  CResourceManager::GetInstance().SetText(L"lan.xx", L"Afrikaans (anders)");
+  SwitchLanguage(engine, 1041, nullptr, nullptr);
+  EXPECT_EQ(LangText(L"lan.xx"), L"Afrikaans");
+  EXPECT_EQ(LangText(L"lan.en"), L"英語 (English)");
 }
 
 TEST_F(LocalizationTest, CurrentRowFallsBackToEnglishForAnUnknownLanguage) {

@@ -547,6 +547,8 @@ HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle,
   return h;
 }
 
+RECT CWindowWnd::GetWorkArea() const { return toolkit::headless::GetWorkArea(); }
+
 // Centres on the owner, or on the work area, and keeps the window inside
 // the work area.
 void CWindowWnd::CenterWindow() {

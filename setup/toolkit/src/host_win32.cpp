@@ -63,15 +63,20 @@ HWND CWindowWnd::Create(HWND hwndParent, const wchar_t* pstrName, DWORD dwStyle,
 
 // Centres on the owner (or the work area) and keeps the window inside the
 // work area of its monitor.
+RECT CWindowWnd::GetWorkArea() const {
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  GetMonitorInfoW(MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
+  return mi.rcWork;
+}
+
 void CWindowWnd::CenterWindow() {
   if (!m_hWnd) return;
   RECT rc;
   GetWindowRect(m_hWnd, &rc);
   HWND owner = GetWindow(m_hWnd, GW_OWNER);
-  MONITORINFO mi{};
-  mi.cbSize = sizeof mi;
-  GetMonitorInfoW(MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &mi);
-  RECT area = mi.rcWork;
+  RECT area = GetWorkArea();
   RECT center = area;
   if (owner && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &center);
   const POINT corner = toolkit::CenteredCorner(rc, center, area);

@@ -20,11 +20,14 @@
 
 // One row of the language table.
 struct LanguageInfo {
-  std::wstring nameKey;   // text key of the language's own name
-  LANGID langId = 0;      // Windows language identifier
-  std::wstring code;      // short code ("en")
-  std::wstring fileName;  // language file in the resource archive
-  int fontSize = 14;      // main window's default font size (unscaled)
+  std::wstring code;     // short code ("ja"): the file lan_<code>.xml, the name key lan.<code>
+  LANGID langId = 0;     // Windows language identifier the program starts in it for
+  std::wstring locale;   // Windows locale name ("ja-JP"); the Wine tests run under it
+  std::wstring ownName;  // its name in itself, where the current file names it not
+  int fontSize = 14;     // main window's default font size (unscaled)
+
+  std::wstring NameKey() const { return L"lan." + code; }
+  std::wstring FileName() const { return L"lan_" + code + L".xml"; }
 };
 
 // The current UI language, readable from any thread (system error texts

@@ -6,7 +6,8 @@
 # wizard's port list page. The English run also uses the skin chooser,
 # the keyboard on the main window (Tab shows a focus mark, Enter is Next,
 # Esc ends the program), the language dialog at 150 %, and chooses
-# Japanese in the language dialog (the main window follows).
+# Japanese in the language dialog (the main window follows). The languages
+# come from the build (PLOVEX_LANGUAGES, see wine-languages.sh).
 # Screenshots of every window go to OUTDIR as <language>-<window>.png and
 # are searched for empty glyph boxes (glyph-boxes.py).
 # The runner picks each language's UI face (wine-run.sh).
@@ -21,7 +22,7 @@ wine_arch_for "$exe" "$prefix"
 
 if [ -z "${PLOVEX_DIALOGS_INNER:-}" ]; then run_languages PLOVEX_DIALOGS_INNER "$0" "$@"; fi
 
-id=$1 caption=$2 pick=${3:-} want=${4:-}
+id=$1 caption=$2 english=${3:-}
 start_plovex
 alive() { xdotool getwindowname "$1" >/dev/null 2>&1 && [ -n "$(xdotool search --onlyvisible --name '' 2>/dev/null | grep -x "$1" || true)" ]; }
 eval "$(xdotool getwindowgeometry --shell "$main")"
@@ -66,24 +67,25 @@ close_dialog() {
   alive "$main" || fail "${3:-alt+F4} on the $2 closed the main window"
 }
 
-# Chooses the language option of the given index (0-based, in LANGID
-# order) in an open language dialog and waits for the main window's
-# caption; the dialog stays open.
+# Chooses a language by its code in an open language dialog and waits for
+# the main window's caption in it; the dialog stays open.
 choose_language() {
-  local lan=$1 index=$2 caption=$3
+  local lan=$1 index caption
+  index=$(language_index "$2")
+  caption=$(language_caption "$2")
   # Options: 36 px title, 12 px inset, 32 px rows with 4 px between them.
   xdotool mousemove --window "$lan" 60 $((36 + 12 + index * 36 + 16)) click 1
   for _ in $(seq 1 50); do
     [ "$(xdotool getwindowname "$main")" = "$caption" ] && break
     sleep 0.2
   done
-  [ "$(xdotool getwindowname "$main")" = "$caption" ] || fail "main window named '$(xdotool getwindowname "$main")' after choosing option $index"
+  [ "$(xdotool getwindowname "$main")" = "$caption" ] || fail "main window named '$(xdotool getwindowname "$main")' after choosing $2 (option $index)"
   alive "$lan" || fail "the language dialog closed when a language was chosen"
 }
 
-if [ -n "$pick" ] && [ "$name" != "$want" ]; then
+if [ "$name" != "$caption" ]; then  # started in English
   lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
-  choose_language "$lan" "$pick" "$want"
+  choose_language "$lan" "$id"
   close_dialog "$lan" "language dialog"
   sleep 0.3
 fi
@@ -207,10 +209,10 @@ close_dialog "$addport" "add-port dialog"
 echo "Add-port: opened and closed"
 
 if [ "$id" = en ]; then
-  # Choosing Japanese (the third option) repaints the main window and the
-  # open dialog in Japanese.
+  # Choosing Japanese repaints the main window and the open dialog in
+  # Japanese.
   lan=$(open_dialog "$(button_x 4)" 20) || fail "the language dialog did not open"
-  choose_language "$lan" 2 "プリンターのセットアップ - $version"
+  choose_language "$lan" ja
   shot "$lan" language-to-ja
   close_dialog "$lan" "language dialog"
   sleep 0.3

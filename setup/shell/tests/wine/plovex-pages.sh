@@ -20,7 +20,7 @@ wine_arch_for "$exe" "$prefix"
 
 if [ -z "${PLOVEX_PAGES_INNER:-}" ]; then run_languages PLOVEX_PAGES_INNER "$0" "$@"; fi
 
-id=$1 caption=$2 pick=${3:-} want=${4:-}
+id=$1 caption=$2 english=${3:-}
 start_plovex
 
 # Points are given at 100 % and scaled by the current display scale.
@@ -39,18 +39,18 @@ button_x() { echo $((MAINW - 6 - 28 * $1 - 14)); }
 next() { click 405 375 "${1:-0.8}"; }
 home() { click 496 375; }
 
-if [ -n "$pick" ] && [ "$name" != "$want" ]; then
+if [ "$name" != "$caption" ]; then  # started in English: choose the language
   before=$(windows)
   xdotool mousemove --window "$main" "$(button_x 4)" 20 click 1
   lan=""
   for _ in $(seq 1 50); do lan=$(comm -13 <(echo "$before") <(windows) | head -n1); [ -n "$lan" ] && break; sleep 0.2; done
   [ -n "$lan" ] || fail "the language dialog did not open"
-  xdotool mousemove --window "$lan" 60 $((36 + 12 + pick * 36 + 16)) click 1
+  xdotool mousemove --window "$lan" 60 $((36 + 12 + $(language_index "$id") * 36 + 16)) click 1
   sleep 1
   xdotool windowfocus --sync "$lan" 2>/dev/null || true
   xdotool key --window "$lan" alt+F4
   sleep 0.6
-  [ "$(xdotool getwindowname "$main")" = "$want" ] || fail "the language did not change"
+  [ "$(xdotool getwindowname "$main")" = "$caption" ] || fail "the language did not change"
 fi
 
 shot main

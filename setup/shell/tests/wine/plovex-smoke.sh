@@ -25,7 +25,7 @@ if [ -z "${PLOVEX_SMOKE_INNER:-}" ]; then
 fi
 
 . "$(dirname "$0")/wine-languages.sh"
-id=smoke pick="" want=""
+id=smoke english=""
 start_plovex
 wid=$main
 sleep 0.5   # with start_plovex's second: let the first paint finish

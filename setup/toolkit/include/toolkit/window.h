@@ -36,6 +36,8 @@ class CWindowWnd {
   // Centres on the owner's window rectangle, or on the work area without
   // an owner, kept inside the work area.
   void CenterWindow();
+  // The work area of the monitor that the owner (else the window) is on.
+  RECT GetWorkArea() const;
   // Sets the client area size (-1 keeps a dimension).
   void ResizeClient(int cx = -1, int cy = -1);
   LRESULT SendMessage(UINT uMsg, WPARAM wParam = 0, LPARAM lParam = 0);
