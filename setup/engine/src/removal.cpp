@@ -239,6 +239,16 @@ void SetupEngine::RestartSpooler() {
   LogDeleteKey(StartSpooler() == 1 ? L"tip.startprintserviceok" : L"tip.startprintservicefail", {});
 }
 
+std::map<std::wstring, DriverEntry> SetupEngine::ChosenInstalledDrivers() const {
+  std::map<std::wstring, DriverEntry> chosen;
+  for (const std::wstring& name : selectedDrivers) {
+    for (const DriverEntry& entry : drivers) {
+      if (entry.name == name) chosen[name] = entry;
+    }
+  }
+  return chosen;
+}
+
 // The removal thread's body: queues first, then (after one spooler
 // restart) the drivers in name order, each with its package where the
 // system has packages. Every item is handled and logged on its own.
@@ -258,12 +268,7 @@ void SetupEngine::RunRemoval() {
 
     // Only chosen drivers that are still installed: one that is gone needs
     // no spooler restart and has nothing to remove.
-    std::map<std::wstring, DriverEntry> driverMap;
-    for (const std::wstring& name : selectedDrivers) {
-      for (const DriverEntry& entry : drivers) {
-        if (entry.name == name) driverMap[name] = entry;
-      }
-    }
+    const std::map<std::wstring, DriverEntry> driverMap = ChosenInstalledDrivers();
 
     for (const std::wstring& name : selectedPrinters) {
       LogDeleteKey(L"tip.startdeleteprinter", {name});

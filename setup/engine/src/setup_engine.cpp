@@ -483,12 +483,14 @@ void SetupEngine::ShowRemovalPage(int page) {
       break;
 
     case kRemovalSummaryPage: {
-      ShowNext(true, !selectedPrinters.empty() || !selectedDrivers.empty(),
-               L"main.btn.startDelete");
+      // Lists what the run will remove: a chosen driver removed since the
+      // driver page was shown is left out here as the run leaves it out.
+      RefreshDrivers();
+      const std::map<std::wstring, DriverEntry> chosenDrivers = ChosenInstalledDrivers();
       for (const PrinterEntry& printer : printers) {
-        const bool usesSelected = std::any_of(selectedDrivers.begin(), selectedDrivers.end(),
-                                              [&](const std::wstring& driver) {
-                                                return ContainsNoCase(printer.driverName, driver);
+        const bool usesSelected = std::any_of(chosenDrivers.begin(), chosenDrivers.end(),
+                                              [&](const auto& driver) {
+                                                return ContainsNoCase(printer.driverName, driver.first);
                                               });
         if (usesSelected && std::find(selectedPrinters.begin(), selectedPrinters.end(), printer.name) ==
                                 selectedPrinters.end())
@@ -497,8 +499,9 @@ void SetupEngine::ShowRemovalPage(int page) {
       std::wstring info = engine_text::Text(L"gb.title.printer") + L":\r\n";
       for (const std::wstring& name : selectedPrinters) info += L"     " + name + L"\r\n";
       info += engine_text::Text(L"gb.title.driver") + L":\r\n";
-      for (const std::wstring& name : selectedDrivers) info += L"     " + name + L"\r\n";
+      for (const auto& driver : chosenDrivers) info += L"     " + driver.first + L"\r\n";
       if (CControlUI* box = Find(L"wordedit_deleteInfo")) box->SetText(info);
+      ShowNext(true, !selectedPrinters.empty() || !chosenDrivers.empty(), L"main.btn.startDelete");
       break;
     }
 

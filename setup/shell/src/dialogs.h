@@ -104,8 +104,10 @@ class CSkinFrame : public CWindowWnd, public INotifyUI {
  private:
   LRESULT OnCreate();
   void PlaceBelowAnchor();
+  void CloseOnce();
 
   CPaintManagerUI m_pm;
   HWND mainWnd_;
   CControlUI* anchor_;
+  bool closing_ = false;
 };

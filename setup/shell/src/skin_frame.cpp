@@ -5,8 +5,20 @@
 #include "skin_change.h"
 
 namespace {
-// The open chooser.
+// The open chooser, and when one last lost the focus to a press on its
+// own button (hot or pushed under the pointer): the press's click, which
+// comes after the chooser has gone, must not open it again.
 CSkinFrame* g_open = nullptr;
+bool g_closedByAnchorPress = false;
+LONG g_closedByAnchorPressAt = 0;
+// Longer than a click's press takes; a press dragged off the button sends
+// no click, and a later click on it is a new one.
+const LONG kPressClickMs = 2000;
+
+bool PressedOrUnderPointer(CControlUI* control) {
+  auto* button = dynamic_cast<CButtonUI*>(control);
+  return button && (button->IsPushed() || button->IsHot());
+}
 }  // namespace
 
 // The main window and its button are used only to place the popup.
@@ -14,13 +26,22 @@ CSkinFrame::CSkinFrame(HWND mainWnd, CControlUI* anchor) : mainWnd_(mainWnd), an
 
 // No owner: the popup must not disable or follow the main window. It
 // takes the focus so that clicking elsewhere closes it. Its button works
-// as a toggle: pressed while the chooser is open (from the keyboard, or
-// where a press does not take the focus from it), it closes it.
+// as a toggle: pressed while the chooser is open, it closes it, also when
+// the press took the focus from the chooser (which closed it) before the
+// button's click arrived.
 CSkinFrame* CSkinFrame::Open(HWND mainWnd, CControlUI* anchor) {
   if (g_open) {
-    g_open->Close();
+    g_open->CloseOnce();
     return nullptr;
   }
+  // Input times, not the time of handling: a loaded machine may handle
+  // the click seconds after the press.
+  const LONG sincePress = static_cast<LONG>(static_cast<DWORD>(GetMessageTime()) -
+                                            static_cast<DWORD>(g_closedByAnchorPressAt));
+  const bool closedByThisPress =
+      g_closedByAnchorPress && sincePress > -kPressClickMs && sincePress < kPressClickMs;
+  g_closedByAnchorPress = false;
+  if (closedByThisPress) return nullptr;
   auto* frame = new CSkinFrame(mainWnd, anchor);
   g_open = frame;
   HWND hWnd = frame->Create(nullptr, L"skinframe", WS_POPUP | WS_VISIBLE,
@@ -69,19 +90,23 @@ LRESULT CSkinFrame::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
       return OnCreate();
     case WM_KILLFOCUS:
-      Close();
+      if (!closing_ && PressedOrUnderPointer(anchor_)) {
+        g_closedByAnchorPress = true;
+        g_closedByAnchorPressAt = GetMessageTime();
+      }
+      CloseOnce();
       return 0;
     // Esc and Alt+F4 close it like a menu. Wine's default handling ignores
     // the close command of this frameless popup, so it is taken here.
     case WM_KEYDOWN:
       if (wParam == VK_ESCAPE) {
-        Close();
+        CloseOnce();
         return 0;
       }
       break;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
-        Close();
+        CloseOnce();
         return 0;
       }
       break;
@@ -106,7 +131,7 @@ void CSkinFrame::Notify(TNotifyUI& msg) {
   const std::wstring name = sender->GetName();
   auto* tabs = m_pm.FindControlAs<CTabLayoutUI>(L"skin_tab");
   if (name == L"closebtn") {
-    Close();
+    CloseOnce();
   } else if (name == L"skin_image") {
     if (tabs) tabs->SelectItem(0);
   } else if (name == L"skin_color") {
@@ -122,6 +147,13 @@ void CSkinFrame::Notify(TNotifyUI& msg) {
     param.color = sender->GetBkColor();
     GetSkinChangeObserver().Broadcast(param);
   }
+}
+
+// The focus leaves as the window goes: that loss is no press on the button.
+void CSkinFrame::CloseOnce() {
+  if (closing_) return;
+  closing_ = true;
+  Close();
 }
 
 // The popup owns itself.

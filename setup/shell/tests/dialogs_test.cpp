@@ -316,7 +316,7 @@ TEST_F(DialogsTest, SkinChooserClosesWithEscAltF4ItsCloseButtonAndItsOwnButton) 
   CPaintManagerUI& mainPm = main->GetPaintManager();
   CControlUI* skinbtn = mainPm.FindControl(L"skinbtn");
   const int windows = toolkit::headless::WindowCount();
-  for (int way = 0; way < 4; ++way) {
+  for (int way = 0; way < 5; ++way) {
     CSkinFrame* frame = CSkinFrame::Open(mainHwnd, skinbtn);
     ASSERT_NE(frame, nullptr) << way;
     HWND h = frame->GetHWND();
@@ -325,6 +325,15 @@ TEST_F(DialogsTest, SkinChooserClosesWithEscAltF4ItsCloseButtonAndItsOwnButton) 
     if (way == 1) SendMessageW(h, WM_SYSCOMMAND, SC_CLOSE, 0);
     if (way == 2) frame->GetPaintManager().SendNotify(frame->GetPaintManager().FindControl(L"closebtn"), DUI_MSGTYPE_CLICK);
     if (way == 3) mainPm.SendNotify(skinbtn, DUI_MSGTYPE_CLICK);  // still open: the press closes it
+    if (way == 4) {  // the press on the button took the focus first, which closed it
+      const RECT on = skinbtn->GetPos();
+      SendMessageW(mainHwnd, WM_MOUSEMOVE, 0, MAKELPARAM((on.left + on.right) / 2, (on.top + on.bottom) / 2));
+      SetFocus(mainHwnd);
+      SendMessageW(h, WM_KILLFOCUS, 0, 0);
+      toolkit::headless::PumpPending();
+      mainPm.SendNotify(skinbtn, DUI_MSGTYPE_CLICK);
+      SendMessageW(mainHwnd, WM_MOUSEMOVE, 0, MAKELPARAM(1, 300));
+    }
     toolkit::headless::PumpPending();
     EXPECT_FALSE(IsWindow(h)) << way;
     EXPECT_EQ(toolkit::headless::WindowCount(), windows) << way;  // none opened again

@@ -504,6 +504,8 @@ DWORD GetTickCount() {
                                 .count());
 }
 
+LONG GetMessageTime() { return static_cast<LONG>(GetTickCount()); }
+
 LANGID GetUserDefaultUILanguage() {
   std::lock_guard<std::mutex> g(H().lock);
   return H().uiLanguage;

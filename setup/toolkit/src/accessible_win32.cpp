@@ -281,9 +281,118 @@ class WindowAccessible : public IAccessible {
   HWND m_hWnd;
 };
 
+// A native text box as the system describes it (role, value, state,
+// place), named by its label: the label is drawn by the toolkit, so the
+// system's own object finds no caption window beside the box.
+class TextBoxAccessible : public IAccessible {
+ public:
+  TextBoxAccessible(HWND box, IAccessible* system) : m_box(box), m_system(system) {}
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+    if (!out) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kIidAccessible) {
+      *out = static_cast<IAccessible*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    LONG n = InterlockedDecrement(&m_refs);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+  }
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return m_system->GetTypeInfoCount(count); }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID lcid, ITypeInfo** info) override {
+    return m_system->GetTypeInfo(i, lcid, info);
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT n, LCID lcid, DISPID* ids) override {
+    return m_system->GetIDsOfNames(riid, names, n, lcid, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* excep, UINT* arg) override {
+    return m_system->Invoke(id, riid, lcid, flags, params, result, excep, arg);
+  }
+
+  // IAccessible: the name of the box itself; everything else is the system's.
+  HRESULT STDMETHODCALLTYPE get_accName(VARIANT id, BSTR* name) override {
+    if (id.vt == VT_I4 && id.lVal == CHILDID_SELF) {
+      const std::wstring label = render::TextBoxAccessibleName(m_box);
+      if (!label.empty()) return ReturnString(label, name);
+    }
+    return m_system->get_accName(id, name);
+  }
+  HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return m_system->get_accParent(parent); }
+  HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override { return m_system->get_accChildCount(count); }
+  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT id, IDispatch** child) override {
+    return m_system->get_accChild(id, child);
+  }
+  HRESULT STDMETHODCALLTYPE get_accValue(VARIANT id, BSTR* value) override { return m_system->get_accValue(id, value); }
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT id, BSTR* text) override {
+    return m_system->get_accDescription(id, text);
+  }
+  HRESULT STDMETHODCALLTYPE get_accRole(VARIANT id, VARIANT* role) override { return m_system->get_accRole(id, role); }
+  HRESULT STDMETHODCALLTYPE get_accState(VARIANT id, VARIANT* state) override {
+    return m_system->get_accState(id, state);
+  }
+  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT id, BSTR* help) override { return m_system->get_accHelp(id, help); }
+  HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT id, LONG* topic) override {
+    return m_system->get_accHelpTopic(file, id, topic);
+  }
+  HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT id, BSTR* keys) override {
+    return m_system->get_accKeyboardShortcut(id, keys);
+  }
+  HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override { return m_system->get_accFocus(focus); }
+  HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
+    return m_system->get_accSelection(selection);
+  }
+  HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT id, BSTR* action) override {
+    return m_system->get_accDefaultAction(id, action);
+  }
+  HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT id) override { return m_system->accSelect(flags, id); }
+  HRESULT STDMETHODCALLTYPE accLocation(LONG* x, LONG* y, LONG* cx, LONG* cy, VARIANT id) override {
+    return m_system->accLocation(x, y, cx, cy, id);
+  }
+  HRESULT STDMETHODCALLTYPE accNavigate(LONG dir, VARIANT start, VARIANT* end) override {
+    return m_system->accNavigate(dir, start, end);
+  }
+  HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* hit) override {
+    return m_system->accHitTest(x, y, hit);
+  }
+  HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT id) override { return m_system->accDoDefaultAction(id); }
+  HRESULT STDMETHODCALLTYPE put_accName(VARIANT id, BSTR name) override { return m_system->put_accName(id, name); }
+  HRESULT STDMETHODCALLTYPE put_accValue(VARIANT id, BSTR value) override {
+    return m_system->put_accValue(id, value);
+  }
+
+ private:
+  virtual ~TextBoxAccessible() { m_system->Release(); }
+
+  LONG m_refs = 1;
+  HWND m_box;
+  IAccessible* m_system;
+};
+
 }  // namespace
 
 namespace render {
+
+bool AnswerTextBoxAccessible(HWND box, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+  if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return false;
+  IAccessible* system = nullptr;
+  if (FAILED(CreateStdAccessibleObject(box, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&system))) ||
+      !system)
+    return false;
+  auto* object = new TextBoxAccessible(box, system);
+  lRes = LresultFromObject(kIidAccessible, wParam, object);
+  object->Release();
+  return true;
+}
 
 bool AnswerAccessibleObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
   if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return false;

@@ -180,6 +180,10 @@ LRESULT CALLBACK TextBoxKeys(HWND box, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
   }
+  if (msg == WM_GETOBJECT) {
+    LRESULT answer = 0;
+    if (render::AnswerTextBoxAccessible(box, wParam, lParam, answer)) return answer;
+  }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(boxProc));
     RemovePropW(box, kBoxProcProp);
@@ -222,6 +226,12 @@ HWND CreateTextBox(CControlUI* owner, CPaintManagerUI* pm, const TTextBoxStyle& 
   // A log grows without the rich edit's default limit of 32K characters.
   if (style.rich) SendMessageW(h, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
   return h;
+}
+
+std::wstring TextBoxAccessibleName(HWND box) {
+  auto* owner = reinterpret_cast<CControlUI*>(GetPropW(box, kControlProp));
+  CPaintManagerUI* pm = owner ? owner->GetManager() : nullptr;
+  return pm ? pm->GetAccessibleName(owner) : std::wstring();
 }
 
 void DestroyTextBox(HWND& box) {

@@ -83,6 +83,11 @@ void TakeKeyboardFocus(HWND hWnd);
 // (1-based, CPaintManagerUI::GetAccessibleControls order).
 bool AnswerAccessibleObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
 void NotifyAccessibleFocus(HWND hWnd, int childId);
+// WM_GETOBJECT for a native text box: the system's object named by the
+// box's label (TextBoxAccessibleName: the name the paint manager gives
+// the box's control; empty when the box has none).
+bool AnswerTextBoxAccessible(HWND box, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+std::wstring TextBoxAccessibleName(HWND box);
 // Releases what the host started (GDI+).
 void ShutdownHost();
 // The frameless skin window: cuts it to corners rounded by `round`

@@ -398,6 +398,28 @@ TEST_F(Win32Host, ScreenReadersListTheControlsWithNamesRolesAndStates) {
   EXPECT_EQ(acc->accDoDefaultAction(cancel), S_OK);
   EXPECT_EQ(form.clicks, std::vector<std::wstring>{L"cancel"});
   acc->Release();
+  // The native box's own object, which a screen reader reaches when the
+  // caret is in it, is named by the label too and still reads as text.
+  form.pm().UpdateLayout();
+  HWND native = form.pm().FindControlAs<CEditUI>(L"name")->GetNativeWindow();
+  ASSERT_NE(native, nullptr);
+  IAccessible* box = nullptr;
+  ASSERT_EQ(AccessibleObjectFromWindow(native, static_cast<DWORD>(OBJID_CLIENT), iidAccessible,
+                                       reinterpret_cast<void**>(&box)),
+            S_OK);
+  VARIANT self;
+  VariantInit(&self);
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR boxName = nullptr;
+  VARIANT boxRole;
+  VariantInit(&boxRole);
+  EXPECT_EQ(box->get_accName(self, &boxName), S_OK);
+  EXPECT_STREQ(boxName ? boxName : L"", L"Printer name:");
+  box->get_accRole(self, &boxRole);
+  EXPECT_EQ(boxRole.lVal, ROLE_SYSTEM_TEXT);
+  SysFreeString(boxName);
+  box->Release();
   CoUninitialize();
   DestroyWindow(h);
 }

@@ -128,6 +128,9 @@ class SetupEngine {
   void OpenPrinterUi(const wchar_t* parameterTemplate);
   void RefreshPrinters();
   void RefreshDrivers();
+  // The chosen drivers still listed as installed, by name: what the removal
+  // summary shows and the run removes.
+  std::map<std::wstring, DriverEntry> ChosenInstalledDrivers() const;
 
   // Removal run (worker thread) and the print spooler's stop and start:
   // 1 stopped / running, 0 not done by this call, -1 failure.

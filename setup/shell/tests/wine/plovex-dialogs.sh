@@ -127,8 +127,9 @@ if [ "$id" = en ]; then
     alive "$main" || fail "$keys on the skin chooser closed the main window"
   done
   echo "Skin chooser: closed with Esc and with Alt+F4"
-  # Its close button closes it; no second chooser opens.
-  for way in close; do
+  # Its own button closes it again (the press takes the focus from it
+  # first), and so does its close button; no second chooser opens.
+  for way in button close; do
     skin=$(open_dialog "$(button_x 5)" 20) || fail "the skin chooser did not open again"
     before=$(windows)
     eval "$(xdotool getwindowgeometry --shell "$skin")"
@@ -137,7 +138,7 @@ if [ "$id" = en ]; then
     sleep 0.5
     [ -z "$(comm -13 <(echo "$before") <(windows))" ] || fail "a click on the skin chooser's $way opened another window"
   done
-  echo "Skin chooser: closed by its close button"
+  echo "Skin chooser: closed by its button and by its close button"
 
   # A title bar button clicked to open a dialog must not stay highlighted
   # once the dialog is gone and the mouse is elsewhere.

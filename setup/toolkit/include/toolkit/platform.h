@@ -243,6 +243,9 @@ LRESULT DefWindowProcW(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 int MessageBoxW(HWND hWnd, const wchar_t* text, const wchar_t* caption, UINT type);
 void GetLocalTime(SYSTEMTIME* st);
 DWORD GetTickCount();
+// The input time of the message being handled (the headless host has no
+// input queue: the current time).
+LONG GetMessageTime();
 LANGID GetUserDefaultUILanguage();
 
 // Slim reader-writer locks, on the POSIX ones.
