@@ -82,6 +82,8 @@ std::wstring LangText(const wchar_t* key) {
 // default GUI font (the toolkit's empty face).
 void ApplyLanguageFonts(CPaintManagerUI& pm, CLabelUI* titleLabel, const LanguageInfo& row) {
   pm.SetDefaultFont(L"", row.fontSize, false, false, false);
+  // Scripts drawn larger (Korean, Thai) are unreadable at the Latin 12 px.
+  pm.AddFont(kStatusLineFont, L"", row.fontSize - 2, false, false, false);
   if (titleLabel) titleLabel->SetFont(row.fontSize == 14 ? 3 : 22);
 }
 

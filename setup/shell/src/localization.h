@@ -30,8 +30,12 @@ LANGID ChooseStartupLanguage(SetupEngine& engine);
 // has it; empty for a null key. Safe from any thread.
 std::wstring LangText(const wchar_t* key);
 
-// Sets the window's default font to the row's size and picks the title
-// label's markup font (3 for size 14, 22 otherwise).
+// The markup font of the check lines under the address and name boxes.
+constexpr int kStatusLineFont = 5;
+
+// Sets the window's default font to the row's size, the status lines'
+// font two sizes below it, and picks the title label's markup font (3 for
+// size 14, 22 otherwise).
 void ApplyLanguageFonts(CPaintManagerUI& pm, CLabelUI* titleLabel, const LanguageInfo& row);
 
 // Switches to a language of the table: loads its file over the current

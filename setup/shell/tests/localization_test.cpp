@@ -102,6 +102,7 @@ TEST_F(LocalizationTest, KoreanAndThaiEnlargeTheFontAndUseTitleFont22) {
     ApplyLanguageFonts(pm, &title, row.second);
     const TFontInfo& font = pm.GetDefaultFontInfo();
     EXPECT_EQ(font.size, row.second.fontSize) << row.first;
+    EXPECT_EQ(pm.GetFontInfo(kStatusLineFont).size, row.second.fontSize - 2) << row.first;
     EXPECT_FALSE(font.bold || font.italic || font.underline);
     EXPECT_EQ(title.GetFont(), row.second.fontSize == 14 ? 3 : 22) << row.first;
   }
