@@ -42,14 +42,11 @@ HRESULT ReturnString(const std::wstring& text, BSTR* out) {
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-// The client area of one toolkit window. It holds the window handle, not
-// the paint manager: a screen reader may keep the object after the
-// window is gone, and then every call fails cleanly.
-class WindowAccessible : public IAccessible {
+// The IUnknown part of both objects below: one interface, counted
+// references, deleted as the object it is.
+template <typename Derived>
+class CountedAccessible : public IAccessible {
  public:
-  explicit WindowAccessible(HWND hWnd) : m_hWnd(hWnd) {}
-
-  // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kIidAccessible) {
@@ -63,9 +60,20 @@ class WindowAccessible : public IAccessible {
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
+    if (n == 0) delete static_cast<Derived*>(this);
     return static_cast<ULONG>(n);
   }
+
+ private:
+  LONG m_refs = 1;
+};
+
+// The client area of one toolkit window. It holds the window handle, not
+// the paint manager: a screen reader may keep the object after the
+// window is gone, and then every call fails cleanly.
+class WindowAccessible : public CountedAccessible<WindowAccessible> {
+ public:
+  explicit WindowAccessible(HWND hWnd) : m_hWnd(hWnd) {}
 
   // IDispatch: screen readers use the vtable only.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
@@ -250,6 +258,7 @@ class WindowAccessible : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
  private:
+  friend class CountedAccessible<WindowAccessible>;  // deletes it
   virtual ~WindowAccessible() = default;
 
   CPaintManagerUI* Manager() const { return IsWindow(m_hWnd) ? CPaintManagerUI::FromWindow(m_hWnd) : nullptr; }
@@ -277,34 +286,15 @@ class WindowAccessible : public IAccessible {
     return CHILDID_SELF;
   }
 
-  LONG m_refs = 1;
   HWND m_hWnd;
 };
 
 // A native text box as the system describes it (role, value, state,
 // place), named by its label: the label is drawn by the toolkit, so the
 // system's own object finds no caption window beside the box.
-class TextBoxAccessible : public IAccessible {
+class TextBoxAccessible : public CountedAccessible<TextBoxAccessible> {
  public:
   TextBoxAccessible(HWND box, IAccessible* system) : m_box(box), m_system(system) {}
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == kIidAccessible) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&m_refs);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return m_system->GetTypeInfoCount(count); }
@@ -371,9 +361,9 @@ class TextBoxAccessible : public IAccessible {
   }
 
  private:
+  friend class CountedAccessible<TextBoxAccessible>;  // deletes it
   virtual ~TextBoxAccessible() { m_system->Release(); }
 
-  LONG m_refs = 1;
   HWND m_box;
   IAccessible* m_system;
 };
