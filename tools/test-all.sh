@@ -41,6 +41,9 @@ summary() {
   printf '%5d s  all (%s)\n' "$SECONDS" "$([ $status = 0 ] && echo passed || echo FAILED)"
 }
 trap summary EXIT
+# A run stopped by a signal is a failed run, also in the summary.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 stage "dependencies"
 tools/deps.sh all
