@@ -3,6 +3,7 @@
 // are the controls the paint manager shows to screen readers (simple
 // elements numbered from 1 in tree order), and reports focus moves as
 // WinEvents.
+#include "delay_import_slots.h"
 #include "render.h"
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
@@ -374,6 +375,7 @@ namespace render {
 
 bool AnswerTextBoxAccessible(HWND box, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
   if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return false;
+  InstallDelayLoadHook();
   IAccessible* system = nullptr;
   if (FAILED(CreateStdAccessibleObject(box, OBJID_CLIENT, kIidAccessible, reinterpret_cast<void**>(&system))) ||
       !system)
@@ -386,6 +388,7 @@ bool AnswerTextBoxAccessible(HWND box, WPARAM wParam, LPARAM lParam, LRESULT& lR
 
 bool AnswerAccessibleObject(HWND hWnd, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
   if (static_cast<LONG>(lParam) != static_cast<LONG>(OBJID_CLIENT)) return false;
+  InstallDelayLoadHook();
   auto* object = new WindowAccessible(hWnd);
   lRes = LresultFromObject(kIidAccessible, wParam, object);
   object->Release();

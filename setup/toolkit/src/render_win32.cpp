@@ -1,5 +1,6 @@
 // Drawing with GDI and GDI+, image decoding with GDI+ and timers for the
 // Win32 host.
+#include "delay_import_slots.h"
 #include "render_win32.h"
 #include "toolkit/controls.h"
 #include "toolkit/shapes.h"
@@ -30,6 +31,7 @@ namespace render {
 
 void EnsureGdiplus() {
   if (g_gdiplusToken) return;
+  InstallDelayLoadHook();
   Gdiplus::GdiplusStartupInput input;
   Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr);
 }

@@ -6,11 +6,20 @@
 
 #include "toolkit/toolkit.h"
 
+#include <objidl.h>
+#include <gdiplus.h>
 #include <oleacc.h>
 #include <richedit.h>
 #include <cstdlib>
 #include "render_win32.h"
 #include "zip_test_util.h"
+
+// The delay-load slot of a GDI+ function the toolkit never calls.
+#ifdef _WIN64
+extern "C" void* g_decodersSizeSlot __asm__("__imp_GdipGetImageDecodersSize");
+#else
+extern "C" void* g_decodersSizeSlot __asm__("__imp__GdipGetImageDecodersSize@8");
+#endif
 
 namespace {
 
@@ -137,6 +146,19 @@ COLORREF ColourAt(HWND box, int pos) {
   cf.cbSize = sizeof cf;
   SendMessageW(box, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
   return cf.crTextColor;
+}
+
+// Newer linkers make the import section, where the delay-load helper
+// writes each resolved address, read-only: the first call faulted.
+TEST_F(Win32Host, DelayLoadedCallsResolveIntoReadOnlySlots) {
+  ASSERT_NE(wnd.Create(nullptr, L"printer driver", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0, 0, 0, 300, 200), nullptr);
+  void* const thunk = g_decodersSizeSlot;
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(&g_decodersSizeSlot, sizeof(void*), PAGE_READONLY, &old));
+  UINT count = 0, size = 0;
+  EXPECT_EQ(Gdiplus::DllExports::GdipGetImageDecodersSize(&count, &size), Gdiplus::Ok);
+  EXPECT_GT(count, 0u);
+  EXPECT_NE(g_decodersSizeSlot, thunk);
 }
 
 TEST_F(Win32Host, LogFormatGoesToTheEndEvenAfterTheUserMovedTheSelection) {

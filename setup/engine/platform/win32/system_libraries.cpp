@@ -1,6 +1,6 @@
 #include "system_libraries.h"
 
-#include <delayimp.h>
+#include "delay_import_slots.h"
 
 namespace platform::win32 {
 namespace {
@@ -27,7 +27,7 @@ void RestrictDllSearch() {
                                GetProcAddress(kernel, "SetDefaultDllDirectories")))
                          : nullptr;
   if (!restrict || !restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
-  __pfnDliNotifyHook2 = DelayLoadHook;
+  InstallDelayLoadHook(DelayLoadHook);
 }
 
 std::wstring SystemFolder() {

@@ -1,11 +1,16 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "delay_import_slots.h"
 #include "win32_platform.h"
 #include "win32_util.h"
 
 namespace platform::win32 {
 namespace {
+
+// Every spooler call is a delay-loaded import: the hook that lets the
+// helper write their slots is in place before the program's first instruction.
+[[maybe_unused]] const bool g_delayLoadHook = (InstallDelayLoadHook(), true);
 
 // Runs a size-then-fetch enumeration; the list may grow between the calls,
 // so it asks again while the buffer is too small.
