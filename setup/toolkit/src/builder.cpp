@@ -219,6 +219,7 @@ CControlUI* CDialogBuilder::BuildElement(const XmlNode& node, CControlUI* parent
       CControlUI* c = EqualsNoCase(doc->name, L"Window") ? BuildChildren(*doc, parent, manager, depth + 1)
                                                          : BuildElement(*doc, parent, manager, depth + 1);
       if (!first) first = c;
+      if (!parent && first) break;  // a tree without a parent has one root; more copies would be lost
     }
     return first;
   }
