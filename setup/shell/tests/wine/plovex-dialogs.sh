@@ -4,9 +4,10 @@
 # language dialogs open from the main window's title bar and Alt+F4 closes
 # only the dialog (Esc too), and the add-port dialog opens from the
 # wizard's port list page. The English run also uses the skin chooser,
-# the keyboard on the main window (Tab shows a focus mark, Enter is Next,
-# Esc ends the program), the language dialog at 150 %, and chooses
-# Japanese in the language dialog (the main window follows). The languages
+# the keyboard on the main window (Enter is Next, Esc ends the program),
+# the language dialog at 150 %, and chooses
+# Japanese in the language dialog (the main window follows). Every
+# language shows the focus mark after Tab at 100, 125 and 150 %. The languages
 # come from the build (PLOVEX_LANGUAGES, see wine-languages.sh).
 # Screenshots of every window go to OUTDIR as <language>-<window>.png and
 # are searched for empty glyph boxes (glyph-boxes.py).
@@ -91,6 +92,36 @@ if [ "$name" != "$caption" ]; then  # started in English
 fi
 shot "$main" main
 
+# The focus mark at every scale: from the scale button just clicked, Tab
+# through the later scale buttons, Next, Cancel and the title bar's six
+# buttons to the install card; the screenshot changes and holds the mark.
+# Scale buttons: 44 px wide from a 16 px inset, in the bar 350-400 px down.
+scale=100
+set_scale() {
+  click_main $(((38 + 44 * ($1 - 100) / 25) * scale / 100)) $((375 * scale / 100))
+  scale=$1
+  sleep 1
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  [ "$WIDTH" = $((560 * scale / 100)) ] || fail "the main window is $WIDTH wide at $scale %"
+}
+focus_marks() {
+  local s changed
+  for s in 100 125 150; do
+    set_scale $s
+    shot "$main" main-$s
+    for _ in $(seq 1 $((11 - (s - 100) / 25))); do press "$main" Tab; done
+    shot "$main" main-$s-focus
+    changed=$(compare -metric AE "$outdir/$id-main-$s.png" "$outdir/$id-main-$s-focus.png" null: 2>&1 || true)
+    [ "$changed" != 0 ] || fail "Tab showed no focus mark at $s %"
+    rm -f "$outdir/$id-main-$s.png"
+  done
+  set_scale 100
+  echo "Keyboard: focus mark shown at 100, 125 and 150 %"
+}
+# English first checks that no hover highlight is left behind, which a
+# focus mark (shown from the first Tab on) would hide.
+[ "$id" = en ] || focus_marks
+
 # About: opened by its button, closed by Alt+F4; the main window stays.
 about=$(open_dialog "$(button_x 3)" 20) || fail "the About dialog did not open"
 shot "$about" about
@@ -160,26 +191,15 @@ if [ "$id" = en ]; then
   echo "Hover: no highlight left after the About dialog"
 
   # At 150 % the language dialog is 150 % too.
-  click_main 134 375   # 150%
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  [ "$WIDTH" = 840 ] || fail "the main window is $WIDTH wide at 150 %"
+  set_scale 150
   lan=$(open_dialog "$(button_x 4 | awk -v w="$WIDTH" '{print w - (560 - $1) * 3 / 2}')" 30) || fail "the language dialog did not open at 150 %"
   eval "$(xdotool getwindowgeometry --shell "$lan")"
   [ "$WIDTH" = 480 ] || fail "the language dialog is $WIDTH wide over the window at 150 % (480 expected)"
   shot "$lan" language-150
   close_dialog "$lan" "language dialog" Escape
-  # Tab shows the focus: the screenshot changes and holds the mark.
-  shot "$main" main-150
-  for _ in 1 2 3 4 5 6 7; do press "$main" Tab; done   # the title bar's six, then the install card
-  shot "$main" main-150-focus
-  changed=$(compare -metric AE "$outdir/$id-main-150.png" "$outdir/$id-main-150-focus.png" null: 2>&1 || true)
-  [ "$changed" != 0 ] || fail "Tab showed no focus mark"
-  click_main 57 562   # back to 100% (the button's place at 150 %)
-  sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$main")"
-  [ "$WIDTH" = 560 ] || fail "the main window is $WIDTH wide after going back to 100 %"
-  echo "Keyboard: focus mark shown; language dialog at 150 %"
+  set_scale 100
+  echo "Language dialog at 150 %"
+  focus_marks
 fi
 
 # Add-port dialog: from the wizard's port list page (COM port, model
