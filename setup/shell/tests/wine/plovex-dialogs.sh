@@ -53,8 +53,6 @@ gone() {
   return 1
 }
 shot() { sleep 0.6; import -window root -crop "$(xdotool getwindowgeometry "$1" | awk '/Geometry/{g=$2} /Position/{split($2,p,","); pos=p[1]"+"p[2]} END{print g"+"pos}')" "$outdir/$id-$2.png"; echo "screenshot: $outdir/$id-$2.png"; }
-alt_f4() { press "$1" alt+F4; }
-press() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key --window "$1" "$2"; sleep 0.3; }
 # Opens a dialog with a click on the main window and prints its id.
 open_dialog() {
   local before
@@ -152,8 +150,7 @@ if [ "$id" = en ]; then
   # Esc and Alt+F4 close the chooser only, like a menu.
   for keys in Escape alt+F4; do
     skin=$(open_dialog "$(button_x 5)" 20) || fail "the skin chooser did not open again"
-    xdotool windowfocus --sync "$skin" 2>/dev/null || true
-    xdotool key --window "$skin" "$keys"
+    press "$skin" "$keys"
     gone "$skin" || fail "$keys did not close the skin chooser"
     alive "$main" || fail "$keys on the skin chooser closed the main window"
   done

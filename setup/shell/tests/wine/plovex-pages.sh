@@ -47,8 +47,7 @@ if [ "$name" != "$caption" ]; then  # started in English: choose the language
   [ -n "$lan" ] || fail "the language dialog did not open"
   xdotool mousemove --window "$lan" 60 $((36 + 12 + $(language_index "$id") * 36 + 16)) click 1
   sleep 1
-  xdotool windowfocus --sync "$lan" 2>/dev/null || true
-  xdotool key --window "$lan" alt+F4
+  press "$lan" alt+F4
   sleep 0.6
   [ "$(xdotool getwindowname "$main")" = "$caption" ] || fail "the language did not change"
 fi

@@ -58,6 +58,11 @@ run_languages() {
 # window (main) with the caption expected for this language, or the
 # English one when given, in name. Needs id, caption, english.
 fail() { echo "FAIL ($id): $*"; exit 1; }
+# Keys typed into a window as a keyboard does: focus it, then type (XTEST).
+# Keys sent to the window itself (xdotool key --window) reach Wine 10 in
+# a way that also ends the main window, and the key release then goes to
+# a window the key press has closed, which stops xdotool.
+press() { xdotool windowfocus --sync "$1" 2>/dev/null || true; xdotool key "$2"; sleep 0.3; }
 # Visible top-level windows, one id a line.
 windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
 start_plovex() {
