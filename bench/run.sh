@@ -9,6 +9,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/perf}" && pwd)
 runs=${2:-9}
+# cupsfilter is in /usr/sbin, which a user's PATH lacks on Debian.
+PATH=$PATH:/usr/sbin:/sbin
 ppds=$build/filter/ppd/ppd
 pages=$build/bench/pages
 mkdir -p "$pages"

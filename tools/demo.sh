@@ -9,6 +9,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
+# cupsfilter is in /usr/sbin, which a user's PATH lacks on Debian.
+PATH=$PATH:/usr/sbin:/sbin
 build=build/demo
 out=out/demo
 

@@ -17,6 +17,12 @@ import tempfile
 import zlib
 
 
+# cupsfilter, cupsd and lpadmin live in /usr/sbin on Debian, which a
+# user's PATH (a sudo user running the tests) does not hold.
+for _sbin in ("/usr/sbin", "/sbin"):
+    if _sbin not in os.environ.get("PATH", "").split(os.pathsep):
+        os.environ["PATH"] = os.environ.get("PATH", "") + os.pathsep + _sbin
+
 README = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..", "README.md")
 
 
