@@ -56,6 +56,11 @@ class GeneratedPpds(unittest.TestCase):
             path = os.path.join(ARGS.ppd_dir, row["ppd"])
             res = subprocess.run(["cupstestppd", "-W", "all", path], capture_output=True, text=True, env=env)
             report = res.stdout + res.stderr
+            if not cupskit.is_root():
+                # cupstestppd wants filters owned by root; the test's own
+                # copy of ours belongs to whoever runs the tests.
+                report = "".join(line for line in report.splitlines(True)
+                                 if not ("Bad permissions on cupsFilter file" in line and self.serverbin in line))
             self.assertEqual(res.returncode, 0, report)
             self.assertNotIn("FAIL", report)
             self.assertNotIn("WARN", report)
