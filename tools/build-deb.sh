@@ -6,6 +6,10 @@
 #                                     Debian's multiarch packages, into
 #                                     build/deb-arm64/packages/
 set -euo pipefail
+# The packages' directories and files get their modes from this: a user's
+# umask is often 002 (a group of one's own), and 0775 directories are wrong
+# in a package.
+umask 022
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${JOBS:-2}
