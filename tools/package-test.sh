@@ -262,8 +262,19 @@ if [ $ready != yes ]; then
 fi
 # The process is the service's user with its device groups and nothing
 # more, and can write in its two folders only.
-pid=$(cat "$tmp/service.pid")
+# Through sudo the started process is sudo itself; the service is the
+# process of the service's user with this port on its command line.
 ids() { getent "$1" "$2" | cut -d: -f3; }
+pid=$(cat "$tmp/service.pid")
+for status in /proc/[0-9]*/status; do
+  proc=${status#/proc/}
+  proc=${proc%/status}
+  if awk -v uid="$(ids passwd "$svc_user")" '/^Uid:/ { exit !($2 == uid) }' "$status" 2>/dev/null &&
+     tr '\0' ' ' <"/proc/$proc/cmdline" 2>/dev/null | grep -q -- "server-port=$port "; then
+    pid=$proc
+    break
+  fi
+done
 want_groups=$(for g in "$svc_group" "${svc_groups[@]}"; do ids group "$g"; done | sort -n | tr '\n' ' ')
 got_groups=$(awk '/^Groups:/ { for (i = 2; i <= NF; i++) print $i }' "/proc/$pid/status" | sort -n | tr '\n' ' ')
 got_ids=$(awk '/^(Uid|Gid|NoNewPrivs|CapEff):/ { printf "%s %s ", $1, $2 }' "/proc/$pid/status")
